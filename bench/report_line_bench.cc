@@ -1,0 +1,65 @@
+// From log lines to report lines over a realistic mix: about one line in a
+// hundred is a position report, the rest ordinary decodes.
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+#include "decode_record.h"
+#include "national_grid.h"
+#include "report_line.h"
+
+namespace {
+
+std::vector<std::string> make_log(std::size_t lines) {
+  const char* ordinary[] = {"CQ G4ABC IO91", "G4ABC M0XYZ IO82", "M0XYZ G4ABC -12",
+                            "G4ABC M0XYZ R-09", "M0XYZ G4ABC RR73", "CQ DX PA3ABC JO22",
+                            "EA8XYZ DL1ABC 73", "CQ POTA K1ABC FN42"};
+  const char* positions[] = {"DECPAA-MBXAAA", "DDBJAN-MCAKRT", "DCWQFA-MFKNUA", "DFAAAA-ABAAAA"};
+  std::vector<std::string> log;
+  for (std::size_t i = 0; i < lines; ++i) {
+    const char* message = i % 100 == 57 ? positions[(i / 100) % 4] : ordinary[i % 8];
+    std::string line = "1234        -15   0.3  1512  ~        ";
+    line.resize(36, ' ');
+    line += message;
+    log.push_back(std::move(line));
+  }
+  return log;
+}
+
+void BM_LogLinesToReportLines(benchmark::State& state) {
+  const std::vector<std::string> log = make_log(10000);
+  std::size_t bytes = 0;
+  for (const std::string& line : log) bytes += line.size() + 2;  // with CR LF
+  for (auto _ : state) {
+    std::size_t reports = 0;
+    for (const std::string& line : log) {
+      std::optional<DecodeRecord> r = parse_log_line(line);
+      if (!r) continue;
+      r->grid_ref = to_national_grid(r->latitude, r->longitude, 4);
+      benchmark::DoNotOptimize(format_report_line(*r, ReportStyle::log_reader));
+      ++reports;
+    }
+    benchmark::DoNotOptimize(reports);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * log.size()));
+}
+BENCHMARK(BM_LogLinesToReportLines);
+
+void BM_ReportLineOnly(benchmark::State& state) {
+  DecodeRecord r;
+  r.time_text = "1234";
+  r.message = "DECPAA-MBXAAA";
+  r.latitude = 51.5;
+  r.longitude = -1.25;
+  r.snr_db = -15;
+  r.audio_offset_hz = 812;
+  for (auto _ : state) {
+    r.grid_ref = to_national_grid(r.latitude, r.longitude, 4);
+    benchmark::DoNotOptimize(format_report_line(r, ReportStyle::log_reader));
+  }
+}
+BENCHMARK(BM_ReportLineOnly);
+
+}  // namespace

@@ -1,0 +1,94 @@
+#include "decode_record.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+// Units of the position code per degree: ten-thousandths of a minute of arc.
+constexpr std::int32_t kUnitsPerDegree = 600000;
+constexpr std::int32_t kUnitsPerMinute = 10000;
+// First-letter values from this one on mean south or west.
+constexpr int kHemisphereOffset = 12;
+constexpr int kLetterBase = 25;
+constexpr int kHighestLatitude = 90;
+
+std::string_view columns(std::string_view line, std::size_t first, std::size_t count) {
+  if (first - 1 >= line.size()) return {};
+  return line.substr(first - 1, count);
+}
+
+int letter_value(std::string_view text, std::size_t index) {
+  const int code = index < text.size() ? static_cast<unsigned char>(text[index]) : -1;
+  return code - 'A';
+}
+
+struct Group {
+  double angle;
+  std::int32_t whole_degrees;  // before the sign is applied
+};
+
+Group decode_group(std::string_view text, std::size_t first) {
+  int digit = letter_value(text, first);
+  const bool south_or_west = digit >= kHemisphereOffset;
+  if (south_or_west) digit -= kHemisphereOffset;
+  std::int32_t v = digit;
+  for (std::size_t k = 1; k < 6; ++k) v = v * kLetterBase + letter_value(text, first + k);
+  // Whole degrees rounded toward minus infinity, then the minutes.
+  std::int32_t w = v / kUnitsPerDegree;
+  if (v % kUnitsPerDegree < 0) --w;
+  const double minutes = static_cast<double>(v - kUnitsPerDegree * w) / kUnitsPerMinute;
+  double angle = w + minutes / 60;
+  if (south_or_west) angle = -angle;
+  if (angle == 0) angle = 0;  // no "-0" for a south or west zero
+  return {angle, w};
+}
+
+}  // namespace
+
+bool is_position_message(std::string_view message) {
+  return message.size() >= 7 && message[6] == '-';
+}
+
+std::optional<Position> decode_position(std::string_view message) {
+  const Group latitude = decode_group(message, 0);
+  if (latitude.whole_degrees > kHighestLatitude) return std::nullopt;
+  const Group longitude = decode_group(message, 7);
+  return Position{latitude.angle, longitude.angle};
+}
+
+int read_column_number(std::string_view group) {
+  std::size_t i = 0;
+  while (i < group.size() && group[i] == ' ') ++i;
+  bool negative = false;
+  if (i < group.size() && (group[i] == '-' || group[i] == '+')) negative = group[i++] == '-';
+  const std::size_t start = i;
+  bool point = false;
+  while (i < group.size() &&
+         ((group[i] >= '0' && group[i] <= '9') || (group[i] == '.' && !point))) {
+    point = point || group[i] == '.';
+    ++i;
+  }
+  double value = 0;
+  std::from_chars(group.data() + start, group.data() + i, value);  // none leaves 0
+  const double rounded = std::nearbyint(value);  // ties to even
+  return static_cast<int>(negative ? -rounded : rounded);
+}
+
+std::optional<DecodeRecord> parse_log_line(std::string_view line) {
+  const std::string_view message = columns(line, kMessageColumn, kMessageLength);
+  if (!is_position_message(message)) return std::nullopt;
+  if (columns(line, kSlashColumn, kSlashLength).find('/') != std::string_view::npos)
+    return std::nullopt;
+  const std::optional<Position> position = decode_position(message);
+  if (!position) return std::nullopt;
+  DecodeRecord record;
+  record.time_text = columns(line, kTimeColumn, kTimeLength);
+  record.snr_db = read_column_number(columns(line, kSnrColumn, kSnrLength));
+  record.audio_offset_hz = read_column_number(columns(line, kOffsetColumn, kOffsetLength));
+  record.message = message;
+  record.latitude = position->latitude;
+  record.longitude = position->longitude;
+  return record;
+}

@@ -1,0 +1,56 @@
+// One decoded WSJT-X message, and the position code carried in its text.
+//
+// A position message is 13 characters: six letters of latitude, "-", six
+// letters of longitude. Each letter is a base-25 digit (code minus 65, "A" is
+// 0); a first letter from "M" on (value 12 or more) means south or west and
+// has 12 taken off. The six digits count units of 1/600000 degree.
+#ifndef CORE_DECODE_RECORD_H
+#define CORE_DECODE_RECORD_H
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct Position {
+  double latitude = 0;   // decimal degrees, north positive
+  double longitude = 0;  // decimal degrees, east positive
+};
+
+struct DecodeRecord {
+  std::string time_text;     // "1234" from a log line, "12:34" from a datagram
+  int snr_db = 0;            // dB
+  double dt_s = 0;           // seconds; datagrams only
+  int audio_offset_hz = 0;   // Hz
+  std::string message;       // decoded message text
+  double latitude = 0;       // filled by decode_position
+  double longitude = 0;
+  std::string grid_ref;      // National Grid reference, "" or "Not valid"
+};
+
+// Columns of a log line (1-based) that the programs read.
+inline constexpr std::size_t kTimeColumn = 1, kTimeLength = 4;
+inline constexpr std::size_t kSnrColumn = 11, kSnrLength = 4;
+inline constexpr std::size_t kSlashColumn = 11, kSlashLength = 5;
+inline constexpr std::size_t kOffsetColumn = 21, kOffsetLength = 5;
+inline constexpr std::size_t kMessageColumn = 37, kMessageLength = 13;
+// No column past this one matters: a reader may drop the rest of a line.
+inline constexpr std::size_t kLastUsedColumn = kMessageColumn + kMessageLength - 1;
+
+// True when character 7 of the message is "-".
+bool is_position_message(std::string_view message);
+
+// Latitude and longitude from characters 1-6 and 8-13 of `message`, or
+// nothing when the latitude's whole degrees exceed 90. Characters are not
+// validated; one past the end of the text counts as code -1.
+std::optional<Position> decode_position(std::string_view message);
+
+// A log line (without its line end) as a decoded report, or nothing when the
+// line holds no position report.
+std::optional<DecodeRecord> parse_log_line(std::string_view line);
+
+// A column group read leniently as a number (leading blanks skipped, reading
+// stops at the first character that cannot continue it, none gives 0),
+// rounded to the nearest integer, halves to even.
+int read_column_number(std::string_view group);
+
+#endif  // CORE_DECODE_RECORD_H
