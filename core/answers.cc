@@ -1,0 +1,39 @@
+#include "answers.h"
+
+std::string first_field(std::string_view line) {
+  std::size_t i = line.find_first_not_of(' ');
+  if (i == std::string_view::npos) return {};
+  line.remove_prefix(i);
+  if (line.front() == '"') {
+    line.remove_prefix(1);
+    return std::string(line.substr(0, line.find('"')));
+  }
+  line = line.substr(0, line.find(','));
+  const std::size_t last = line.find_last_not_of(' ');
+  return std::string(line.substr(0, last == std::string_view::npos ? 0 : last + 1));
+}
+
+std::string to_upper(std::string_view text) {
+  std::string out(text);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const unsigned char c = out[i];
+    if (c >= 'a' && c <= 'z') {
+      out[i] = static_cast<char>(c - 'a' + 'A');
+    } else if (c == 0xC3 && i + 1 < out.size()) {
+      // U+00E4 ä, U+00F6 ö, U+00FC ü, U+00E9 é, U+00F1 ñ, U+00E5 å, U+00E7 ç:
+      // their capitals lie 0x20 lower in the same two-byte block.
+      const unsigned char second = out[i + 1];
+      switch (second) {
+        case 0xA4: case 0xB6: case 0xBC: case 0xA9: case 0xB1: case 0xA5: case 0xA7:
+          out[i + 1] = static_cast<char>(second - 0x20);
+          break;
+        default:
+          break;
+      }
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string field_answer(std::string_view line) { return to_upper(first_field(line)); }

@@ -1,0 +1,56 @@
+// The console every program talks through: text at a cursor in a current
+// colour, questions answered by an edited line, keys polled without waiting,
+// and a last wait for a key. One per process; console_init comes first.
+//
+// Colours are indexes of the 16-colour console palette (3 dark cyan,
+// 5 dark magenta, 6 dark yellow, 7 the normal colour, 8 dark grey,
+// 11 light cyan); the background is never changed.
+#ifndef CORE_CONSOLE_H
+#define CORE_CONSOLE_H
+
+#include <string>
+#include <string_view>
+
+#include "answers.h"
+#include "error_state.h"
+
+inline constexpr int kNormalColour = 7;
+
+// Sets up the console: output to the terminal, raw key input, the terminal
+// restored at every end. Keeps the arguments for command_tail.
+void console_init(int argc, char** argv);
+
+// Writes text at the cursor (no line end). Bytes that a terminal would take
+// as controls are shown as visible substitutes.
+void print_text(std::string_view text);
+void print_newline();
+void print_line(std::string_view text);
+
+// Foreground for all later output; 16 or more keeps the current one.
+void set_text_colour(int colour);
+
+// One edited line from the keyboard, without its Enter. Backspace takes back
+// the last character; other control keys are ignored; at most 10000
+// characters are kept.
+std::string read_line();
+
+// The next key press, or "" when none is waiting; never waits. A key with a
+// character is that character; one without is "\0" and its scan code.
+std::string poll_key();
+// The key that stops a run.
+inline bool is_esc_key(std::string_view key) { return key == "\x1b"; }
+// True when a key press is waiting; never waits, takes nothing.
+bool key_waiting();
+// Returns once a key press is waiting (the key stays unread), or when no
+// more keys can come.
+void wait_for_key();
+
+// The arguments after the program name, joined with single blanks.
+std::string command_tail();
+
+void beep();
+
+// Restores the terminal and ends the process with `code`.
+[[noreturn]] void end_program(int code);
+
+#endif  // CORE_CONSOLE_H

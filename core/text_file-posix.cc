@@ -1,0 +1,67 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "error_state.h"
+#include "text_file.h"
+
+namespace {
+int fd_of(FileHandle f) { return static_cast<int>(f.value); }
+}  // namespace
+
+bool is_existing_file(const std::string& name) {
+  struct stat st {};
+  return !name.empty() && ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+FileHandle open_for_reading(const std::string& name) {
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) set_error(errno);
+  return FileHandle{fd};
+}
+
+std::size_t read_block(FileHandle file, char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t n = ::read(fd_of(file), buffer, size);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) {
+      set_error(errno);
+      return 0;
+    }
+  }
+}
+
+FileHandle create_for_writing(const std::string& name) {
+  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) set_error(errno);
+  return FileHandle{fd};
+}
+
+bool write_bytes(FileHandle file, std::string_view bytes) {
+  if (!file) {
+    set_error(EBADF);
+    return false;
+  }
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd_of(file), bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      set_error(errno);
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+bool close_file(FileHandle& file) {
+  bool ok = true;
+  if (file && ::close(fd_of(file)) != 0) {
+    set_error(errno);
+    ok = false;
+  }
+  file = FileHandle{};
+  return ok;
+}

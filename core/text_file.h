@@ -1,0 +1,36 @@
+// Files as the programs use them: an existence test, a log read in blocks,
+// and output files whose every line reaches the file at once.
+// Failures set the error number (error_state.h) and return an empty result.
+#ifndef CORE_TEXT_FILE_H
+#define CORE_TEXT_FILE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct FileHandle {
+  std::intptr_t value = -1;
+  explicit operator bool() const { return value >= 0; }
+};
+
+// True when `name`, taken literally, is an ordinary file (a link to one
+// counts); folders, devices, pipes and sockets do not.
+bool is_existing_file(const std::string& name);
+
+FileHandle open_for_reading(const std::string& name);
+
+// Reads up to `size` bytes; 0 at the end of the file or on a failure.
+std::size_t read_block(FileHandle file, char* buffer, std::size_t size);
+
+// Creates the file, or empties it when it exists, for writing only.
+FileHandle create_for_writing(const std::string& name);
+
+// Writes all of `bytes` with one call where the system allows; false when
+// any of it could not be written.
+bool write_bytes(FileHandle file, std::string_view bytes);
+
+// False when the system reports that the file could not be completed.
+bool close_file(FileHandle& file);
+
+#endif  // CORE_TEXT_FILE_H

@@ -1,0 +1,24 @@
+#include "log_lister.h"
+
+#include "console.h"
+#include "log_source.h"
+#include "national_grid.h"
+#include "report_line.h"
+
+int run_log_lister() {
+  const std::string name = ask_source_name();
+  FileHandle file = open_source_or_end(name);
+
+  LineReader reader(file);
+  std::string line;
+  while (reader.next(line)) {
+    std::optional<DecodeRecord> report = parse_log_line(line);
+    if (!report) continue;
+    report->grid_ref = to_national_grid(report->latitude, report->longitude,
+                                        grid_digits(ReportStyle::log_reader));
+    print_line(format_report_line(*report, ReportStyle::log_reader));
+  }
+  close_file(file);
+  wait_for_key();
+  return 0;
+}

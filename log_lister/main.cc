@@ -1,0 +1,7 @@
+#include "console.h"
+#include "log_lister.h"
+
+int main(int argc, char** argv) {
+  console_init(argc, argv);
+  return run_log_lister();
+}

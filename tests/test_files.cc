@@ -1,0 +1,52 @@
+#include "test_files.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <system_error>
+
+namespace e2e {
+
+std::string program_path(std::string_view name) {
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
+  return (exe.parent_path() / name).string();
+}
+
+TempDir::TempDir() {
+  std::string pattern = "/tmp/e2e-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) {
+    throw std::system_error(errno, std::generic_category(), "mkdtemp");
+  }
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  const char* keep = std::getenv("E2E_KEEP_TMP");
+  if (keep != nullptr && std::string_view(keep) == "1") {
+    std::cerr << "kept " << path_ << "\n";
+    return;
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::file(std::string_view name) const {
+  return path_ + "/" + std::string(name);
+}
+
+void write_file(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace e2e
