@@ -1,0 +1,27 @@
+#include "destination.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Destination, DefaultNameFromTheClock) {
+  EXPECT_EQ(default_destination_name({2023, 12, 7, 5, 15, 42}), "231207_0515.KML");
+  EXPECT_EQ(default_destination_name({2026, 1, 31, 23, 59, 0}), "260131_2359.KML");
+  EXPECT_EQ(default_destination_name({2000, 2, 29, 0, 0, 0}), "000229_0000.KML");
+}
+
+TEST(Destination, Answers) {
+  const std::string def = "231207_0515.KML";
+  EXPECT_EQ(destination_from_answer("", def), def);
+  EXPECT_EQ(destination_from_answer("   ", def), def);
+  EXPECT_EQ(destination_from_answer("track", def), "TRACK.KML");
+  EXPECT_EQ(destination_from_answer("my.trk", def), "MY.TRK");
+  EXPECT_EQ(destination_from_answer("a,b", def), "A.KML");
+  EXPECT_EQ(destination_from_answer(" \"x, y\" z", def), "X, Y.KML");
+  // Folders keep their letters; a "." in a folder name counts as a ".".
+  EXPECT_EQ(destination_from_answer("tracks/t1", def), "tracks/T1.KML");
+  EXPECT_EQ(destination_from_answer("data.old/track", def), "data.old/TRACK");
+  EXPECT_EQ(destination_from_answer("./out.kml", def), "./OUT.KML");
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+#include "log_tracker.h"
+
+#include "clock.h"
+#include "console.h"
+#include "destination.h"
+#include "kml_track.h"
+#include "log_source.h"
+#include "national_grid.h"
+#include "report_line.h"
+
+namespace {
+
+constexpr const char* kDecodedName = "DECODED.TXT";
+// Follow mode: one polling step this often, a check when the seconds read this.
+constexpr int kPollingStepMs = 950;
+constexpr int kCheckSecond = 59;
+
+constexpr int kMessageColour = 5;
+constexpr int kReportColour = 6;
+
+void print_coloured_line(int colour, const std::string& text) {
+  set_text_colour(colour);
+  print_line(text);
+  set_text_colour(kNormalColour);
+}
+
+// A log line that holds a position report: shown, and added to the track.
+void report_step(const std::string& line, KmlTrack& track) {
+  std::optional<DecodeRecord> report = parse_log_line(line);
+  if (!report) return;
+  report->grid_ref = to_national_grid(report->latitude, report->longitude,
+                                      grid_digits(ReportStyle::log_reader));
+  print_coloured_line(kReportColour, format_report_line(*report, ReportStyle::log_reader));
+  add_track_point(track, {report->latitude, report->longitude});
+}
+
+void batch_pass(FileHandle& source, KmlTrack& track) {
+  LineReader reader(source);
+  std::string line;
+  while (reader.next(line)) report_step(line, track);
+  close_file(source);
+}
+
+// The first line of DECODED.TXT, "" when it is missing or empty.
+std::string first_decoded_line() {
+  FileHandle file = open_for_reading(kDecodedName);
+  std::string line;
+  if (file) {
+    LineReader reader(file);
+    reader.next(line);
+    close_file(file);
+  }
+  return line;
+}
+
+void follow(KmlTrack& track) {
+  print_newline();
+  print_line("Press [esc] to finish");
+  print_newline();
+  for (;;) {
+    pause_ms(kPollingStepMs);
+    const int second = local_time().second;
+    const bool esc = is_esc_key(poll_key());
+    print_text(".");
+    if (esc || second == kCheckSecond) {
+      print_newline();
+      report_step(first_decoded_line(), track);
+    }
+    if (esc) return;
+  }
+}
+
+}  // namespace
+
+int run_log_tracker() {
+  for (int i = 0; i < 3; ++i) print_newline();
+  print_line(
+      "Generates .KML file for plotting on Google Earth. Read WSJT data from 'ALL.TXT' or in real "
+      "time from 'DECODED.TXT'");
+  print_newline();
+
+  print_text("Read incoming data in real time     [Y]/n   ");
+  const bool follow_mode = field_answer(read_line()) != "N";
+
+  FileHandle source;
+  if (follow_mode) {
+    print_coloured_line(kMessageColour, "Extract decoded data as it arrives via 'DECODED.TXT'");
+  } else {
+    source = open_source_or_end(ask_source_name());
+  }
+
+  print_newline();
+  KmlTrack track;
+  const std::string kml_name = ask_destination(default_destination_name(local_time()));
+  print_coloured_line(kMessageColour, "Will generate  " + kml_name);
+  track.out = create_output(kml_name);
+  if (!track.out.file) {
+    print_line(kml_name + " Cannot be created");
+    end_program(1);
+  }
+
+  if (follow_mode)
+    follow(track);
+  else
+    batch_pass(source, track);
+
+  finish_track(track);
+  const bool complete = !track.out.lost_lines;
+  print_line(kml_name + (complete ? " Generated" : " Was not completely written"));
+  wait_for_key();
+  return complete ? 0 : 1;
+}

@@ -1,0 +1,7 @@
+#include "console.h"
+#include "log_tracker.h"
+
+int main(int argc, char** argv) {
+  console_init(argc, argv);
+  return run_log_tracker();
+}
