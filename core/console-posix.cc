@@ -288,6 +288,8 @@ bool key_waiting() {
   return !g.keys.empty();
 }
 
+int key_input_descriptor() { return g.in_ended ? -1 : g.in_fd; }
+
 void wait_for_key() {
   while (g.keys.empty() && !g.in_ended) read_input(-1);
 }

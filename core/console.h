@@ -41,6 +41,9 @@ std::string poll_key();
 inline bool is_esc_key(std::string_view key) { return key == "\x1b"; }
 // True when a key press is waiting; never waits, takes nothing.
 bool key_waiting();
+// What a wait for other input can watch to wake up when a key comes: the
+// keyboard's descriptor, or -1 when no more keys can come.
+int key_input_descriptor();
 // Returns once a key press is waiting (the key stays unread), or when no
 // more keys can come.
 void wait_for_key();

@@ -1,0 +1,168 @@
+#include "live_tracker.h"
+
+#include <deque>
+
+#include "clock.h"
+#include "console.h"
+#include "decode_datagram.h"
+#include "destination.h"
+#include "mask_format.h"
+#include "national_grid.h"
+#include "report_line.h"
+#include "udp_listener.h"
+
+namespace {
+
+constexpr int kReceiveWaitMs = 20000;
+// Datagrams taken off the socket but not yet handled, at most.
+constexpr std::size_t kQueueLimitBytes = 64 << 20;
+
+constexpr int kPlainDecodeColour = 3;
+constexpr int kMessageColour = 5;
+constexpr int kReportColour = 6;
+constexpr int kHostColour = 8;
+constexpr int kClosingColour = 11;
+
+constexpr const char* kCsvHeader = "Time, Lat , Long";
+constexpr const char* kCsvMask = "\\    \\, +00.#####, +000.#####";
+constexpr const char* kAddressMask = "#_.#_.#_.#";
+
+void print_banner() {
+  for (int i = 0; i < 3; ++i) print_newline();
+  print_line("Generates .KML and .CSV files for plotting on Google Earth.");
+  print_line("Reads UDP Mesages sent from WSJT-X in real time");
+  print_newline();
+  print_newline();
+}
+
+// Shows who we are and opens the socket; false when it cannot be opened.
+bool open_listener(UdpHandle& socket) {
+  const HostIdentity host = host_identity();
+  set_text_colour(kHostColour);
+  print_line("Host name " + host.name);
+  print_newline();
+  clear_error();
+  socket = open_udp_listener(kListenPort);
+  if (!socket || last_error() != 0) return false;
+  const auto& a = host.address;
+  print_line("Listening for broadcasts to " + format_mask(kAddressMask, {a[0], a[1], a[2], a[3]}) +
+             ":" + number_text(kListenPort) + "...");
+  set_text_colour(kNormalColour);
+  print_newline();
+  return true;
+}
+
+// Receives until Esc. Datagrams already waiting are moved to our own queue
+// between two decodes, so that a burst is not lost while the console is busy.
+void receive_loop(UdpHandle socket, LiveOutputs& outputs) {
+  std::deque<std::string> queue;
+  std::size_t queued_bytes = 0;
+  std::string datagram;
+  for (;;) {
+    if (is_esc_key(poll_key())) return;
+    if (key_waiting()) continue;  // take the next key first, without a wait
+    if (queue.empty()) {
+      clear_error();
+      if (receive_datagram(socket, datagram, kReceiveWaitMs, key_input_descriptor()) !=
+          ReceiveResult::datagram)
+        continue;
+      queue.push_back(std::move(datagram));
+      queued_bytes += queue.back().size() + 1;
+    }
+    if (queued_bytes < kQueueLimitBytes)
+      queued_bytes += take_waiting_datagrams(socket, queue, kQueueLimitBytes - queued_bytes);
+    datagram = std::move(queue.front());
+    queue.pop_front();
+    queued_bytes -= datagram.size() + 1;
+    std::optional<DecodeRecord> record = parse_decode_datagram(datagram);
+    if (record) handle_decode(*record, outputs);
+  }
+}
+
+std::string generated(const OutputFile& file, const char* done) {
+  return file.name + (file.lost_lines ? " Was not completely written" : done);
+}
+
+}  // namespace
+
+std::string csv_name_for(const std::string& kml_name) {
+  return kml_name.substr(0, kml_name.find('.')) + ".CSV";
+}
+
+std::string csv_line(const DecodeRecord& r) {
+  return format_mask(kCsvMask, {r.time_text, r.latitude, r.longitude});
+}
+
+void record_position(DecodeRecord& record, LiveOutputs& outputs) {
+  const std::optional<Position> position = decode_position(record.message);
+  if (!position) return;
+  record.latitude = position->latitude;
+  record.longitude = position->longitude;
+  record.grid_ref = to_national_grid(record.latitude, record.longitude, grid_digits(ReportStyle::live));
+  set_text_colour(kReportColour);
+  print_line(format_report_line(record, ReportStyle::live));
+  set_text_colour(kNormalColour);
+  add_track_point(outputs.track, *position);
+  write_line(outputs.csv, csv_line(record));
+}
+
+void handle_decode(DecodeRecord& record, LiveOutputs& outputs) {
+  if (is_position_message(record.message)) {
+    record_position(record, outputs);
+    return;
+  }
+  set_text_colour(kPlainDecodeColour);  // stays until the next colour change
+  print_line(record.message);
+}
+
+int run_live_tracker() {
+  print_banner();
+  UdpHandle socket;
+  if (!open_listener(socket)) {
+    beep();
+    return 0;
+  }
+
+  const std::string kml_name = ask_destination(default_destination_name(local_time()));
+  const std::string csv_name = csv_name_for(kml_name);
+  set_text_colour(kMessageColour);
+  print_line("Will generate  " + kml_name + " And  " + csv_name);
+  set_text_colour(kNormalColour);
+
+  LiveOutputs outputs;
+  outputs.track.out = create_output(kml_name);
+  if (!outputs.track.out.file) {
+    print_line(kml_name + " Cannot be created");
+    end_program(1);
+  }
+  outputs.csv = create_output(csv_name);
+  if (!outputs.csv.file) {
+    finish_track(outputs.track);  // leave a valid, empty document
+    print_line(csv_name + " Cannot be created");
+    end_program(1);
+  }
+  write_line(outputs.csv, kCsvHeader);
+  print_newline();
+  print_line("Press [esc] to finish");
+  print_newline();
+
+  receive_loop(socket, outputs);
+
+  finish_track(outputs.track);
+  close_output(outputs.csv);
+  print_line("KML and .CSV File generation terminated ");
+  set_text_colour(kClosingColour);
+  print_line(generated(outputs.track.out, " Has been generated in the WSJT folder."));
+  print_newline();
+  print_line("Use  'Open With Google Earth' to view");
+  print_newline();
+  print_newline();
+  print_line(generated(outputs.csv, " Has been generated in the WSJT folder. "));
+  print_newline();
+  set_text_colour(kNormalColour);
+  print_line("Any key to close this window...");
+  print_newline();
+  wait_for_key();
+  close_udp_listener(socket);
+  return outputs.track.out.lost_lines || outputs.csv.lost_lines ? 1 : 0;
+}

@@ -1,0 +1,7 @@
+#include "console.h"
+#include "live_tracker.h"
+
+int main(int argc, char** argv) {
+  console_init(argc, argv);
+  return run_live_tracker();
+}

@@ -1,0 +1,180 @@
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "error_state.h"
+#include "udp_listener.h"
+
+namespace {
+
+int fd_of(UdpHandle h) { return static_cast<int>(h.value); }
+
+constexpr int kReceiveBufferRequest = 8 << 20;
+
+std::array<std::uint8_t, 4> address_bytes(const sockaddr* address) {
+  std::array<std::uint8_t, 4> bytes{};
+  const auto* in = reinterpret_cast<const sockaddr_in*>(address);
+  std::memcpy(bytes.data(), &in->sin_addr, bytes.size());  // network order: a.b.c.d
+  return bytes;
+}
+
+// Milliseconds from now to `deadline`, rounded up, never below zero.
+int milliseconds_left(std::chrono::steady_clock::time_point deadline) {
+  using namespace std::chrono;
+  const auto left = ceil<milliseconds>(deadline - steady_clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+enum class Take { got, none, failed };
+
+// One datagram without waiting. `none` when the socket turned out to hold
+// nothing after all.
+Take take_datagram(int fd, std::string& out) {
+  out.resize(kMaxDatagramSize);
+  iovec part{out.data(), out.size()};
+  msghdr header{};
+  header.msg_iov = &part;
+  header.msg_iovlen = 1;
+  const ssize_t got = ::recvmsg(fd, &header, MSG_DONTWAIT);
+  if (got < 0) {
+    out.clear();
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return Take::none;
+    set_error(errno);
+    return Take::failed;
+  }
+  if (header.msg_flags & MSG_TRUNC) {
+    out.clear();
+    set_error(EMSGSIZE);
+    return Take::failed;
+  }
+  out.resize(static_cast<std::size_t>(got));
+  return Take::got;
+}
+
+}  // namespace
+
+UdpHandle open_udp_listener(int port) {
+  if (port < 0 || port > 65535) {
+    set_error(EINVAL);
+    return {};
+  }
+  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+  if (fd < 0) {
+    set_error(errno);
+    return {};
+  }
+  ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  const int on = 1;
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
+    const int code = errno;
+    ::close(fd);
+    set_error(code);
+    return {};
+  }
+  // A deep receive queue rides out bursts while the console is slow; the
+  // system caps it at what it allows.
+  const int queue_bytes = kReceiveBufferRequest;
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &queue_bytes, sizeof queue_bytes);
+  return UdpHandle{fd};
+}
+
+std::size_t take_waiting_datagrams(UdpHandle handle, std::deque<std::string>& into,
+                                   std::size_t room_bytes) {
+  if (!handle) return 0;
+  std::string buffer;
+  std::size_t taken = 0;
+  while (taken < room_bytes && take_datagram(fd_of(handle), buffer) == Take::got) {
+    taken += buffer.size() + 1;
+    into.emplace_back(buffer.data(), buffer.size());  // sized copy, not the whole buffer
+  }
+  return taken;
+}
+
+ReceiveResult receive_datagram(UdpHandle handle, std::string& out, int timeout_ms,
+                               int also_wake_fd) {
+  out.clear();
+  if (!handle) {
+    set_error(EBADF);
+    return ReceiveResult::error;
+  }
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(timeout_ms > 0 ? timeout_ms : 0);
+  const nfds_t count = also_wake_fd >= 0 ? 2 : 1;
+  for (;;) {
+    pollfd watched[2] = {{fd_of(handle), POLLIN, 0}, {also_wake_fd, POLLIN, 0}};
+    const int wait = timeout_ms < 0 ? -1 : milliseconds_left(deadline);
+    const int ready = ::poll(watched, count, wait);
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      set_error(errno);
+      return ReceiveResult::error;
+    }
+    if (ready == 0) return ReceiveResult::timeout;
+    if ((watched[0].revents | (count > 1 ? watched[1].revents : 0)) & POLLNVAL) {
+      set_error(EBADF);
+      return ReceiveResult::error;
+    }
+    // End of input or a fault on the keyboard also wakes the caller, who
+    // finds out which it was when reading.
+    if (count > 1 && watched[1].revents != 0) return ReceiveResult::key;
+    if (watched[0].revents != 0) {
+      const Take take = take_datagram(fd_of(handle), out);
+      if (take == Take::got) return ReceiveResult::datagram;
+      if (take == Take::failed) return ReceiveResult::error;
+    }
+  }
+}
+
+void close_udp_listener(UdpHandle& handle) {
+  if (handle && ::close(fd_of(handle)) != 0) set_error(errno);
+  handle = UdpHandle{};
+}
+
+HostIdentity host_identity() {
+  HostIdentity host;
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) == 0) host.name = name;
+
+  ifaddrs* interfaces = nullptr;
+  if (::getifaddrs(&interfaces) == 0) {
+    for (const ifaddrs* i = interfaces; i != nullptr; i = i->ifa_next) {
+      if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET) continue;
+      if (!(i->ifa_flags & IFF_UP) || (i->ifa_flags & IFF_LOOPBACK)) continue;
+      host.address = address_bytes(i->ifa_addr);
+      ::freeifaddrs(interfaces);
+      return host;
+    }
+    ::freeifaddrs(interfaces);
+  }
+
+  if (!host.name.empty()) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.name.c_str(), nullptr, &hints, &found) == 0) {
+      for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+        if (a->ai_addr == nullptr || a->ai_family != AF_INET) continue;
+        host.address = address_bytes(a->ai_addr);
+        break;
+      }
+      ::freeaddrinfo(found);
+    }
+  }
+  return host;
+}

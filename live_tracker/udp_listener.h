@@ -1,0 +1,55 @@
+// The UDP socket on which WSJT-X datagrams arrive, and what the host calls
+// itself. Failures set the error number (error_state.h) and return an
+// invalid handle, an empty result or ReceiveResult::error.
+#ifndef LIVE_TRACKER_UDP_LISTENER_H
+#define LIVE_TRACKER_UDP_LISTENER_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+
+inline constexpr int kListenPort = 16004;
+// Largest datagram taken; a longer one is reported as an error.
+inline constexpr std::size_t kMaxDatagramSize = 65536;
+
+struct UdpHandle {
+  std::intptr_t value = -1;
+  explicit operator bool() const { return value >= 0; }
+};
+
+// An IPv4 UDP socket bound to `port` on all local addresses, with broadcast
+// reception allowed. The port is not shared: while one listener holds it,
+// a second open fails.
+UdpHandle open_udp_listener(int port = kListenPort);
+
+enum class ReceiveResult { datagram, timeout, key, error };
+
+// Waits up to `timeout_ms` (a negative value: without limit) for one
+// datagram and puts its bytes in `out`. Returns `key` as soon as
+// `also_wake_fd` (the keyboard's; -1 for none) has input waiting, before any
+// datagram that is also waiting; the caller reads the key itself. `out` is
+// left empty unless the result is `datagram`.
+ReceiveResult receive_datagram(UdpHandle handle, std::string& out, int timeout_ms,
+                               int also_wake_fd = -1);
+
+// Takes, without waiting, the datagrams already waiting on the socket and
+// appends them to `into`, until about `room_bytes` are taken; returns the
+// bytes taken. Keeps the system's queue short while a burst arrives.
+std::size_t take_waiting_datagrams(UdpHandle handle, std::deque<std::string>& into,
+                                   std::size_t room_bytes);
+
+void close_udp_listener(UdpHandle& handle);
+
+struct HostIdentity {
+  std::string name;                      // "" when it cannot be had
+  std::array<std::uint8_t, 4> address{};  // IPv4, 0.0.0.0 when none is found
+};
+
+// The host name, and the first IPv4 address of an interface that is up and
+// not a loopback; failing that the first IPv4 address the host name resolves
+// to; failing that 0.0.0.0. Leaves the error number alone.
+HostIdentity host_identity();
+
+#endif  // LIVE_TRACKER_UDP_LISTENER_H

@@ -1,0 +1,234 @@
+#include "udp_listener.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "decode_datagram.h"
+#include "decode_datagram_writer.h"
+#include "error_state.h"
+
+namespace {
+
+// Each test has a port of its own, away from the programs' 16004, so that
+// tests run side by side do not meet.
+constexpr int kBytesPort = 16099;
+constexpr int kSharePort = 16098;
+constexpr int kTimeoutPort = 16097;
+constexpr int kKeyPort = 16096;
+constexpr int kLogSenderPort = 16095;
+constexpr int kMessageSenderPort = 16094;
+
+using Clock = std::chrono::steady_clock;
+
+long elapsed_ms(Clock::time_point since) {
+  return static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+void send_to_local(int port, const std::string& bytes) {
+  const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+  ASSERT_GE(s, 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(static_cast<std::uint16_t>(port));
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const ssize_t sent = ::sendto(s, bytes.data(), bytes.size(), 0,
+                                reinterpret_cast<const sockaddr*>(&to), sizeof to);
+  ::close(s);
+  ASSERT_EQ(sent, static_cast<ssize_t>(bytes.size()));
+}
+
+// Every datagram that arrives within `quiet_ms` of the one before.
+std::vector<std::string> drain(UdpHandle listener, int quiet_ms = 500) {
+  std::vector<std::string> got;
+  std::string bytes;
+  while (receive_datagram(listener, bytes, quiet_ms) == ReceiveResult::datagram)
+    got.push_back(bytes);
+  return got;
+}
+
+int run(const std::string& arguments) {
+  const std::string command = std::string("'") + DECODE_SENDER_PATH + "' " + arguments +
+                              " >/dev/null";
+  return std::system(command.c_str());
+}
+
+TEST(UdpListener, ReceivesDatagramsByteForByte) {
+  UdpHandle listener = open_udp_listener(kBytesPort);
+  ASSERT_TRUE(listener) << last_error();
+  const std::string bytes("\xAD\xBC\xCB\xDA\x00\x00\x00\x02\xFF\r\n\x00tail", 16);
+  send_to_local(kBytesPort, bytes);
+  send_to_local(kBytesPort, "");
+  const std::string largest(65507, '\x7F');  // the most an IPv4 datagram holds
+  send_to_local(kBytesPort, largest);
+
+  std::string got = "left over";
+  ASSERT_EQ(receive_datagram(listener, got, 2000), ReceiveResult::datagram);
+  EXPECT_EQ(got, bytes);
+  ASSERT_EQ(receive_datagram(listener, got, 2000), ReceiveResult::datagram);
+  EXPECT_EQ(got, "");
+  ASSERT_EQ(receive_datagram(listener, got, 2000), ReceiveResult::datagram);
+  EXPECT_EQ(got, largest);
+  close_udp_listener(listener);
+  EXPECT_FALSE(listener);
+}
+
+TEST(UdpListener, PortIsNotShared) {
+  UdpHandle first = open_udp_listener(kSharePort);
+  ASSERT_TRUE(first) << last_error();
+  clear_error();
+  UdpHandle second = open_udp_listener(kSharePort);
+  EXPECT_FALSE(second);
+  EXPECT_EQ(last_error(), EADDRINUSE);
+  // Closing gives the port back at once.
+  close_udp_listener(first);
+  clear_error();
+  UdpHandle again = open_udp_listener(kSharePort);
+  EXPECT_TRUE(again) << last_error();
+  close_udp_listener(again);
+}
+
+TEST(UdpListener, TimesOutWhenNothingArrives) {
+  UdpHandle listener = open_udp_listener(kTimeoutPort);
+  ASSERT_TRUE(listener) << last_error();
+  std::string got = "left over";
+  const auto start = Clock::now();
+  EXPECT_EQ(receive_datagram(listener, got, 50), ReceiveResult::timeout);
+  EXPECT_GE(elapsed_ms(start), 45);
+  EXPECT_LT(elapsed_ms(start), 1000);
+  EXPECT_EQ(got, "");
+  EXPECT_EQ(receive_datagram(listener, got, 0), ReceiveResult::timeout);
+  close_udp_listener(listener);
+}
+
+TEST(UdpListener, KeyWakesAtOnceAndComesBeforeDatagrams) {
+  UdpHandle listener = open_udp_listener(kKeyPort);
+  ASSERT_TRUE(listener) << last_error();
+  int keyboard[2];
+  ASSERT_EQ(::pipe(keyboard), 0);
+  std::string got;
+
+  // Nothing typed: the pipe does not wake the wait, a datagram does.
+  send_to_local(kKeyPort, "one");
+  ASSERT_EQ(receive_datagram(listener, got, 2000, keyboard[0]), ReceiveResult::datagram);
+  EXPECT_EQ(got, "one");
+
+  ASSERT_EQ(::write(keyboard[1], "\x1b", 1), 1);
+  auto start = Clock::now();
+  EXPECT_EQ(receive_datagram(listener, got, 10000, keyboard[0]), ReceiveResult::key);
+  EXPECT_LT(elapsed_ms(start), 1000);
+
+  // A key and a datagram both waiting: the key first, the datagram kept.
+  send_to_local(kKeyPort, "two");
+  EXPECT_EQ(receive_datagram(listener, got, 2000, keyboard[0]), ReceiveResult::key);
+  char key;
+  ASSERT_EQ(::read(keyboard[0], &key, 1), 1);
+  ASSERT_EQ(receive_datagram(listener, got, 2000, keyboard[0]), ReceiveResult::datagram);
+  EXPECT_EQ(got, "two");
+
+  ::close(keyboard[0]);
+  ::close(keyboard[1]);
+  close_udp_listener(listener);
+}
+
+TEST(UdpListener, InvalidHandleIsAnError) {
+  UdpHandle none;
+  std::string got;
+  clear_error();
+  EXPECT_EQ(receive_datagram(none, got, 10), ReceiveResult::error);
+  EXPECT_NE(last_error(), 0);
+}
+
+TEST(HostIdentity, HasAName) {
+  EXPECT_FALSE(host_identity().name.empty());
+}
+
+TEST(DecodeSender, ReplaysALogWithHeartbeats) {
+  char name[] = "/tmp/decode_sender_logXXXXXX";
+  const int fd = ::mkstemp(name);
+  ASSERT_GE(fd, 0);
+  // CR LF, CR and LF line ends, a date line and a frequency line between.
+  const std::string log =
+      "2024-05-17 2131  14.074 MHz  FT8\r\n"
+      "2148        -6   0.4  709  ~        DECPAA-MBXAAA   \r\n"
+      "------ 18/05/2024 ------\r"
+      "0017       -10  -0.1 2783  ~        CQ 2E0ABC IO93\r"
+      "\n"
+      "2359        12   1.5    5  ~        \n";
+  ASSERT_EQ(::write(fd, log.data(), log.size()), static_cast<ssize_t>(log.size()));
+  ::close(fd);
+
+  UdpHandle listener = open_udp_listener(kLogSenderPort);
+  ASSERT_TRUE(listener) << last_error();
+  ASSERT_EQ(run("--port " + std::to_string(kLogSenderPort) + " --heartbeats --log " + name), 0);
+  const std::vector<std::string> got = drain(listener);
+  close_udp_listener(listener);
+  ::unlink(name);
+
+  ASSERT_EQ(got.size(), 5u);
+  EXPECT_EQ(got[1], encode_heartbeat());
+  EXPECT_EQ(got[3], encode_heartbeat());
+  EXPECT_FALSE(parse_decode_datagram(got[1]));
+
+  auto r = parse_decode_datagram(got[0]);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->time_text, "21:48");
+  EXPECT_EQ(r->snr_db, -6);
+  EXPECT_EQ(r->dt_s, 0.4);
+  EXPECT_EQ(r->audio_offset_hz, 709);
+  EXPECT_EQ(r->message, "DECPAA-MBXAAA");
+  r = parse_decode_datagram(got[2]);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->time_text, "00:17");
+  EXPECT_EQ(r->snr_db, -10);
+  EXPECT_EQ(r->dt_s, -0.1);
+  EXPECT_EQ(r->audio_offset_hz, 2783);
+  EXPECT_EQ(r->message, "CQ 2E0ABC IO93");
+  r = parse_decode_datagram(got[4]);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->time_text, "23:59");
+  EXPECT_EQ(r->snr_db, 12);
+  EXPECT_EQ(r->message, "");
+}
+
+TEST(DecodeSender, SendsMessagesRawBytesAndRepeats) {
+  UdpHandle listener = open_udp_listener(kMessageSenderPort);
+  ASSERT_TRUE(listener) << last_error();
+  ASSERT_EQ(run("--port " + std::to_string(kMessageSenderPort) +
+                " --message 'DECPAA-MBXAAA' --raw-hex 'ad bc cb da 00' --message 'CQ TEST'"
+                " --time 12:34 --snr -20 --dt -0.5 --freq 1500 --count 2 --rate 1000"),
+            0);
+  const std::vector<std::string> got = drain(listener);
+  close_udp_listener(listener);
+
+  ASSERT_EQ(got.size(), 6u);
+  EXPECT_EQ(got[1], std::string("\xAD\xBC\xCB\xDA\x00", 5));
+  DecodeFields expected;
+  expected.time_ms = (12 * 60 + 34) * 60000;
+  expected.snr_db = -20;
+  expected.dt_s = -0.5;
+  expected.audio_offset_hz = 1500;
+  expected.message = "DECPAA-MBXAAA";
+  EXPECT_EQ(got[0], encode_decode_datagram(expected));
+  EXPECT_EQ(got[3], got[0]);
+  expected.message = "CQ TEST";
+  EXPECT_EQ(got[2], encode_decode_datagram(expected));
+  EXPECT_EQ(got[5], got[2]);
+
+  EXPECT_NE(run("--message"), 0);
+  EXPECT_NE(run("--raw-hex abc"), 0);
+  EXPECT_NE(run("--log x --message y"), 0);
+}
+
+}  // namespace
