@@ -127,6 +127,16 @@ void refresh_width() {
 void append_text(std::string& out, std::string_view text) {
   if (g.out_tty) refresh_width();
   for (std::size_t pos = 0; pos < text.size();) {
+    // Printable ASCII, the usual case, goes as it is.
+    std::size_t run = pos;
+    while (run < text.size() && text[run] >= 0x20 && text[run] < 0x7F) ++run;
+    if (run > pos) {
+      if (g.out_tty)
+        for (std::size_t i = pos; i < run; ++i) g.cursor.place(1);
+      out.append(text.substr(pos, run - pos));
+      pos = run;
+      continue;
+    }
     const DisplayUnit unit = display_unit_at(text, pos);
     if (g.out_tty) g.cursor.place(unit.cells);
     out.append(unit.bytes);

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
@@ -184,6 +185,36 @@ class Renderer {
 }  // namespace
 
 RoundedDecimal round_decimal(double value, int places) {
+  RoundedDecimal r;
+  if (round_away_from_ties(std::fabs(value), places, r)) return r;
+  return round_decimal_by_digits(value, places);
+}
+
+bool round_away_from_ties(double magnitude, int places, RoundedDecimal& r) {
+  constexpr double kScale[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+  constexpr std::uint64_t kUnits[] = {1,      10,      100,      1000,     10000,
+                                      100000, 1000000, 10000000, 100000000};
+  if (places < 0 || places > 8 || !(magnitude > 0)) return false;
+  const double scaled = magnitude * kScale[places];
+  if (!(scaled < 1e15)) return false;  // below 2^50: whole part and fraction exact
+  const double whole = std::floor(scaled);
+  const double fraction = scaled - whole;
+  // The product is off by at most one part in 2^53, and the 18 digits are
+  // within 5 parts in 10^18 of the value: outside this margin around a tie,
+  // both round the same way.
+  if (std::fabs(fraction - 0.5) <= scaled * 1e-14) return false;
+  const std::uint64_t units = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+  const std::uint64_t integer = units / kUnits[places];
+  r.integer_digits = integer > 0 ? std::to_string(integer) : std::string();
+  r.decimal_digits.clear();
+  if (places > 0) {
+    r.decimal_digits = std::to_string(units % kUnits[places]);
+    r.decimal_digits.insert(0, static_cast<std::size_t>(places) - r.decimal_digits.size(), '0');
+  }
+  return true;
+}
+
+RoundedDecimal round_decimal_by_digits(double value, int places) {
   const double magnitude = std::fabs(value);
   if (magnitude == 0 || !std::isfinite(magnitude))
     return {std::string(1, '0'), std::string(static_cast<std::size_t>(places), '0')};

@@ -58,5 +58,10 @@ struct RoundedDecimal {
   std::string decimal_digits;
 };
 RoundedDecimal round_decimal(double value, int places);
+// The same from the value's first 18 significant decimal digits, always.
+RoundedDecimal round_decimal_by_digits(double value, int places);
+// The quick way for a magnitude that lies clearly away from a tie at
+// `places` decimals; false (nothing done) when it does not.
+bool round_away_from_ties(double magnitude, int places, RoundedDecimal& r);
 
 #endif  // CORE_MASK_FORMAT_H

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
+
 namespace {
 
 std::string one(std::string_view mask, MaskValue v) { return format_mask(mask, {v}); }
@@ -72,6 +75,31 @@ TEST(MaskFormat, RoundDecimalDigits) {
   r = round_decimal(123456789012.5, 0);
   EXPECT_EQ(r.integer_digits, "123456789012");
   EXPECT_EQ(r.decimal_digits, "");
+}
+
+// The quick rounding agrees with rounding on the 18 digits wherever it
+// answers, and declines near ties, where the digits decide.
+TEST(MaskFormat, QuickRoundingAgreesWithDigits) {
+  std::mt19937_64 random(16004);
+  std::uniform_real_distribution<double> mantissa(1, 10);
+  std::uniform_int_distribution<int> exponent(-8, 12), places(0, 8), half_units(0, 2000000);
+  int answered = 0;
+  for (int i = 0; i < 300000; ++i) {
+    const int p = places(random);
+    double v = mantissa(random) * std::pow(10.0, exponent(random));
+    if (i % 3 == 0) v = (half_units(random) + 0.5) / std::pow(10.0, p);  // on or next to a tie
+    if (i % 3 == 1) v = std::nextafter((half_units(random) + 0.5) / std::pow(10.0, p), 0.0);
+    RoundedDecimal quick;
+    if (!round_away_from_ties(v, p, quick)) continue;
+    ++answered;
+    const RoundedDecimal exact = round_decimal_by_digits(v, p);
+    ASSERT_EQ(quick.integer_digits, exact.integer_digits) << v << " " << p;
+    ASSERT_EQ(quick.decimal_digits, exact.decimal_digits) << v << " " << p;
+  }
+  EXPECT_GT(answered, 50000);
+  RoundedDecimal r;
+  EXPECT_FALSE(round_away_from_ties(0.125, 2, r));  // a tie: the digits decide
+  EXPECT_FALSE(round_away_from_ties(2.675, 2, r));
 }
 
 TEST(MaskFormat, StringFieldsCutAndPad) {

@@ -25,7 +25,7 @@ void print_coloured_line(int colour, const std::string& text) {
 }
 
 // A log line that holds a position report: shown, and added to the track.
-void report_step(const std::string& line, KmlTrack& track) {
+void report_step(std::string_view line, KmlTrack& track) {
   std::optional<DecodeRecord> report = parse_log_line(line);
   if (!report) return;
   report->grid_ref = to_national_grid(report->latitude, report->longitude,
@@ -35,21 +35,18 @@ void report_step(const std::string& line, KmlTrack& track) {
 }
 
 void batch_pass(FileHandle& source, KmlTrack& track) {
-  LineReader reader(source);
-  std::string line;
-  while (reader.next(line)) report_step(line, track);
+  for_each_line(source, kLastUsedColumn, [&](std::string_view line) {
+    report_step(line, track);
+    return true;
+  });
   close_file(source);
 }
 
 // The first line of DECODED.TXT, "" when it is missing or empty.
 std::string first_decoded_line() {
   FileHandle file = open_for_reading(kDecodedName);
-  std::string line;
-  if (file) {
-    LineReader reader(file);
-    reader.next(line);
-    close_file(file);
-  }
+  std::string line = first_line(file, kLastUsedColumn);
+  close_file(file);
   return line;
 }
 

@@ -295,13 +295,12 @@ bool send_log(Sender& sender, const std::string& name) {
                  std::strerror(errno));
     return false;
   }
-  LineReader reader(file, kLogLineLimit);
-  std::string line;
   bool good = true;
-  while (good && reader.next(line)) {
+  for_each_line(file, kLogLineLimit, [&](std::string_view line) {
     if (const auto decode = log_line_decode(line))
       good = send_paced(sender, encode_decode_datagram(*decode));
-  }
+    return good;
+  });
   close_file(file);
   return good;
 }

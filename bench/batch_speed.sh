@@ -1,0 +1,46 @@
+#!/bin/sh
+# The batch pass against the time the machine takes to read the file: makes a
+# deterministic 1 GiB decode log, then runs wc -l, log_lister and log_tracker
+# (a batch pass writing a KML file) on it several times each, without a
+# terminal (under setsid: console output to a file, answers from stdin), and
+# prints the median times, each program's ratio to wc -l, and peak memory.
+#
+#   bench/batch_speed.sh [build-dir] [runs]      (defaults: build, 5)
+set -eu
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-build}" && pwd)
+runs=${2:-5}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+log="$work/BIG.TXT"
+python3 "$top/bench/make_big_log.py" "$log"
+cat "$log" > /dev/null  # into the page cache
+
+# measure NAME STDIN COMMAND...: median seconds and peak kilobytes of RUNS runs.
+measure() {
+  name=$1 answers=$2
+  shift 2
+  : > "$work/$name.times"
+  i=0
+  while [ "$i" -lt "$runs" ]; do
+    printf '%b' "$answers" | setsid /usr/bin/time -f '%e %M' -o "$work/time" "$@" \
+      > "$work/$name.out" 2>&1
+    cat "$work/time" >> "$work/$name.times"
+    i=$((i + 1))
+  done
+  sort -n "$work/$name.times" | awk -v n="$runs" -v name="$name" '
+    { t[NR] = $1; if ($2 > m) m = $2 }
+    END { printf "%s %s %d\n", name, t[int((n + 1) / 2)], m }'
+}
+
+cd "$work"
+{
+  measure wc '' wc -l "$log"
+  measure log_lister '' "$build/bin/log_lister" "$log"
+  measure log_tracker 'N\nBENCH\n' "$build/bin/log_tracker" "$log"
+} > results
+awk '
+  NR == 1 { base = $2 }
+  { printf "%-12s median %6.2f s   %5.2f x wc -l   peak %6.1f MiB\n", $1, $2, $2 / base, $3 / 1024 }
+' results
+echo "reports listed: $(grep -c 'Hz ' log_lister.out)   KML lines: $(wc -l < BENCH.KML)"

@@ -1,0 +1,78 @@
+// Reading a decode log line by line, against reading its blocks alone.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "decode_record.h"
+#include "line_reader.h"
+
+namespace {
+
+// A 64 MiB log of ordinary decodes with one position report in a hundred,
+// written once to a temporary file (read back from the page cache).
+const std::string& log_file() {
+  static const std::string name = [] {
+    std::string path = "/tmp/line_reader_benchXXXXXX";
+    const int fd = mkstemp(path.data());
+    const std::string ordinary = "0000       -10  -0.8  601  ~        CQ PA3ABC FN42\r\n";
+    const std::string report = "0000       -10  -0.8  601  ~        DECPAA-MBXAAA\r\n";
+    std::string block;
+    for (int i = 0; i < 100; ++i) block += i == 57 ? report : ordinary;
+    for (std::size_t written = 0; written < (64u << 20); written += block.size())
+      if (write(fd, block.data(), block.size()) < 0) std::abort();
+    close(fd);
+    std::atexit([] { unlink(log_file().c_str()); });
+    return path;
+  }();
+  return name;
+}
+
+void BM_ReadBlocksOnly(benchmark::State& state) {
+  std::string buffer(kLineBlockSize, '\0');
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    FileHandle f = open_for_reading(log_file());
+    while (const std::size_t n = read_block(f, buffer.data(), buffer.size())) bytes += n;
+    close_file(f);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+BENCHMARK(BM_ReadBlocksOnly)->Unit(benchmark::kMillisecond);
+
+void BM_ReadLines(benchmark::State& state) {
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    FileHandle f = open_for_reading(log_file());
+    std::size_t lines = 0;
+    for_each_line(f, kLastUsedColumn, [&](std::string_view line) {
+      ++lines;
+      bytes += line.size() + 2;
+      return true;
+    });
+    benchmark::DoNotOptimize(lines);
+    close_file(f);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+BENCHMARK(BM_ReadLines)->Unit(benchmark::kMillisecond);
+
+void BM_ReadLinesAndParse(benchmark::State& state) {
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    FileHandle f = open_for_reading(log_file());
+    std::size_t reports = 0;
+    for_each_line(f, kLastUsedColumn, [&](std::string_view line) {
+      bytes += line.size() + 2;
+      if (parse_log_line(line)) ++reports;
+      return true;
+    });
+    benchmark::DoNotOptimize(reports);
+    close_file(f);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+BENCHMARK(BM_ReadLinesAndParse)->Unit(benchmark::kMillisecond);
+
+}  // namespace
