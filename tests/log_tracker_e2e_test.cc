@@ -1,0 +1,659 @@
+// log_tracker run in a real terminal: the questions, the report lines on the
+// screen, and the KML track it leaves behind, in both the one-pass reading of
+// a log and the once-a-minute following of DECODED.TXT.
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "decode_record.h"
+#include "kml_track.h"
+#include "national_grid.h"
+#include "pty_session.h"
+#include "report_line.h"
+#include "test_files.h"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+constexpr int kMessageColour = 5;
+constexpr int kReportColour = 6;
+constexpr int kNormal = 7;
+
+constexpr std::string_view kTitle =
+    "Generates .KML file for plotting on Google Earth. Read WSJT data from 'ALL.TXT' or in real "
+    "time from 'DECODED.TXT'";
+constexpr std::string_view kFollowQuestion = "Read incoming data in real time     [Y]/n   ";
+constexpr std::string_view kSourceQuestion = "Source file  [ALL.TXT]  ";
+constexpr std::string_view kFollowNotice = "Extract decoded data as it arrives via 'DECODED.TXT'";
+
+// A short log: a band header, ordinary traffic, four position reports, and
+// two position-shaped messages that must not count: a latitude over 90
+// degrees, and a "/" in the columns 11-15.
+//   DECPAA-MBXAAA  51.5    N  1.25 W
+//   DFGKAA-AATFAA  52.25   N  0.5  E
+//   OCAUAA-JHGCAA  33.875  S 151.2 E
+//   DBUAAA-MFNGAA  50.0    N  3.6  W
+constexpr std::string_view kSmallLog =
+    "2024-05-17 2131  14.074 MHz  FT8\n"
+    "2148        -6   0.4  709  ~        DL1ABC JA1XYZ -02\n"
+    "2150       -12   0.3 1505  ~        DECPAA-MBXAAA\n"
+    "2151        -9   0.1 1510  ~        YAAAAA-AAAAAA\n"
+    "2152        -3   0.2 2564  ~        2E0ABC LA9XYZ R-15\n"
+    "2153      /  3   0.8 1505  ~        DFGKAA-AATFAA\n"
+    "2154         5   0.8 1505  ~        DFGKAA-AATFAA\n"
+    "------ 18/05/2024 ------\n"
+    "0017       -20   0.1 1507  ~        OCAUAA-JHGCAA\n"
+    "0018        -9   0.0 2897  ~        F4ABC EI5GHJ IO63\n"
+    "0019         0   0.1 1488  ~        DBUAAA-MFNGAA\n";
+
+// What log_tracker must make of kSmallLog, byte for byte.
+constexpr std::string_view kSmallLogKml =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+    "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\r\n"
+    " <Document>\r\n"
+    "      <name>Paths</name>\r\n"
+    "      <description>Path</description>\r\n"
+    "      <Style id=\"yellowLineGreenPoly\">\r\n"
+    "        <LineStyle>\r\n"
+    "          <color>ffff00ff</color>\r\n"
+    "          <width>6</width>\r\n"
+    "        </LineStyle>\r\n"
+    "       </Style>\r\n"
+    "  <Placemark>\r\n"
+    "      <name>Start</name>\r\n"
+    "      <description>Start</description>\r\n"
+    "      <Point>\r\n"
+    "      <coordinates>\r\n"
+    "        -1.25000,+51.50000\r\n"
+    "      </coordinates>\r\n"
+    "      </Point>\r\n"
+    "  </Placemark>\r\n"
+    "  <Placemark>\r\n"
+    "    <name>\r\n"
+    "    </name>\r\n"
+    "    <styleUrl>#yellowLineGreenPoly</styleUrl>\r\n"
+    "    <LineString>\r\n"
+    "    <altitudeMode>clampToGround</altitudeMode>\r\n"
+    "     <coordinates>\r\n"
+    "        -1.25000,+51.50000\r\n"
+    "        +0.50000,+52.25000\r\n"
+    "      +151.20000,-33.87500\r\n"
+    "        -3.60000,+50.00000\r\n"
+    "        </coordinates>\r\n"
+    "     </LineString>\r\n"
+    "   </Placemark>\r\n"
+    "  <Placemark>\r\n"
+    "      <name>End</name>\r\n"
+    "      <description>End</description>\r\n"
+    "      <Point>\r\n"
+    "      <coordinates>\r\n"
+    "        -3.60000,+50.00000\r\n"
+    "      </coordinates>\r\n"
+    "      </Point>\r\n"
+    "  </Placemark>\r\n"
+    "   </Document>\r\n"
+    "   </kml>\r\n";
+
+// The document of a run that accepted no position.
+constexpr std::string_view kEmptyKml =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+    "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\r\n"
+    " <Document>\r\n"
+    "      <name>Paths</name>\r\n"
+    "      <description>Path</description>\r\n"
+    "      <Style id=\"yellowLineGreenPoly\">\r\n"
+    "        <LineStyle>\r\n"
+    "          <color>ffff00ff</color>\r\n"
+    "          <width>6</width>\r\n"
+    "        </LineStyle>\r\n"
+    "       </Style>\r\n"
+    "   </Document>\r\n"
+    "   </kml>\r\n";
+
+// A log with traffic and rejected position messages only.
+constexpr std::string_view kLogWithoutReports =
+    "2024-05-17 2131  14.074 MHz  FT8\n"
+    "2148        -6   0.4  709  ~        DL1ABC JA1XYZ -02\n"
+    "2151        -9   0.1 1510  ~        YAAAAA-AAAAAA\n"
+    "2153      /  3   0.8 1505  ~        DFGKAA-AATFAA\n"
+    "2152        -3   0.2 2564  ~        2E0ABC LA9XYZ R-15\n";
+
+// The report line the program shows for a log line holding a position, as a
+// screen row reads back: trailing blanks trimmed.
+std::string report_line_for(std::string_view log_line) {
+  std::optional<DecodeRecord> record = parse_log_line(log_line);
+  if (!record) ADD_FAILURE() << "not a position report: " << log_line;
+  if (!record) return {};
+  record->grid_ref = to_national_grid(record->latitude, record->longitude, 4);
+  std::string line = format_report_line(*record, ReportStyle::log_reader);
+  line.erase(line.find_last_not_of(' ') + 1);
+  return line;
+}
+
+std::vector<std::string> lines_of(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string line(text.substr(start, end - start));
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+// The report lines kSmallLog must give, in order.
+std::vector<std::string> small_log_reports() {
+  std::vector<std::string> out;
+  for (const std::string& line : lines_of(kSmallLog))
+    if (parse_log_line(line)) out.push_back(report_line_for(line));
+  return out;
+}
+
+bool xmllint_accepts(const std::string& path) {
+  const std::string command = "xmllint --noout '" + path + "' 2>&1";
+  return std::system(command.c_str()) == 0;
+}
+
+std::set<std::string> names_in(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::recursive_directory_iterator(dir))
+    names.insert(fs::relative(entry.path(), dir).string());
+  return names;
+}
+
+// Exit code, or minus the signal that ended the program; -1000 on timeout.
+int exit_code(PtySession& s, milliseconds timeout = kDefaultTimeout) {
+  int status = 0;
+  if (!s.wait_exit(timeout, &status)) return -1000;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+// The colours of the cells of a row's text, a digit a cell.
+std::string row_colours(const PtySession& s, int row) {
+  return s.row_fg_map(row).substr(0, s.row_text(row).size());
+}
+std::string all_in(int colour, std::size_t cells) {
+  return std::string(cells, static_cast<char>('0' + colour));
+}
+// Every cell of the row's text is in `colour`.
+#define EXPECT_ROW_COLOUR(s, row, colour)                                         \
+  EXPECT_EQ(row_colours(s, row), all_in(colour, (s).row_text(row).size()))        \
+      << "row " << (row) << ": " << (s).row_text(row)
+
+PtyOptions tracker_options(const TempDir& dir, std::vector<std::string> args = {},
+                           std::string_view clock = "") {
+  PtyOptions options;
+  options.argv = {program_path("log_tracker")};
+  options.argv.insert(options.argv.end(), args.begin(), args.end());
+  options.working_dir = dir.path();
+  options.rows = 60;
+  options.cols = 140;
+  if (!clock.empty()) options.env = fake_clock_env(clock);
+  options.env.push_back("TZ=UTC");
+  return options;
+}
+
+// Waits for a question and checks the cursor sits right after its text,
+// trailing blanks included.
+void expect_question(PtySession& s, std::string_view question) {
+  ASSERT_TRUE(s.wait_for_text(question.substr(0, question.find_last_not_of(' ') + 1)))
+      << s.dump();
+  ASSERT_TRUE(s.wait_for_quiet(milliseconds(100)));
+  const int row = s.screen().find_row(question.substr(0, 20));
+  EXPECT_EQ(s.cursor(), (CursorPos{row, static_cast<int>(question.size())})) << s.dump();
+}
+
+// Answers the first question with "n" and the destination with `name`.
+void answer_batch(PtySession& s, std::string_view name) {
+  ASSERT_TRUE(s.wait_for_text("Read incoming data in real time")) << s.dump();
+  s.send("n\r");
+  ASSERT_TRUE(s.wait_for_text("Destination (.KML) file")) << s.dump();
+  s.send(std::string(name) + "\r");
+}
+
+// The key wait at the end: the program is still there after a while, and a
+// key ends it.
+void expect_key_wait_then_exit(PtySession& s, int code) {
+  s.pump(milliseconds(300));
+  EXPECT_TRUE(s.running()) << "ended without waiting for a key\n" << s.dump();
+  s.send("x");
+  EXPECT_EQ(exit_code(s), code) << s.dump();
+}
+
+// ---------------------------------------------------------------------------
+// One pass over a log
+
+TEST(LogTrackerBatch, SmallLogGivesReportLinesAndExactTrack) {
+  TempDir dir;
+  write_file(dir.file("small.log"), kSmallLog);
+  write_file(dir.file("TRACK.KML"), std::string(5000, 'z'));  // emptied first
+  PtySession s(tracker_options(dir, {"small.log"}, "2023-12-07 05:15:42"));
+
+  expect_question(s, kFollowQuestion);
+  EXPECT_EQ(s.row_text(0), "");
+  EXPECT_EQ(s.row_text(1), "");
+  EXPECT_EQ(s.row_text(2), "");
+  EXPECT_EQ(s.row_text(3), kTitle);
+  EXPECT_EQ(s.row_text(4), "");
+  EXPECT_EQ(s.cursor().row, 5);
+  s.send("n\r");
+
+  // The name on the command line is the source: no question for it.
+  expect_question(s, "Destination (.KML) file        [231207_0515.KML]     ");
+  EXPECT_EQ(s.row_text(5), "Read incoming data in real time     [Y]/n   n");
+  EXPECT_EQ(s.row_text(6), "");
+  EXPECT_FALSE(s.screen().contains("Source file")) << s.dump();
+  s.send("track\r");
+
+  ASSERT_TRUE(s.wait_for_text("TRACK.KML Generated")) << s.dump();
+  EXPECT_EQ(s.row_text(8), "Will generate  TRACK.KML");
+  EXPECT_ROW_COLOUR(s, 8, kMessageColour);
+  const std::vector<std::string> reports = small_log_reports();
+  ASSERT_EQ(reports.size(), 4u);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(s.row_text(9 + i), reports[i]);
+    EXPECT_ROW_COLOUR(s, 9 + i, kReportColour);
+  }
+  EXPECT_EQ(s.row_text(13), "TRACK.KML Generated");
+  EXPECT_ROW_COLOUR(s, 13, kNormal);
+  EXPECT_EQ(s.row_text(14), "");
+  EXPECT_FALSE(s.screen().contains("Extract decoded data"));
+
+  expect_key_wait_then_exit(s, 0);
+  EXPECT_EQ(s.screen().pen_fg(), kNormal);
+  EXPECT_EQ(termios_diff(s.termios_at_start(), s.termios_now()), "");
+  EXPECT_EQ(read_file(dir.file("TRACK.KML")), kSmallLogKml);
+  EXPECT_TRUE(xmllint_accepts(dir.file("TRACK.KML")));
+}
+
+TEST(LogTrackerBatch, SourceNameTypedOrDefaultOrFromSeveralArguments) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    const char* log_name;
+    const char* typed;  // nullptr: no source question expected
+  };
+  const Case cases[] = {
+      {"typed, kept in small letters", {}, "small.log", "small.log"},
+      {"Enter alone takes ALL.TXT", {}, "ALL.TXT", ""},
+      {"arguments joined by a blank", {"my", "log.txt"}, "my log.txt", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    write_file(dir.file(c.log_name), kSmallLog);
+    PtySession s(tracker_options(dir, c.args));
+    ASSERT_TRUE(s.wait_for_text("Read incoming data in real time")) << s.dump();
+    s.send("n\r");
+    if (c.typed != nullptr) {
+      expect_question(s, kSourceQuestion);
+      EXPECT_EQ(s.row_text(6), "Source file  [ALL.TXT]");
+      s.send(std::string(c.typed) + "\r");
+      ASSERT_TRUE(s.wait_for_text("Destination (.KML) file")) << s.dump();
+      EXPECT_EQ(s.row_text(7), "");
+      EXPECT_EQ(s.row_text(8).substr(0, 23), "Destination (.KML) file");
+    } else {
+      ASSERT_TRUE(s.wait_for_text("Destination (.KML) file")) << s.dump();
+      EXPECT_FALSE(s.screen().contains("Source file"));
+    }
+    s.send("out\r");
+    ASSERT_TRUE(s.wait_for_text("OUT.KML Generated")) << s.dump();
+    const std::string shown = s.screen_text();
+    for (const std::string& report : small_log_reports())
+      EXPECT_NE(shown.find(report), std::string::npos) << report << "\n" << s.dump();
+    expect_key_wait_then_exit(s, 0);
+    EXPECT_EQ(read_file(dir.file("OUT.KML")), kSmallLogKml);
+  }
+}
+
+TEST(LogTrackerBatch, SampleLogTrackFollowsEveryAcceptedReport) {
+  TempDir dir;
+  const std::string sample = std::string(SAMPLES_DIR) + "/ALL.TXT";
+  std::vector<std::string> expected_points;
+  std::vector<std::string> expected_reports;
+  for (const std::string& line : lines_of(read_file(sample))) {
+    std::optional<DecodeRecord> record = parse_log_line(line);
+    if (!record) continue;
+    expected_points.push_back(kml_coordinate_line(record->latitude, record->longitude));
+    expected_reports.push_back(report_line_for(line));
+  }
+  ASSERT_EQ(expected_points.size(), 40u);
+
+  PtyOptions options = tracker_options(dir, {sample});
+  options.rows = 70;
+  PtySession s(options);
+  answer_batch(s, "sample");
+  ASSERT_TRUE(s.wait_for_text("SAMPLE.KML Generated")) << s.dump();
+
+  std::vector<std::string> shown;
+  for (int row = 0; row < s.screen().rows(); ++row) {
+    if (s.row_fg_map(row).find(static_cast<char>('0' + kReportColour)) != std::string::npos) {
+      EXPECT_ROW_COLOUR(s, row, kReportColour);
+      shown.push_back(s.row_text(row));
+    }
+  }
+  EXPECT_EQ(shown, expected_reports);
+  expect_key_wait_then_exit(s, 0);
+
+  const std::string kml = read_file(dir.file("SAMPLE.KML"));
+  const std::vector<std::string> lines = lines_of(kml);
+  ASSERT_EQ(lines.size(), 27u + 40u + 14u);
+  EXPECT_EQ(kml.substr(kml.size() - 2), "\r\n");
+  std::size_t bare_lf = 0;
+  for (std::size_t i = 0; i < kml.size(); ++i)
+    if (kml[i] == '\n' && (i == 0 || kml[i - 1] != '\r')) ++bare_lf;
+  EXPECT_EQ(bare_lf, 0u);
+  EXPECT_EQ(lines[16], expected_points.front());  // Start placemark
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + 27, lines.begin() + 67), expected_points);
+  EXPECT_EQ(lines[67], "        </coordinates>");
+  EXPECT_EQ(lines[75], expected_points.back());  // End placemark
+  EXPECT_EQ(lines[80], "   </kml>");
+  EXPECT_TRUE(xmllint_accepts(dir.file("SAMPLE.KML")));
+}
+
+TEST(LogTrackerBatch, LogWithoutReportsGivesEmptyDocument) {
+  TempDir dir;
+  write_file(dir.file("quiet.log"), kLogWithoutReports);
+  PtySession s(tracker_options(dir, {"quiet.log"}));
+  answer_batch(s, "quiet");
+  ASSERT_TRUE(s.wait_for_text("QUIET.KML Generated")) << s.dump();
+  const int generated = s.screen().find_row("QUIET.KML Generated");
+  EXPECT_EQ(s.row_text(generated - 1), "Will generate  QUIET.KML");
+  expect_key_wait_then_exit(s, 0);
+  EXPECT_EQ(read_file(dir.file("QUIET.KML")), kEmptyKml);
+  EXPECT_TRUE(xmllint_accepts(dir.file("QUIET.KML")));
+}
+
+// ---------------------------------------------------------------------------
+// The questions
+
+TEST(LogTrackerQuestions, OnlyNChoosesTheOnePass) {
+  struct Case {
+    const char* answer;
+    bool one_pass;
+  };
+  const Case cases[] = {{"n", true},   {"N", true},    {"  n", true}, {"n,x", true},
+                        {"", false},   {"y", false},   {"no", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("answer \"") + c.answer + "\"");
+    TempDir dir;
+    write_file(dir.file("small.log"), kSmallLog);
+    PtySession s(tracker_options(dir, {"small.log"}));
+    ASSERT_TRUE(s.wait_for_text("Read incoming data in real time")) << s.dump();
+    s.send(std::string(c.answer) + "\r");
+    ASSERT_TRUE(s.wait_for_text("Destination (.KML) file")) << s.dump();
+    if (c.one_pass) {
+      EXPECT_FALSE(s.screen().contains(kFollowNotice)) << s.dump();
+      EXPECT_EQ(s.row_text(7).substr(0, 23), "Destination (.KML) file");
+    } else {
+      EXPECT_EQ(s.row_text(6), kFollowNotice) << s.dump();
+      EXPECT_ROW_COLOUR(s, 6, kMessageColour);
+      EXPECT_EQ(s.row_text(7), "");
+      EXPECT_EQ(s.row_text(8).substr(0, 23), "Destination (.KML) file");
+    }
+  }
+}
+
+TEST(LogTrackerQuestions, DestinationAnswersNameTheTrack) {
+  struct Case {
+    const char* typed;
+    const char* file;
+  };
+  const Case cases[] = {
+      {"track", "TRACK.KML"},     {"my.trk", "MY.TRK"},  {"a,b", "A.KML"},
+      {"", "231207_0515.KML"},    {"sub/t1", "sub/T1.KML"}, {"  Mixed  ", "MIXED.KML"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("answer \"") + c.typed + "\"");
+    TempDir dir;
+    fs::create_directory(dir.file("sub"));
+    write_file(dir.file("small.log"), kSmallLog);
+    PtySession s(tracker_options(dir, {"small.log"}, "2023-12-07 05:15:42"));
+    ASSERT_TRUE(s.wait_for_text("Read incoming data in real time")) << s.dump();
+    s.send("n\r");
+    expect_question(s, "Destination (.KML) file        [231207_0515.KML]     ");
+    s.send(std::string(c.typed) + "\r");
+    ASSERT_TRUE(s.wait_for_text(std::string(c.file) + " Generated")) << s.dump();
+    EXPECT_TRUE(s.screen().contains("Will generate  " + std::string(c.file))) << s.dump();
+    expect_key_wait_then_exit(s, 0);
+    EXPECT_EQ(read_file(dir.file(c.file)), kSmallLogKml);
+    std::set<std::string> expected = {"small.log", "sub", c.file};
+    EXPECT_EQ(names_in(dir.path()), expected);
+  }
+}
+
+TEST(LogTrackerQuestions, DestinationThatCannotBeCreatedEndsAtOnce) {
+  TempDir dir;
+  write_file(dir.file("small.log"), kSmallLog);
+  PtySession s(tracker_options(dir, {"small.log"}));
+  answer_batch(s, "nofolder/x");
+  // No key wait: the program ends by itself.
+  EXPECT_EQ(exit_code(s), 1) << s.dump();
+  EXPECT_TRUE(s.screen().contains("Will generate  nofolder/X.KML")) << s.dump();
+  const int row = s.screen().find_row("Cannot be created");
+  ASSERT_GE(row, 0) << s.dump();
+  EXPECT_EQ(s.row_text(row), "nofolder/X.KML Cannot be created");
+  EXPECT_FALSE(s.screen().contains("Generated"));
+  EXPECT_FALSE(s.screen().contains(report_line_for("2150       -12   0.3 1505  ~        DECPAA-MBXAAA")));
+  EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"small.log"});
+  EXPECT_EQ(termios_diff(s.termios_at_start(), s.termios_now()), "");
+}
+
+TEST(LogTrackerQuestions, MissingSourceEndsWithoutTrack) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    const char* typed;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"named on the command line", {"NOTHERE.TXT"}, nullptr, "NOTHERE.TXT Does not exist"},
+      {"typed", {}, "nothere.txt", "nothere.txt Does not exist"},
+      {"default", {}, "", "ALL.TXT Does not exist"},
+      {"a folder", {"sub"}, nullptr, "sub Does not exist"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    fs::create_directory(dir.file("sub"));
+    PtySession s(tracker_options(dir, c.args));
+    ASSERT_TRUE(s.wait_for_text("Read incoming data in real time")) << s.dump();
+    s.send("n\r");
+    if (c.typed != nullptr) {
+      ASSERT_TRUE(s.wait_for_text("Source file")) << s.dump();
+      s.send(std::string(c.typed) + "\r");
+    }
+    EXPECT_EQ(exit_code(s), 0) << s.dump();
+    const int row = s.screen().find_row("Does not exist");
+    ASSERT_GE(row, 0) << s.dump();
+    EXPECT_EQ(s.row_text(row), c.shown);
+    EXPECT_EQ(s.row_text(row + 1), "");
+    EXPECT_FALSE(s.screen().contains("Destination")) << s.dump();
+    EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"sub"});
+    EXPECT_EQ(termios_diff(s.termios_at_start(), s.termios_now()), "");
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Following DECODED.TXT
+
+constexpr std::string_view kDecodedReport = "0512         4   0.6 1522  ~        DECPAA-MBXAAA";
+
+// Starts following with the destination `name`; returns once the program
+// announces the Esc key.
+void start_following(PtySession& s, std::string_view name) {
+  ASSERT_TRUE(s.wait_for_text("Read incoming data in real time")) << s.dump();
+  s.send("\r");
+  ASSERT_TRUE(s.wait_for_text("Destination (.KML) file")) << s.dump();
+  s.send(std::string(name) + "\r");
+  ASSERT_TRUE(s.wait_for_text("Press [esc] to finish")) << s.dump();
+}
+
+int count_rows(const PtySession& s, std::string_view text) {
+  int n = 0;
+  for (int row = 0; row < s.screen().rows(); ++row) n += s.row_text(row) == text;
+  return n;
+}
+
+bool only_dots(const std::string& text) {
+  return !text.empty() && text.find_first_not_of('.') == std::string::npos;
+}
+
+TEST(LogTrackerFollow, ChecksAtSecond59AndOnEsc) {
+  TempDir dir;
+  write_file(dir.file("DECODED.TXT"), std::string(kDecodedReport) + "\r\n" +
+                                          "0512        -9   0.0 2897  ~        F4ABC EI5GHJ IO63\r\n");
+  PtySession s(tracker_options(dir, {}, "2023-12-07 05:15:55"));
+  start_following(s, "live");
+  const auto following_since = std::chrono::steady_clock::now();
+  const int press_row = s.screen().find_row("Press [esc] to finish");
+  EXPECT_EQ(s.row_text(press_row - 1), "");
+  EXPECT_EQ(s.row_text(press_row - 2), "Will generate  LIVE.KML");
+  EXPECT_ROW_COLOUR(s, press_row - 2, kMessageColour);
+  EXPECT_EQ(s.row_text(press_row + 1), "");
+  // Created, still empty: nothing has been accepted yet.
+  EXPECT_EQ(read_file(dir.file("LIVE.KML")), "");
+
+  const std::string report = report_line_for(kDecodedReport);
+  ASSERT_TRUE(s.wait_for_text(report, milliseconds(7000))) << s.dump();
+  const auto waited = std::chrono::steady_clock::now() - following_since;
+  // The clock started at second 55: no check before it reads 59.
+  EXPECT_GE(waited, milliseconds(2500)) << s.dump();
+  const int first = s.screen().find_row(report);
+  EXPECT_EQ(first, press_row + 3) << s.dump();
+  const std::string dots = s.row_text(first - 1);
+  EXPECT_TRUE(only_dots(dots)) << s.dump();
+  EXPECT_GE(dots.size(), 3u) << s.dump();
+  EXPECT_LE(dots.size(), 6u) << s.dump();
+  EXPECT_ROW_COLOUR(s, first, kReportColour);
+  // A point written is in the file at once, before the run ends.
+  std::vector<std::string> so_far;
+  s.wait_for([&] {
+    so_far = lines_of(read_file(dir.file("LIVE.KML")));
+    return so_far.size() >= 28;
+  }, milliseconds(1000));
+  ASSERT_EQ(so_far.size(), 28u);
+  EXPECT_EQ(so_far[16], "        -1.25000,+51.50000");
+  EXPECT_EQ(so_far[27], "        -1.25000,+51.50000");
+
+  // Dots go on, one a step, with no further check before Esc.
+  s.pump(milliseconds(1200));
+  ASSERT_TRUE(s.wait_for([&] { return only_dots(s.row_text(s.cursor().row)); }, milliseconds(2000)))
+      << s.dump();
+  EXPECT_EQ(s.cursor().col, static_cast<int>(s.row_text(s.cursor().row).size()));
+  // Two steps 950 ms apart may both fall in second 59.
+  const int checks_before_esc = count_rows(s, report);
+  EXPECT_GE(checks_before_esc, 1);
+  EXPECT_LE(checks_before_esc, 2);
+  s.send("\x1b");
+  ASSERT_TRUE(s.wait_for_text("LIVE.KML Generated", milliseconds(3000))) << s.dump();
+  const int checks = count_rows(s, report);
+  EXPECT_EQ(checks, checks_before_esc + 1) << s.dump();
+  const int generated = s.screen().find_row("LIVE.KML Generated");
+  EXPECT_EQ(s.row_text(generated - 1), report);
+  EXPECT_ROW_COLOUR(s, generated - 1, kReportColour);
+  EXPECT_TRUE(only_dots(s.row_text(generated - 2))) << s.dump();
+  EXPECT_ROW_COLOUR(s, generated, kNormal);
+
+  // Esc ended the following; the last wait needs a key of its own.
+  expect_key_wait_then_exit(s, 0);
+  EXPECT_EQ(termios_diff(s.termios_at_start(), s.termios_now()), "");
+
+  // The small log's track with its first point as every point and the end.
+  const std::string point = "        -1.25000,+51.50000";
+  const std::vector<std::string> golden = lines_of(kSmallLogKml);
+  std::string expected;
+  for (int i = 0; i < 27; ++i) expected += golden[i] + "\r\n";
+  for (int i = 0; i < checks; ++i) expected += point + "\r\n";
+  for (int i = 31; i < 45; ++i) expected += (i == 39 ? point : golden[i]) + "\r\n";
+  EXPECT_EQ(read_file(dir.file("LIVE.KML")), expected);
+  EXPECT_TRUE(xmllint_accepts(dir.file("LIVE.KML")));
+}
+
+TEST(LogTrackerFollow, EscWithoutUsableDecodeGivesEmptyDocument) {
+  struct Case {
+    const char* what;
+    std::optional<std::string> decoded;
+  };
+  const Case cases[] = {
+      {"no DECODED.TXT", std::nullopt},
+      {"empty DECODED.TXT", std::string()},
+      {"report only on the second line",
+       "0512        -9   0.0 2897  ~        F4ABC EI5GHJ IO63\r\n" + std::string(kDecodedReport) +
+           "\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    if (c.decoded) write_file(dir.file("DECODED.TXT"), *c.decoded);
+    PtySession s(tracker_options(dir, {}, "2023-12-07 05:15:10"));
+    start_following(s, "none");
+    ASSERT_TRUE(s.wait_for_text(".", milliseconds(2000))) << s.dump();
+    s.send("\x1b");
+    ASSERT_TRUE(s.wait_for_text("NONE.KML Generated", milliseconds(3000))) << s.dump();
+    const int generated = s.screen().find_row("NONE.KML Generated");
+    EXPECT_TRUE(only_dots(s.row_text(generated - 1))) << s.dump();
+    EXPECT_EQ(s.row_text(generated - 2), "") << s.dump();
+    EXPECT_EQ(s.row_text(generated - 3), "Press [esc] to finish");
+    expect_key_wait_then_exit(s, 0);
+    EXPECT_EQ(read_file(dir.file("NONE.KML")), kEmptyKml);
+    if (c.decoded) {
+      EXPECT_EQ(read_file(dir.file("DECODED.TXT")), *c.decoded);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Failures and the terminal
+
+TEST(LogTrackerEnd, FullDeviceReportsIncompleteTrack) {
+  TempDir dir;
+  write_file(dir.file("small.log"), kSmallLog);
+  fs::create_symlink("/dev/full", dir.file("FULL.KML"));
+  PtySession s(tracker_options(dir, {"small.log"}));
+  answer_batch(s, "full");
+  ASSERT_TRUE(s.wait_for_text("FULL.KML Was not completely written")) << s.dump();
+  EXPECT_FALSE(s.screen().contains("Generated"));
+  const std::string shown = s.screen_text();
+  for (const std::string& report : small_log_reports())
+    EXPECT_NE(shown.find(report), std::string::npos) << report << "\n" << s.dump();
+  const int row = s.screen().find_row("Was not completely written");
+  EXPECT_EQ(s.row_text(row), "FULL.KML Was not completely written");
+  EXPECT_EQ(s.row_text(row - 1), small_log_reports().back());
+  expect_key_wait_then_exit(s, 1);
+  EXPECT_EQ(termios_diff(s.termios_at_start(), s.termios_now()), "");
+}
+
+TEST(LogTrackerEnd, TerminalRestoredAfterSigtermInLastWait) {
+  TempDir dir;
+  write_file(dir.file("small.log"), kSmallLog);
+  PtySession s(tracker_options(dir, {"small.log"}));
+  answer_batch(s, "track");
+  ASSERT_TRUE(s.wait_for_text("TRACK.KML Generated")) << s.dump();
+  s.pump(milliseconds(100));
+  ASSERT_TRUE(s.running());
+  s.signal(SIGTERM);
+  EXPECT_EQ(exit_code(s), -SIGTERM) << s.dump();
+  EXPECT_EQ(termios_diff(s.termios_at_start(), s.termios_now()), "");
+  EXPECT_EQ(read_file(dir.file("TRACK.KML")), kSmallLogKml);
+}
+
+}  // namespace
+}  // namespace e2e
