@@ -165,9 +165,11 @@ class Renderer {
       const RoundedDecimal r = round_decimal(value, f.decimal_places);
       // Without a "+", a minus sign takes one of the integer places.
       const int places_left = f.integer_places - (negative && !f.plus ? 1 : 0);
+      // A number always shows a digit: with no decimals, a minus that took
+      // the only integer place widens the field to "-0".
       if (!r.integer_digits.empty())
         body += r.integer_digits;
-      else if (places_left >= 1)
+      else if (places_left >= 1 || r.decimal_digits.empty())
         body += '0';
       if (f.point) body += '.';
       body += r.decimal_digits;

@@ -44,6 +44,16 @@ TEST(MaskFormat, NumericFields) {
     EXPECT_EQ(one(c.mask, c.value), c.expected) << c.mask << " " << c.value;
 }
 
+// Found by fuzzing: a minus taking the only integer place of "#" left no
+// digit at all ("-").
+TEST(MaskFormat, SignAloneNeverStandsForANumber) {
+  EXPECT_EQ(one("#", -0.3), "-0");
+  EXPECT_EQ(one("+#", -0.3), "-0");
+  EXPECT_EQ(one("#.", -0.3), "-0.");
+  EXPECT_EQ(one("##", -0.3), "-0");
+  EXPECT_EQ(one("#.##", -0.3), "-.30");  // a decimal digit is there: no widening
+}
+
 // Rounding is decided on decimal digits, halves to even; 0.5 alone goes up.
 TEST(MaskFormat, RoundsHalvesToEvenOnDecimalDigits) {
   EXPECT_EQ(one("#.##", 0.125), "0.12");

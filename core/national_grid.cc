@@ -75,12 +75,13 @@ GridPoint project_to_grid(double latitude, double longitude) {
 }
 
 std::string to_national_grid(double latitude, double longitude, int digits) {
-  if (latitude < kSouthLimit || latitude > kNorthLimit || longitude < kWestLimit ||
-      !(longitude <= kEastLimit))
+  // Written so that a NaN fails every test and falls outside the window.
+  if (!(latitude >= kSouthLimit && latitude <= kNorthLimit && longitude >= kWestLimit &&
+        longitude <= kEastLimit))
     return "";
   const GridPoint p = project_to_grid(latitude, longitude);
   const double e = p.easting, n = p.northing;
-  if (e <= 0 || e > kGridWidth || n <= 0 || n > kGridHeight) return "Not valid";
+  if (!(e > 0 && e <= kGridWidth && n > 0 && n <= kGridHeight)) return "Not valid";
 
   // The square comes from the rounded coordinate, the digits from the exact one.
   const long sq_e = static_cast<long>(std::nearbyint(e) / kSquare);

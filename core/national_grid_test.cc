@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 struct Reference {
@@ -64,6 +66,17 @@ TEST(NationalGrid, WindowAndGridLimits) {
   EXPECT_NE(to_national_grid(61, -1, 4), "");
   EXPECT_EQ(to_national_grid(55, -8, 4).size(), 10u);
   EXPECT_EQ(to_national_grid(52.5, 1.7999983, 4).size(), 10u);  // largest decodable below 1.8
+}
+
+// Seen while fuzzing: NaN passed the window test and reached an undefined
+// conversion to an integer square number.
+TEST(NationalGrid, NotANumberIsOutsideTheWindow) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(to_national_grid(nan, -2, 4), "");
+  EXPECT_EQ(to_national_grid(55, nan, 4), "");
+  EXPECT_EQ(to_national_grid(inf, -2, 3), "");
+  EXPECT_EQ(to_national_grid(55, -inf, 3), "");
 }
 
 // Near the top of a 100 km square, the digits roll over to 10000 while the
