@@ -99,11 +99,13 @@ void record_position(DecodeRecord& record, LiveOutputs& outputs) {
   record.latitude = position->latitude;
   record.longitude = position->longitude;
   record.grid_ref = to_national_grid(record.latitude, record.longitude, grid_digits(ReportStyle::live));
+  // The files first: a report on the screen is already in both files,
+  // however the program is ended the moment after.
+  add_track_point(outputs.track, *position);
+  write_line(outputs.csv, csv_line(record));
   set_text_colour(kReportColour);
   print_line(format_report_line(record, ReportStyle::live));
   set_text_colour(kNormalColour);
-  add_track_point(outputs.track, *position);
-  write_line(outputs.csv, csv_line(record));
 }
 
 void handle_decode(DecodeRecord& record, LiveOutputs& outputs) {

@@ -30,8 +30,10 @@ void report_step(std::string_view line, KmlTrack& track) {
   if (!report) return;
   report->grid_ref = to_national_grid(report->latitude, report->longitude,
                                       grid_digits(ReportStyle::log_reader));
-  print_coloured_line(kReportColour, format_report_line(*report, ReportStyle::log_reader));
+  // The track first: a report on the screen is already in the file,
+  // however the program is ended the moment after.
   add_track_point(track, {report->latitude, report->longitude});
+  print_coloured_line(kReportColour, format_report_line(*report, ReportStyle::log_reader));
 }
 
 void batch_pass(FileHandle& source, KmlTrack& track) {
