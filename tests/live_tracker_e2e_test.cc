@@ -1,0 +1,645 @@
+// live_tracker run as a user runs it: in a terminal beside WSJT-X, with
+// Decode datagrams arriving on UDP port 16004 (sent by decode_sender or by
+// the test itself), the screen and the KML and CSV files read back.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "decode_datagram_writer.h"
+#include "decode_record.h"
+#include "kml_track.h"
+#include "live_tracker.h"
+#include "national_grid.h"
+#include "pty_session.h"
+#include "report_line.h"
+#include "test_files.h"
+
+extern char** environ;
+
+namespace {
+
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+const std::string kSample = std::string(SAMPLES_DIR) + "/ALL.TXT";
+constexpr int kPort = 16004;
+constexpr const char* kPrompt = "Destination (.KML) file        [231207_0515.KML]     ";
+constexpr const char* kPressEsc = "Press [esc] to finish";
+constexpr const char* kTerminated = "KML and .CSV File generation terminated";
+constexpr const char* kAnyKey = "Any key to close this window...";
+constexpr const char* kCsvHeader = "Time, Lat , Long\r\n";
+
+std::string rtrim(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+std::vector<std::string> split_crlf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+    lines.push_back(text.substr(start, end - start));
+  EXPECT_EQ(start, text.size()) << "text after the last CR LF";
+  return lines;
+}
+
+// The document of a track through `points`, as Google Earth gets it.
+std::string expected_kml(const std::vector<Position>& points) {
+  static const char* const kHead[] = {
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+      "<kml xmlns=\"http://www.opengis.net/kml/2.2\">",
+      " <Document>",
+      "      <name>Paths</name>",
+      "      <description>Path</description>",
+      "      <Style id=\"yellowLineGreenPoly\">",
+      "        <LineStyle>",
+      "          <color>ffff00ff</color>",
+      "          <width>6</width>",
+      "        </LineStyle>",
+      "       </Style>",
+  };
+  static const char* const kEnd[] = {"   </Document>", "   </kml>"};
+  std::string out;
+  auto add = [&out](const std::string& line) { out += line + "\r\n"; };
+  for (const char* line : kHead) add(line);
+  if (!points.empty()) {
+    const Position& first = points.front();
+    const Position& last = points.back();
+    for (const char* line : {"  <Placemark>", "      <name>Start</name>",
+                             "      <description>Start</description>", "      <Point>",
+                             "      <coordinates>"})
+      add(line);
+    add(kml_coordinate_line(first.latitude, first.longitude));
+    for (const char* line :
+         {"      </coordinates>", "      </Point>", "  </Placemark>", "  <Placemark>",
+          "    <name>", "    </name>", "    <styleUrl>#yellowLineGreenPoly</styleUrl>",
+          "    <LineString>", "    <altitudeMode>clampToGround</altitudeMode>",
+          "     <coordinates>"})
+      add(line);
+    for (const Position& p : points) add(kml_coordinate_line(p.latitude, p.longitude));
+    for (const char* line :
+         {"        </coordinates>", "     </LineString>", "   </Placemark>", "  <Placemark>",
+          "      <name>End</name>", "      <description>End</description>", "      <Point>",
+          "      <coordinates>"})
+      add(line);
+    add(kml_coordinate_line(last.latitude, last.longitude));
+    for (const char* line : {"      </coordinates>", "      </Point>", "  </Placemark>"})
+      add(line);
+  }
+  for (const char* line : kEnd) add(line);
+  return out;
+}
+
+// A position report as the tracker should show and record it.
+struct Report {
+  DecodeRecord record;
+  std::string line;  // screen row, trailing blanks trimmed
+};
+
+Report make_report(std::string time_text, int snr, double dt, int offset,
+                   const std::string& message) {
+  Report r;
+  r.record.time_text = std::move(time_text);
+  r.record.snr_db = snr;
+  r.record.dt_s = dt;
+  r.record.audio_offset_hz = offset;
+  r.record.message = message;
+  const std::optional<Position> p = decode_position(message);
+  EXPECT_TRUE(p.has_value()) << message;
+  if (p) {
+    r.record.latitude = p->latitude;
+    r.record.longitude = p->longitude;
+  }
+  r.record.grid_ref = to_national_grid(r.record.latitude, r.record.longitude, 3);
+  r.line = rtrim(format_report_line(r.record, ReportStyle::live));
+  return r;
+}
+
+// The accepted position reports of a log, with the log's hhmm read as the
+// time of day the datagrams carry.
+std::vector<Report> sample_reports(const std::string& log) {
+  std::vector<Report> out;
+  std::istringstream in(log);
+  std::string line;
+  while (std::getline(in, line, '\n')) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::optional<DecodeRecord> r = parse_log_line(line);
+    if (!r) continue;
+    const std::string time = r->time_text.substr(0, 2) + ":" + r->time_text.substr(2, 2);
+    out.push_back(make_report(time, r->snr_db, std::stod(line.substr(15, 5)), r->audio_offset_hz,
+                              r->message));
+  }
+  return out;
+}
+
+std::vector<Position> positions_of(const std::vector<Report>& reports) {
+  std::vector<Position> out;
+  for (const Report& r : reports) out.push_back({r.record.latitude, r.record.longitude});
+  return out;
+}
+
+std::string expected_csv(const std::vector<Report>& reports) {
+  std::string out = kCsvHeader;
+  for (const Report& r : reports) out += csv_line(r.record) + "\r\n";
+  return out;
+}
+
+// Datagrams to the tracker from a socket of the test's own.
+class Sender {
+ public:
+  Sender() : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {
+    to_.sin_family = AF_INET;
+    to_.sin_port = htons(kPort);
+    to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  }
+  ~Sender() { ::close(fd_); }
+  void send(const std::string& bytes) {
+    ASSERT_EQ(::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to_),
+                       sizeof to_),
+              static_cast<ssize_t>(bytes.size()));
+  }
+
+ private:
+  int fd_;
+  sockaddr_in to_{};
+};
+
+std::string decode(const std::string& message, std::int32_t time_ms = 0, std::int32_t snr = 0,
+                   double dt = 0, std::int32_t offset = 0) {
+  DecodeFields f;
+  f.time_ms = time_ms;
+  f.snr_db = snr;
+  f.dt_s = dt;
+  f.audio_offset_hz = offset;
+  f.message = message;
+  return encode_decode_datagram(f);
+}
+
+constexpr std::int32_t at(int h, int m, int s = 0) { return ((h * 60 + m) * 60 + s) * 1000; }
+
+// A tracker started in a scratch folder under a fixed local clock.
+struct Tracker {
+  explicit Tracker(int rows = 60, int cols = 100) : session(options(rows, cols)) {}
+
+  e2e::PtyOptions options(int rows, int cols) {
+    e2e::PtyOptions o;
+    o.argv = {e2e::program_path("live_tracker")};
+    o.working_dir = dir.path();
+    o.rows = rows;
+    o.cols = cols;
+    o.env = e2e::fake_clock_env("2023-12-07 05:15:42");
+    o.env.push_back("TZ=UTC");
+    return o;
+  }
+
+  // Answers the destination prompt and waits for the receiving to start.
+  void start(const std::string& answer = "") {
+    ASSERT_TRUE(session.wait_for_text(rtrim(kPrompt))) << session.dump();
+    session.send(answer + "\r");
+    ASSERT_TRUE(session.wait_for_text(kPressEsc)) << session.dump();
+    first_loop_row = session.screen().find_row(kPressEsc) + 2;
+  }
+
+  // The first `count` rows below "Press [esc] to finish" and its empty line.
+  std::vector<std::string> loop_rows(int count) const {
+    std::vector<std::string> rows;
+    for (int i = 0; i < count; ++i) rows.push_back(session.row_text(first_loop_row + i));
+    return rows;
+  }
+
+  // Esc (unless already typed), then the closing lines, then a key;
+  // returns the row of the "terminated" line.
+  int finish(bool type_esc = true) {
+    if (type_esc) session.send("\x1b");
+    EXPECT_TRUE(session.wait_for_text(kAnyKey)) << session.dump();
+    const int row = session.screen().find_row(kTerminated);
+    session.pump(milliseconds(100));
+    EXPECT_TRUE(session.running()) << "ended without a key";
+    session.send("k");
+    int status = -1;
+    EXPECT_TRUE(session.wait_exit(milliseconds(5000), &status)) << session.dump();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(e2e::termios_diff(session.termios_at_start(), session.termios_now()), "");
+    return row;
+  }
+
+  std::string file(const std::string& name) const { return e2e::read_file(dir.file(name)); }
+
+  e2e::TempDir dir;
+  e2e::PtySession session;
+  int first_loop_row = -1;
+};
+
+// The closing lines from the "terminated" one on.
+void expect_closing(const Tracker& run, int row, const std::string& kml, const std::string& csv,
+                    int terminated_colour) {
+  const e2e::PtySession& s = run.session;
+  ASSERT_GE(row, 0) << s.dump();
+  const std::string rows[] = {
+      kTerminated,
+      kml + " Has been generated in the WSJT folder.",
+      "",
+      "Use  'Open With Google Earth' to view",
+      "",
+      "",
+      csv + " Has been generated in the WSJT folder.",
+      "",
+      kAnyKey,
+      "",
+  };
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(s.row_text(row + i), rows[i]) << i << "\n" << s.dump();
+  EXPECT_EQ(s.cell_fg(row, 0), terminated_colour);
+  for (int i : {1, 3, 6}) EXPECT_EQ(s.cell_fg(row + i, 0), 11) << i;
+  EXPECT_EQ(s.cell_fg(row + 8, 0), 7);
+  EXPECT_NE(s.raw_output().find(csv + " Has been generated in the WSJT folder. "),
+            std::string::npos);
+}
+
+// Keeps reading the screen until pred() holds; false if it never does.
+bool eventually(e2e::PtySession& s, const std::function<bool()>& pred,
+                milliseconds timeout = milliseconds(3000)) {
+  const auto end = Clock::now() + timeout;
+  while (!pred()) {
+    if (Clock::now() > end) return false;
+    s.pump(milliseconds(20));
+  }
+  return true;
+}
+
+// decode_sender as WSJT-X, running beside the session.
+class SenderProcess {
+ public:
+  SenderProcess(std::vector<std::string> args, const std::string& out_file) {
+    args.insert(args.begin(), e2e::program_path("decode_sender"));
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    const int fault = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(fault, 0);
+    if (fault != 0) pid_ = -1;
+  }
+  ~SenderProcess() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  // Keeps the session reading while the sender runs; its wait status.
+  int wait(e2e::PtySession& s, milliseconds timeout) {
+    const auto end = Clock::now() + timeout;
+    int status = -1;
+    while (pid_ > 0 && Clock::now() < end) {
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return status;
+      }
+      s.pump(milliseconds(20));
+    }
+    return -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// ---------------------------------------------------------------------------
+
+TEST(LiveTracker, ReplayOfTheSampleLogGivesEveryReportTrackAndTable) {
+  const std::vector<Report> reports = sample_reports(e2e::read_file(kSample));
+  ASSERT_EQ(reports.size(), 40u);
+  Tracker run(700, 100);
+  ASSERT_NO_FATAL_FAILURE(run.start("flight"));
+
+  SenderProcess sender({"--log", kSample, "--interval", "2", "--heartbeats"},
+                       run.dir.file("sender.out"));
+  const int status = sender.wait(run.session, milliseconds(8000));
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  const std::string said = run.file("sender.out");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(said, m, std::regex("(\\d+) datagrams sent"))) << said;
+  const int datagrams = std::stoi(m[1]);
+  const int decodes = (datagrams + 1) / 2;  // a Heartbeat between each two
+  ASSERT_GT(decodes, 400);
+
+  // One row per decode, but none for the rejected "YDKQWB-CHPANE".
+  const int rows = decodes - 1;
+  ASSERT_TRUE(run.session.wait_for_text("LU5XYZ EA8QRT R-09")) << run.session.dump();
+  ASSERT_TRUE(run.session.wait_for_quiet());
+  e2e::PtySession& s = run.session;
+  EXPECT_EQ(s.row_text(run.first_loop_row + rows - 1), "LU5XYZ EA8QRT R-09");
+  EXPECT_EQ(s.row_text(run.first_loop_row + rows), "");
+
+  std::vector<std::string> shown_reports;
+  int plain = 0;
+  for (int r = run.first_loop_row; r < run.first_loop_row + rows; ++r) {
+    const std::string text = s.row_text(r);
+    ASSERT_FALSE(text.empty()) << r << "\n" << s.dump();
+    const int fg = s.cell_fg(r, 0);
+    if (fg == 6) {
+      shown_reports.push_back(text);
+      EXPECT_EQ(s.row_fg_map(r).substr(0, text.size()), std::string(text.size(), '6')) << r;
+    } else {
+      EXPECT_EQ(fg, 3) << r << ": " << text;
+      EXPECT_EQ(s.row_fg_map(r).substr(0, text.size()), std::string(text.size(), '3')) << r;
+      ++plain;
+    }
+  }
+  std::vector<std::string> expected_lines;
+  for (const Report& r : reports) expected_lines.push_back(r.line);
+  EXPECT_EQ(shown_reports, expected_lines);
+  EXPECT_EQ(plain, rows - 40);
+  EXPECT_EQ(s.row_text(run.first_loop_row), "DL1ABC JA1XYZ -02");  // the log's first decode
+  EXPECT_FALSE(s.screen().contains("YDKQWB"));
+  // The datagram's time of day shows as hh:mm.
+  EXPECT_EQ(reports.front().line.substr(0, 22), "09:04  DCWQFA-MFKNUA  ");
+
+  // Files are written as the reports come, before the end.
+  EXPECT_TRUE(eventually(s, [&] { return run.file("FLIGHT.CSV") == expected_csv(reports); }))
+      << run.file("FLIGHT.CSV");
+
+  const int closing = run.finish();
+  expect_closing(run, closing, "FLIGHT.KML", "FLIGHT.CSV", 3);
+  EXPECT_EQ(closing, run.first_loop_row + rows);
+  const std::string kml = run.file("FLIGHT.KML");
+  EXPECT_EQ(kml, expected_kml(positions_of(reports)));
+  EXPECT_EQ(split_crlf(kml).size(), 27u + 40u + 14u);
+  EXPECT_EQ(run.file("FLIGHT.CSV"), expected_csv(reports));
+}
+
+// Whatever else comes on the port: other message types, datagrams cut
+// short, a null Mode text, control bytes and an impossible latitude. None of
+// them touches the files; the positions that follow do.
+TEST(LiveTracker, DatagramsOtherThanPlainDecodes) {
+  Tracker run;
+  ASSERT_NO_FATAL_FAILURE(run.start("rules"));
+  e2e::PtySession& s = run.session;
+  Sender udp;
+  const int bells = s.screen().bell_count();
+
+  // The Mode text's length field of a Decode built with an empty Mode.
+  constexpr std::size_t kModeLengthAt = 12 + 4 + 6 + 1 + 4 + 4 + 8 + 4;
+  auto null_mode = [&](std::string datagram) {
+    EXPECT_EQ(datagram.substr(kModeLengthAt, 4), std::string(4, '\0'));
+    datagram.replace(kModeLengthAt, 4, "\xff\xff\xff\xff");
+    return datagram;
+  };
+  auto with_empty_mode = [](const std::string& message, std::int32_t time_ms, int snr, double dt,
+                            int offset) {
+    DecodeFields f;
+    f.time_ms = time_ms;
+    f.snr_db = snr;
+    f.dt_s = dt;
+    f.audio_offset_hz = offset;
+    f.mode = "";
+    f.message = message;
+    return encode_decode_datagram(f);
+  };
+  const std::string cut_message = decode("PA0QRM 2E0ABC +00");
+  std::string logged = decode("NOT A DECODE");
+  logged[11] = 5;  // a Logged QSO datagram with a Decode's layout
+
+  udp.send(encode_heartbeat());
+  udp.send(decode("CQ DX G4ABC IO91"));
+  udp.send(logged);
+  udp.send(cut_message.substr(0, cut_message.size() - 2 - 4));  // flags and " +00" cut off
+  udp.send(decode("HIDDEN BY THE CUT").substr(0, 25));             // cut inside the time
+  udp.send(null_mode(with_empty_mode("CQ K1ABC FN42", at(12, 0), -3, 0.1, 800)));
+  udp.send(encode_heartbeat());
+  udp.send(decode("\x1b[2J\x1b]0;T\x07"));
+  udp.send(decode("\xc2\x9b" "2J \x7f \xff \xc3\xa9t\xc3\xa9"));  // C1 CSI, DEL, no UTF-8
+  udp.send(decode("YAAAAA-AAAAAA"));
+  udp.send(decode("EI5GHJ F4ABC RR73"));
+  ASSERT_TRUE(s.wait_for_text("EI5GHJ F4ABC RR73")) << s.dump();
+  ASSERT_TRUE(s.wait_for_quiet());
+
+  const std::vector<std::string> plain_rows = {
+      "CQ DX G4ABC IO91",
+      "PA0QRM 2E0ABC",
+      "",
+      "",
+      "\u241B[2J\u241B]0;T\u2407",
+      "\uFFFD\uFFFD2J \u2421 \uFFFD \u00e9t\u00e9",
+      "EI5GHJ F4ABC RR73",
+      "",
+  };
+  EXPECT_EQ(run.loop_rows(8), plain_rows) << s.dump();
+  for (int i : {0, 1, 4, 5, 6}) EXPECT_EQ(s.cell_fg(run.first_loop_row + i, 0), 3) << i;
+  EXPECT_EQ(s.screen().pen_fg(), 3);
+  EXPECT_EQ(s.screen().bell_count(), bells);
+  EXPECT_EQ(s.raw_output().find("\x1b[2J"), std::string::npos);
+  EXPECT_EQ(s.raw_output().find("\x1b]0;"), std::string::npos);
+  EXPECT_EQ(s.raw_output().find('\x07'), std::string::npos);
+  EXPECT_EQ(s.raw_output().find("\xc2\x9b"), std::string::npos);
+  EXPECT_EQ(run.file("RULES.CSV"), kCsvHeader);
+  EXPECT_EQ(run.file("RULES.KML"), "");
+
+  // A key other than Esc wakes the wait but does not end it.
+  s.send("x");
+  s.pump(milliseconds(200));
+  EXPECT_TRUE(s.running());
+  EXPECT_FALSE(s.screen().contains(kTerminated));
+
+  // Positions: the time of day rounds to the second; with a null Mode the
+  // message's length is read one byte early; a message cut short loses its
+  // last letter.
+  std::string shifted = with_empty_mode("", at(13, 25), -8, 0.5, 1461);
+  shifted = null_mode(shifted.substr(0, kModeLengthAt + 4));
+  shifted += std::string("\x00\x00\x0d", 3) + "DDADBO-ABIHIA" + std::string(2, '\0');
+  const std::string cut_position = decode("DEWOFA-AGPDAA", at(15, 42), -24, 0.2, 1488);
+  udp.send(decode("DCWQFA-MFKNUA", at(9, 4, 59) + 600, 5, 0.8, 1505));
+  udp.send(shifted);
+  udp.send(cut_position.substr(0, cut_position.size() - 3));
+  const std::vector<Report> reports = {
+      make_report("09:05", 5, 0.8, 1505, "DCWQFA-MFKNUA"),
+      make_report("13:25", -8, 0.5, 1461, "DDADBO-ABIHIA"),
+      make_report("15:42", -24, 0.2, 1488, "DEWOFA-AGPDA"),
+  };
+  ASSERT_TRUE(s.wait_for_text(reports[2].line)) << s.dump();
+  ASSERT_TRUE(s.wait_for_quiet());
+  for (int i = 0; i < 3; ++i) {
+    const int row = run.first_loop_row + 7 + i;
+    EXPECT_EQ(s.row_text(row), reports[i].line) << s.dump();
+    EXPECT_EQ(s.row_fg_map(row).substr(0, reports[i].line.size()),
+              std::string(reports[i].line.size(), '6'));
+  }
+  EXPECT_EQ(s.screen().pen_fg(), 7);
+  // The table line follows the report on the screen.
+  EXPECT_TRUE(eventually(s, [&] { return run.file("RULES.CSV") == expected_csv(reports); }))
+      << run.file("RULES.CSV");
+
+  const int closing = run.finish();
+  EXPECT_EQ(closing, run.first_loop_row + 10);
+  expect_closing(run, closing, "RULES.KML", "RULES.CSV", 7);
+  EXPECT_EQ(run.file("RULES.KML"), expected_kml(positions_of(reports)));
+  EXPECT_EQ(run.file("RULES.CSV"), expected_csv(reports));
+}
+
+// Another program holds the port: a beep and the end, before any question.
+TEST(LiveTracker, PortInUseEndsAtOnceWithABeep) {
+  const int held = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(kPort);
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  const int bound = ::bind(held, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  if (bound != 0) ::close(held);
+  ASSERT_EQ(bound, 0) << "port " << kPort << " is already in use";
+
+  Tracker run;
+  e2e::PtySession& s = run.session;
+  int status = -1;
+  const bool ended = s.wait_exit(milliseconds(5000), &status);
+  ::close(held);
+  ASSERT_TRUE(ended) << s.dump();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(s.screen().bell_count(), 1);
+  EXPECT_TRUE(s.screen().contains("Host name")) << s.dump();
+  EXPECT_FALSE(s.screen().contains("Listening")) << s.dump();
+  EXPECT_FALSE(s.screen().contains("Destination")) << s.dump();
+  EXPECT_TRUE(std::filesystem::is_empty(run.dir.path()));
+  EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
+}
+
+// A quiet band: the opening screen, then Esc ends the wait at once and
+// leaves an empty track and a table with its header only.
+TEST(LiveTracker, EscOnAQuietBandEndsAtOnce) {
+  Tracker run;
+  e2e::PtySession& s = run.session;
+  ASSERT_TRUE(s.wait_for_text(rtrim(kPrompt))) << s.dump();
+  char host[256] = {};
+  ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
+  for (int row : {0, 1, 2, 5, 6, 8, 10}) EXPECT_EQ(s.row_text(row), "") << row << "\n" << s.dump();
+  EXPECT_EQ(s.row_text(3), "Generates .KML and .CSV files for plotting on Google Earth.");
+  EXPECT_EQ(s.row_text(4), "Reads UDP Mesages sent from WSJT-X in real time");
+  EXPECT_EQ(s.cell_fg(3, 0), 7);
+  EXPECT_EQ(s.row_text(7), std::string("Host name ") + host);
+  EXPECT_TRUE(std::regex_match(s.row_text(9), std::regex("Listening for broadcasts to "
+                                                         "\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\."
+                                                         "\\d{1,3}:16004\\.\\.\\.")))
+      << s.row_text(9);
+  EXPECT_EQ(s.row_fg_map(7).substr(0, 10), "8888888888");
+  EXPECT_EQ(s.cell_fg(9, 0), 8);
+  EXPECT_EQ(s.row_text(11), rtrim(kPrompt));
+  EXPECT_EQ(s.cell_fg(11, 0), 7);
+  const e2e::CursorPos after_prompt{11, static_cast<int>(std::string(kPrompt).size())};
+  EXPECT_TRUE(s.wait_for([&] { return s.cursor() == after_prompt; })) << s.dump();
+
+  s.send("\r");
+  ASSERT_TRUE(s.wait_for_text(kPressEsc)) << s.dump();
+  EXPECT_EQ(s.row_text(12), "Will generate  231207_0515.KML And  231207_0515.CSV");
+  EXPECT_EQ(s.cell_fg(12, 0), 5);
+  EXPECT_EQ(s.row_text(13), "");
+  EXPECT_EQ(s.row_text(14), kPressEsc);
+  EXPECT_EQ(s.cell_fg(14, 0), 7);
+  EXPECT_EQ(s.row_text(15), "");
+  EXPECT_TRUE(s.wait_for([&] { return s.cursor() == e2e::CursorPos{16, 0}; })) << s.dump();
+  EXPECT_EQ(run.file("231207_0515.CSV"), kCsvHeader);
+
+  s.pump(milliseconds(500));
+  ASSERT_TRUE(s.running());
+  const auto esc = Clock::now();
+  s.send("\x1b");
+  ASSERT_TRUE(s.wait_for_text(kAnyKey, milliseconds(5000))) << s.dump();
+  EXPECT_LT(Clock::now() - esc, milliseconds(800));
+
+  const int closing = run.finish(false);
+  EXPECT_EQ(closing, 16);
+  expect_closing(run, closing, "231207_0515.KML", "231207_0515.CSV", 7);
+  const std::string kml = run.file("231207_0515.KML");
+  EXPECT_EQ(kml, expected_kml({}));
+  EXPECT_EQ(split_crlf(kml).size(), 13u);
+  EXPECT_EQ(run.file("231207_0515.CSV"), kCsvHeader);
+}
+
+// How the answer names the two files.
+TEST(LiveTracker, DestinationAnswers) {
+  const struct {
+    std::string answer, kml, csv;
+  } cases[] = {
+      {"", "231207_0515.KML", "231207_0515.CSV"},
+      {"my.track.kml", "MY.TRACK.KML", "MY.CSV"},
+      {"track", "TRACK.KML", "TRACK.CSV"},
+      {"leg2.kml,other.kml", "LEG2.KML", "LEG2.CSV"},
+      {"sub/leg3", "sub/LEG3.KML", "sub/LEG3.CSV"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    Tracker run(30, 80);
+    std::filesystem::create_directory(run.dir.file("sub"));
+    ASSERT_NO_FATAL_FAILURE(run.start(c.answer));
+    e2e::PtySession& s = run.session;
+    const int row = s.screen().find_row("Will generate");
+    EXPECT_EQ(s.row_text(row), "Will generate  " + c.kml + " And  " + c.csv) << s.dump();
+    EXPECT_EQ(s.cell_fg(row, 0), 5);
+    EXPECT_EQ(run.file(c.csv), kCsvHeader);
+    EXPECT_TRUE(std::filesystem::exists(run.dir.file(c.kml)));
+    expect_closing(run, run.finish(), c.kml, c.csv, 7);
+    EXPECT_EQ(run.file(c.kml), expected_kml({}));
+    // Only the two files.
+    std::size_t files = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(run.dir.path()))
+      files += e.is_regular_file();
+    EXPECT_EQ(files, 2u);
+  }
+}
+
+TEST(LiveTracker, TrackThatCannotBeCreatedEndsWithStatusOne) {
+  Tracker run;
+  e2e::PtySession& s = run.session;
+  ASSERT_TRUE(s.wait_for_text(rtrim(kPrompt))) << s.dump();
+  s.send("nofolder/x\r");
+  int status = -1;
+  ASSERT_TRUE(s.wait_exit(milliseconds(5000), &status)) << s.dump();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  const int row = s.screen().find_row("Will generate");
+  EXPECT_EQ(s.row_text(row), "Will generate  nofolder/X.KML And  nofolder/X.CSV") << s.dump();
+  EXPECT_EQ(s.row_text(row + 1), "nofolder/X.KML Cannot be created");
+  EXPECT_FALSE(s.screen().contains(kPressEsc));
+  EXPECT_TRUE(std::filesystem::is_empty(run.dir.path()));
+  EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
+}
+
+// Closing the window or ending the program from outside: the terminal is
+// left as it was, and what was received is already in the table.
+TEST(LiveTracker, EndedFromOutsideKeepsTheTerminalAndTheTable) {
+  for (int sig : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    Tracker run;
+    ASSERT_NO_FATAL_FAILURE(run.start("cut"));
+    e2e::PtySession& s = run.session;
+    Sender udp;
+    udp.send(decode("DCWQFA-MFKNUA", at(9, 4), 5, 0.8, 1505));
+    udp.send(decode("CQ G4ABC IO91"));  // shown once the report has been recorded
+    const Report report = make_report("09:04", 5, 0.8, 1505, "DCWQFA-MFKNUA");
+    ASSERT_TRUE(s.wait_for_text("CQ G4ABC IO91")) << s.dump();
+    EXPECT_TRUE(s.screen().contains(report.line)) << s.dump();
+    EXPECT_NE(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
+    s.signal(sig);
+    int status = 0;
+    ASSERT_TRUE(s.wait_exit(milliseconds(5000), &status));
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+    EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
+    EXPECT_EQ(run.file("CUT.CSV"), expected_csv({report}));
+  }
+}
+
+}  // namespace
