@@ -1,0 +1,286 @@
+// Hostile input and abrupt ends, run as a user would meet them: whatever
+// arrives, no crash, no hang, no point lost that was shown, and the terminal
+// left as it was.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <fstream>
+#include <random>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "decode_datagram_writer.h"
+#include "pty_session.h"
+#include "test_files.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+constexpr int kPort = 16004;
+
+// Peak resident memory of a running process, in KiB.
+[[maybe_unused]] long peak_memory_kib(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  return -1;
+}
+
+// Memory stays small however large the input. A sanitized build keeps its
+// own shadow memory and quarantine, so the figure says nothing there.
+void expect_peak_below_mib(pid_t pid, long mib) {
+#ifdef SANITIZED_BUILD
+  (void)pid;
+  (void)mib;
+#else
+  EXPECT_LT(peak_memory_kib(pid), mib * 1024);
+#endif
+}
+
+// Every escape sequence the program sent is one of its own: a colour, or the
+// cursor moves of line editing. None came from the input.
+void expect_only_own_escapes(const std::string& output) {
+  static const std::regex own("^\x1b\\[[0-9]*[mAG]");
+  for (std::size_t at = output.find('\x1b'); at != std::string::npos;
+       at = output.find('\x1b', at + 1)) {
+    const std::string next = output.substr(at, 8);
+    EXPECT_TRUE(std::regex_search(next, own)) << "foreign escape at " << at;
+  }
+}
+
+int count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+class UdpSender {
+ public:
+  UdpSender() : fd_(socket(AF_INET, SOCK_DGRAM, 0)) {
+    to_.sin_family = AF_INET;
+    to_.sin_port = htons(kPort);
+    to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  }
+  ~UdpSender() { close(fd_); }
+  void send(const std::string& bytes) {
+    sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to_), sizeof to_);
+  }
+
+ private:
+  int fd_;
+  sockaddr_in to_{};
+};
+
+std::string decode(const std::string& message, int minute) {
+  DecodeFields f;
+  f.time_ms = (12 * 60 + minute) * 60000;
+  f.snr_db = -10;
+  f.dt_s = 0.2;
+  f.audio_offset_hz = 1500;
+  f.message = message;
+  return encode_decode_datagram(f);
+}
+
+// A log reader over `log`: it must reach its closing wait (or its end)
+// without crash or hang, in bounded memory, showing no foreign escape.
+void read_hostile_log(const std::string& program, const std::string& log, const std::string& answers) {
+  e2e::TempDir dir;
+  e2e::write_file(dir.file("LOG.TXT"), log);
+  e2e::PtyOptions o;
+  o.argv = {e2e::program_path(program), "LOG.TXT"};
+  o.working_dir = dir.path();
+  e2e::PtySession s(o);
+  if (!answers.empty()) {
+    ASSERT_TRUE(s.wait_for_text("[Y]/n")) << s.dump();
+    s.send(answers);
+  }
+  ASSERT_TRUE(s.wait_for_quiet(milliseconds(1500), seconds(60))) << s.dump();
+  ASSERT_TRUE(s.running()) << s.dump();  // waiting for the closing key
+  expect_peak_below_mib(s.pid(), 16);
+  s.send("q");
+  int status = 0;
+  ASSERT_TRUE(s.wait_exit(seconds(10), &status));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  expect_only_own_escapes(s.raw_output());
+  EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
+}
+
+std::string garbage(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  for (char& c : bytes) c = static_cast<char>(random());
+  return bytes;
+}
+
+const std::string kReport = "1234       -15   0.3 1512  ~        DECPAA-MBXAAA\r\n";
+
+TEST(HostileLogs, BinaryGarbage) {
+  const std::string log = garbage(8 << 20, 1) + kReport;
+  read_hostile_log("log_lister", log, "");
+  read_hostile_log("log_tracker", log, "n\rT\r");
+}
+
+TEST(HostileLogs, NulBytesAndControlsInEveryColumn) {
+  std::string log;
+  for (int i = 0; i < 2000; ++i) {
+    std::string line = kReport;
+    line[static_cast<std::size_t>(i) % 49] = i % 2 ? '\0' : '\x1b';
+    log += line;
+  }
+  log += std::string(1000, '\0') + "\r\n" + kReport;
+  read_hostile_log("log_lister", log, "");
+}
+
+TEST(HostileLogs, OneLineOf100Megabytes) {
+  // A report in front, 100 MB without a line end, then a report after it.
+  std::string log = kReport + std::string(100 << 20, 'x') + "\r" + kReport;
+  e2e::TempDir dir;
+  e2e::write_file(dir.file("LOG.TXT"), log);
+  log.clear();
+  log.shrink_to_fit();
+  e2e::PtySession s({e2e::program_path("log_lister"), "LOG.TXT"}, dir.path());
+  ASSERT_TRUE(s.wait_for_quiet(milliseconds(1500), seconds(60))) << s.dump();
+  EXPECT_EQ(count(s.screen_text(), "DECPAA-MBXAAA"), 2) << s.dump();
+  expect_peak_below_mib(s.pid(), 16);
+  s.send("q");
+  ASSERT_TRUE(s.wait_exit(seconds(10)));
+}
+
+// live_tracker answered with `name`, waiting for datagrams.
+struct LiveRun {
+  e2e::TempDir dir;
+  std::unique_ptr<e2e::PtySession> session;
+
+  // `on_full_device`: a file name made a link to /dev/full beforehand.
+  explicit LiveRun(int rows = 60, const char* on_full_device = nullptr) {
+    if (on_full_device) std::filesystem::create_symlink("/dev/full", dir.file(on_full_device));
+    e2e::PtyOptions o;
+    o.argv = {e2e::program_path("live_tracker")};
+    o.working_dir = dir.path();
+    o.rows = rows;
+    o.cols = 100;
+    session = std::make_unique<e2e::PtySession>(o);
+    EXPECT_TRUE(session->wait_for_text("Destination (.KML) file")) << session->dump();
+    session->send("run\r");
+    EXPECT_TRUE(session->wait_for_text("Press [esc] to finish")) << session->dump();
+  }
+};
+
+TEST(HostileDatagrams, FloodOfRandomDatagramsThenOneGoodReport) {
+  LiveRun run(24);
+  e2e::PtySession& s = *run.session;
+  std::thread flood([] {
+    UdpSender sender;
+    std::mt19937 random(7);
+    for (int i = 0; i < 100000; ++i) {
+      std::string d = garbage(random() % 300, static_cast<unsigned>(i));
+      if (i % 2 == 0 && d.size() > 12) d.replace(8, 4, std::string("\0\0\0\x02", 4));  // a "Decode"
+      sender.send(d);
+      if (i % 1000 == 999) std::this_thread::sleep_for(milliseconds(5));
+    }
+    std::this_thread::sleep_for(milliseconds(200));
+    sender.send(decode("DECPAA-MBXAAA", 34));
+  });
+  const bool seen = s.wait_for_text("12:34  DECPAA-MBXAAA   +51.50000   -1.25000  SU521782", seconds(120));
+  flood.join();
+  ASSERT_TRUE(seen) << s.dump();
+  expect_peak_below_mib(s.pid(), 64);
+  s.send("\x1b");
+  ASSERT_TRUE(s.wait_for_text("Any key to close this window...", seconds(10))) << s.dump();
+  s.send("q");
+  ASSERT_TRUE(s.wait_exit(seconds(10)));
+  expect_only_own_escapes(s.raw_output());
+  const std::string csv = e2e::read_file(run.dir.file("RUN.CSV"));
+  EXPECT_NE(csv.find("12:34 , +0051.50000, +000-1.25000\r\n"), std::string::npos);
+  EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
+}
+
+// A device that takes no byte: the reports are still shown, the other file
+// is complete, and the end names the file that is not, with status 1.
+TEST(FullDevice, LiveTrackerNamesTheIncompleteFile) {
+  for (const char* full : {"RUN.KML", "RUN.CSV"}) {
+    LiveRun run(60, full);
+    e2e::PtySession& s = *run.session;
+    UdpSender sender;
+    for (int minute = 0; minute < 3; ++minute) sender.send(decode("DECPAA-MBXAAA", minute));
+    ASSERT_TRUE(s.wait_for_text("12:02  DECPAA-MBXAAA")) << s.dump();
+    s.send("\x1b");
+    ASSERT_TRUE(s.wait_for_text("Any key to close this window...", seconds(10))) << s.dump();
+    const bool kml_full = std::string(full) == "RUN.KML";
+    EXPECT_TRUE(s.screen().contains(kml_full ? "RUN.KML Was not completely written"
+                                             : "RUN.CSV Was not completely written"))
+        << s.dump();
+    EXPECT_TRUE(s.screen().contains(kml_full ? "RUN.CSV Has been generated"
+                                             : "RUN.KML Has been generated"))
+        << s.dump();
+    s.send("q");
+    int status = 0;
+    ASSERT_TRUE(s.wait_exit(seconds(10), &status));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    const std::string complete = e2e::read_file(run.dir.file(kml_full ? "RUN.CSV" : "RUN.KML"));
+    EXPECT_EQ(count(complete, kml_full ? "12:0" : "        -1.25000,+51.50000\r\n"),
+              kml_full ? 3 : 1 + 3 + 1);  // Start, the path, End
+    EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
+  }
+}
+
+// Ended from outside in the middle of a run: every report shown is in both
+// files, and the terminal, where it still exists, is as it was.
+TEST(AbruptEnds, LiveTrackerKeepsEveryShownPoint) {
+  for (int how : {SIGTERM, SIGHUP, 0 /* the terminal closed */}) {
+    LiveRun run;
+    e2e::PtySession& s = *run.session;
+    UdpSender sender;
+    for (int minute = 0; minute < 5; ++minute) sender.send(decode("DECPAA-MBXAAA", minute));
+    ASSERT_TRUE(s.wait_for_text("12:04  DECPAA-MBXAAA")) << s.dump();
+    const termios before = s.termios_at_start();
+    if (how == 0) {
+      s.close_master();
+    } else {
+      s.signal(how);
+    }
+    int status = 0;
+    ASSERT_TRUE(s.wait_exit(seconds(10), &status)) << how;
+    EXPECT_TRUE(WIFSIGNALED(status)) << how;
+    if (how != 0) {
+      EXPECT_EQ(e2e::termios_diff(before, s.termios_now()), "") << how;
+    }
+    const std::string csv = e2e::read_file(run.dir.file("RUN.CSV"));
+    const std::string kml = e2e::read_file(run.dir.file("RUN.KML"));
+    EXPECT_EQ(count(csv, "\r\n"), 1 + 5) << how;
+    EXPECT_EQ(count(kml, "        -1.25000,+51.50000\r\n"), 1 + 5) << how;  // Start and the path
+  }
+}
+
+TEST(AbruptEnds, LogTrackerFollowModeKeepsEveryShownPoint) {
+  e2e::TempDir dir;
+  e2e::write_file(dir.file("DECODED.TXT"), kReport);
+  e2e::PtyOptions o;
+  o.argv = {e2e::program_path("log_tracker")};
+  o.working_dir = dir.path();
+  o.env = e2e::fake_clock_env("2023-12-07 05:15:57");
+  o.env.push_back("TZ=UTC");
+  e2e::PtySession s(o);
+  ASSERT_TRUE(s.wait_for_text("[Y]/n")) << s.dump();
+  s.send("\r");
+  ASSERT_TRUE(s.wait_for_text("Destination")) << s.dump();
+  s.send("follow\r");
+  ASSERT_TRUE(s.wait_for_text("DECPAA-MBXAAA", seconds(10))) << s.dump();
+  s.signal(SIGHUP);
+  ASSERT_TRUE(s.wait_exit(seconds(10)));
+  EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
+  const std::string kml = e2e::read_file(dir.file("FOLLOW.KML"));
+  EXPECT_GE(count(kml, "        -1.25000,+51.50000\r\n"), 2);
+}
+
+}  // namespace
