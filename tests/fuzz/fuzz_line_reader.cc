@@ -1,0 +1,172 @@
+// for_each_line and first_line over a file made from the input, against a
+// plain byte-by-byte splitter: CR, CR LF and a lone LF end a line, Ctrl-Z
+// ends the text, lines are cut to `kept` bytes.
+//
+// Input: a byte choosing `kept`, a flags byte (bit 0: put a run of filler
+// before the text so that it starts `pad` bytes before the end of the first
+// block; bits 1-2: the filler's last byte is 'x', CR, LF or Ctrl-Z; bits 3-7:
+// stop after that many lines, 0 never), the `pad` byte, then the text.
+//
+// The file is a memfd, rewritten for each input and opened through
+// /proc/self/fd as the programs open a log.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "line_reader.h"
+#include "text_file.h"
+
+namespace {
+
+using fuzz::quoted;
+
+constexpr std::size_t kKeptChoices[] = {1,  2,   3,   4,   5,   8,    13,      kLastUsedColumn,
+                                        50, 63,  64,  65,  127, 128,  129,     200,
+                                        1000, 4096, 65536, 1 << 20, 7, 31, 32, 33};
+
+int g_file = -1;
+std::string g_path;
+std::string g_filler;
+
+// The lines of a text fed to it in pieces.
+class ExpectedLines {
+ public:
+  explicit ExpectedLines(std::size_t kept) : kept_(kept) {}
+
+  void run(char c, std::size_t count) {  // `count` ordinary bytes
+    if (ended_ || count == 0) return;
+    after_cr_ = false;
+    line_bytes_ += count;
+    if (line_.size() < kept_) line_.append(std::min(count, kept_ - line_.size()), c);
+  }
+
+  void byte(char c) {
+    if (ended_) return;
+    if (after_cr_ && c == '\n') {
+      after_cr_ = false;
+      return;
+    }
+    after_cr_ = false;
+    if (c == kEndOfText) {
+      if (line_bytes_ > 0) lines.push_back(line_);
+      ended_ = true;
+    } else if (c == '\r' || c == '\n') {
+      lines.push_back(line_);
+      line_.clear();
+      line_bytes_ = 0;
+      after_cr_ = c == '\r';
+    } else {
+      run(c, 1);
+    }
+  }
+
+  void finish() {
+    if (!ended_ && line_bytes_ > 0) lines.push_back(line_);
+    ended_ = true;
+  }
+
+  std::vector<std::string> lines;
+
+ private:
+  std::size_t kept_;
+  std::string line_;
+  std::size_t line_bytes_ = 0;
+  bool after_cr_ = false;
+  bool ended_ = false;
+};
+
+void write_file(std::string_view filler, std::string_view text) {
+  off_t at = 0;
+  for (std::string_view part : {filler, text}) {
+    while (!part.empty()) {
+      const ssize_t n = pwrite(g_file, part.data(), part.size(), at);
+      if (n <= 0) std::abort();
+      part.remove_prefix(static_cast<std::size_t>(n));
+      at += n;
+    }
+  }
+  if (ftruncate(g_file, at) != 0) std::abort();
+}
+
+std::string summary(const std::vector<std::string>& lines) {
+  std::string out = std::to_string(lines.size()) + " lines:";
+  for (std::size_t i = 0; i < lines.size() && i < 8; ++i) out += " " + quoted(lines[i].substr(0, 80));
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  g_file = memfd_create("fuzz_line_reader", MFD_CLOEXEC);
+  if (g_file < 0) {
+    std::perror("memfd_create");
+    std::abort();
+  }
+  g_path = "/proc/self/fd/" + std::to_string(g_file);
+  g_filler.assign(kLineBlockSize, 'x');
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 3) return 0;
+  const std::size_t kept = kKeptChoices[data[0] % std::size(kKeptChoices)];
+  const bool padded = data[1] & 1;
+  const char filler_end = "x\r\n\x1a"[(data[1] >> 1) & 3];
+  const std::size_t stop_after = data[1] >> 3;
+  const std::size_t pad = data[2];
+  const std::string_view text(reinterpret_cast<const char*>(data) + 3, size - 3);
+
+  // The filler: 'x's up to `pad` bytes before the end of the first block.
+  std::string_view filler;
+  if (padded) {
+    g_filler.back() = filler_end;
+    filler = std::string_view(g_filler).substr(pad);
+  }
+  write_file(filler, text);
+
+  ExpectedLines expected(kept);
+  if (!filler.empty()) {
+    expected.run('x', filler.size() - 1);
+    expected.byte(filler.back());
+  }
+  for (char c : text) expected.byte(c);
+  expected.finish();
+
+  auto what = [&] { return "text " + quoted(text.substr(0, 200)) + (text.size() > 200 ? "..." : "") +
+                           " after " + std::to_string(filler.size()) + " filler bytes, kept " +
+                           std::to_string(kept); };
+
+  FileHandle file = open_for_reading(g_path);
+  FUZZ_CHECK(bool(file), "cannot open " + g_path);
+  std::vector<std::string> lines;
+  bool called_after_stop = false;
+  for_each_line(file, kept, [&](std::string_view line) {
+    FUZZ_CHECK(line.size() <= kept, what() + ": a line of " + std::to_string(line.size()) + " bytes");
+    FUZZ_CHECK(line.find_first_of("\r\n\x1a") == std::string_view::npos,
+               what() + ": line end in " + quoted(line.substr(0, 200)));
+    if (stop_after != 0 && lines.size() >= stop_after) called_after_stop = true;
+    lines.emplace_back(line);
+    return stop_after == 0 || lines.size() < stop_after;
+  });
+  close_file(file);
+  FUZZ_CHECK(!called_after_stop, what() + ": a line after the reader was told to stop");
+
+  std::vector<std::string> wanted = expected.lines;
+  if (stop_after != 0 && wanted.size() > stop_after) wanted.resize(stop_after);
+  FUZZ_CHECK(lines == wanted, what() + ": read " + summary(lines) + "; expected " + summary(wanted));
+
+  if (stop_after > 1) return 0;  // first_line now and then: each read takes a large block
+  file = open_for_reading(g_path);
+  const std::string first = first_line(file, kept);
+  close_file(file);
+  const std::string first_wanted = expected.lines.empty() ? std::string() : expected.lines[0];
+  FUZZ_CHECK(first == first_wanted, what() + ": first_line " + quoted(first.substr(0, 200)));
+  return 0;
+}
