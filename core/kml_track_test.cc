@@ -1,9 +1,10 @@
 #include "kml_track.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <vector>
 
@@ -12,15 +13,11 @@ namespace {
 class KmlTrackTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/kml_track_testXXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    dir_ = dir;
-    name_ = dir_ + "/T.KML";
+    name_ = (std::filesystem::temp_directory_path() /
+             ("kml_track_test_" + std::to_string(std::random_device{}()) + ".KML"))
+                .string();
   }
-  void TearDown() override {
-    unlink(name_.c_str());
-    rmdir(dir_.c_str());
-  }
+  void TearDown() override { std::filesystem::remove(name_); }
   // The file's lines, each of which must end with CR LF.
   std::vector<std::string> lines() {
     std::ifstream in(name_, std::ios::binary);
@@ -34,7 +31,7 @@ class KmlTrackTest : public ::testing::Test {
     EXPECT_EQ(start, text.size()) << "text after the last CR LF";
     return out;
   }
-  std::string dir_, name_;
+  std::string name_;
 };
 
 TEST(KmlCoordinates, LineLayout) {

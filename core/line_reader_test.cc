@@ -1,18 +1,20 @@
 #include "line_reader.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <random>
 #include <vector>
 
 namespace {
 
 // Writes `bytes` to a temporary file and reads its lines back.
 std::vector<std::string> lines_of(const std::string& bytes, std::size_t kept = 49) {
-  char name[] = "/tmp/line_reader_testXXXXXX";
-  const int fd = mkstemp(name);
-  EXPECT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  close(fd);
+  const std::string name = (std::filesystem::temp_directory_path() /
+                            ("line_reader_test_" + std::to_string(std::random_device{}())))
+                               .string();
+  std::ofstream(name, std::ios::binary) << bytes;
   FileHandle f = open_for_reading(name);
   std::vector<std::string> lines;
   for_each_line(f, kept, [&](std::string_view line) {
@@ -20,7 +22,7 @@ std::vector<std::string> lines_of(const std::string& bytes, std::size_t kept = 4
     return true;
   });
   close_file(f);
-  unlink(name);
+  std::filesystem::remove(name);
   return lines;
 }
 
