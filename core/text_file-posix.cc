@@ -16,7 +16,7 @@ bool is_existing_file(const std::string& name) {
   return !name.empty() && ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-FileHandle open_for_reading(const std::string& name) {
+FileHandle open_for_reading(const std::string& name, Sharing) {
   const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) set_error(errno);
   return FileHandle{fd};

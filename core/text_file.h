@@ -18,7 +18,12 @@ struct FileHandle {
 // counts); folders, devices, pipes and sockets do not.
 bool is_existing_file(const std::string& name);
 
-FileHandle open_for_reading(const std::string& name);
+// Whether other programs may read and write a file while it is open for
+// reading: a log read in one pass is held alone, the file that WSJT-X keeps
+// rewriting is shared. Systems without share modes ignore it.
+enum class Sharing { exclusive, read_write };
+
+FileHandle open_for_reading(const std::string& name, Sharing sharing = Sharing::exclusive);
 
 // Reads up to `size` bytes; 0 at the end of the file or on a failure.
 std::size_t read_block(FileHandle file, char* buffer, std::size_t size);

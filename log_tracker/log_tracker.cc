@@ -46,7 +46,7 @@ void batch_pass(FileHandle& source, KmlTrack& track) {
 
 // The first line of DECODED.TXT, "" when it is missing or empty.
 std::string first_decoded_line() {
-  FileHandle file = open_for_reading(kDecodedName);
+  FileHandle file = open_for_reading(kDecodedName, Sharing::read_write);
   std::string line = first_line(file, kLastUsedColumn);
   close_file(file);
   return line;
