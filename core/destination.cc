@@ -9,10 +9,12 @@ std::string default_destination_name(const LocalTime& now) {
          format_digits(now.hour) + format_digits(now.minute) + ".KML";
 }
 
-std::string destination_from_answer(std::string_view line, const std::string& default_name) {
+std::string destination_from_answer(std::string_view line, const std::string& default_name,
+                                    CapitalsIn capitals) {
   std::string name = first_field(line);
   if (name.empty()) return default_name;
-  const std::size_t file_part = name.rfind('/') + 1;  // 0 when there is no folder
+  const std::size_t file_part =
+      capitals == CapitalsIn::whole_answer ? 0 : name.rfind('/') + 1;  // 0: no folder
   name = name.substr(0, file_part) + to_upper(std::string_view(name).substr(file_part));
   if (name.find('.') == std::string::npos) name += ".KML";
   return name;

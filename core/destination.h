@@ -14,10 +14,20 @@ std::string default_destination_name(const LocalTime& now);
 // see destination_from_answer.
 std::string ask_destination(const std::string& default_name);
 
-// The destination for a typed line: its first field, with the file name (the
-// part after the last "/") in capitals and the folder part as typed, since
-// folder names are case-sensitive here; the default when empty; ".KML"
-// appended when it holds no "." anywhere.
-std::string destination_from_answer(std::string_view line, const std::string& default_name);
+// Which part of a destination answer is taken in capitals: where file names
+// are case-sensitive, the file name only (folders keep their letters);
+// where they are not, all of it.
+enum class CapitalsIn { file_name, whole_answer };
+#ifdef _WIN32
+inline constexpr CapitalsIn kDestinationCapitals = CapitalsIn::whole_answer;
+#else
+inline constexpr CapitalsIn kDestinationCapitals = CapitalsIn::file_name;
+#endif
+
+// The destination for a typed line: its first field, in capitals as
+// `capitals` says (the file name is the part after the last "/"); the
+// default when empty; ".KML" appended when it holds no "." anywhere.
+std::string destination_from_answer(std::string_view line, const std::string& default_name,
+                                    CapitalsIn capitals = kDestinationCapitals);
 
 #endif  // CORE_DESTINATION_H

@@ -18,10 +18,19 @@ TEST(Destination, Answers) {
   EXPECT_EQ(destination_from_answer("my.trk", def), "MY.TRK");
   EXPECT_EQ(destination_from_answer("a,b", def), "A.KML");
   EXPECT_EQ(destination_from_answer(" \"x, y\" z", def), "X, Y.KML");
-  // Folders keep their letters; a "." in a folder name counts as a ".".
-  EXPECT_EQ(destination_from_answer("tracks/t1", def), "tracks/T1.KML");
-  EXPECT_EQ(destination_from_answer("data.old/track", def), "data.old/TRACK");
-  EXPECT_EQ(destination_from_answer("./out.kml", def), "./OUT.KML");
+}
+
+// Where file names are case-sensitive, folders keep their letters; where
+// they are not, the whole answer is taken in capitals. Either way a "." in a
+// folder name counts as a ".".
+TEST(Destination, CapitalsInFoldersOnlyWhereCaseDoesNotMatter) {
+  const std::string def = "231207_0515.KML";
+  const auto file_name = CapitalsIn::file_name, whole = CapitalsIn::whole_answer;
+  EXPECT_EQ(destination_from_answer("tracks/t1", def, file_name), "tracks/T1.KML");
+  EXPECT_EQ(destination_from_answer("data.old/track", def, file_name), "data.old/TRACK");
+  EXPECT_EQ(destination_from_answer("./out.kml", def, file_name), "./OUT.KML");
+  EXPECT_EQ(destination_from_answer("tracks\\t1", def, whole), "TRACKS\\T1.KML");
+  EXPECT_EQ(destination_from_answer("c:\\data.old\\track", def, whole), "C:\\DATA.OLD\\TRACK");
 }
 
 }  // namespace
