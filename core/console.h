@@ -42,7 +42,9 @@ inline bool is_esc_key(std::string_view key) { return key == "\x1b"; }
 // True when a key press is waiting; never waits, takes nothing.
 bool key_waiting();
 // What a wait for other input can watch to wake up when a key comes: the
-// keyboard's descriptor, or -1 when no more keys can come.
+// keyboard's descriptor, or -1 when no more keys can come. Windows has no
+// such descriptor: there it is 0 while keys can come (-1 when none can), and
+// a wait for other input checks key_waiting() itself at short intervals.
 int key_input_descriptor();
 // Returns once a key press is waiting (the key stays unread), or when no
 // more keys can come.

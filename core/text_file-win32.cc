@@ -1,0 +1,100 @@
+// Files through the Win32 API. Names are text in the ANSI code page, as all
+// text inside the programs; the system takes them as UTF-16.
+#include <windows.h>
+
+#include <limits>
+
+#include "error_state.h"
+#include "text_file.h"
+
+namespace {
+
+HANDLE handle_of(FileHandle f) { return reinterpret_cast<HANDLE>(f.value); }
+
+FileHandle from_handle(HANDLE h) {
+  if (h == INVALID_HANDLE_VALUE) {
+    set_error(static_cast<int>(GetLastError()));
+    return FileHandle{};
+  }
+  return FileHandle{reinterpret_cast<std::intptr_t>(h)};
+}
+
+std::wstring wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), size, out.data(), n);
+  return out;
+}
+
+// Largest single read or write the API takes.
+constexpr std::size_t kMaxChunk = std::numeric_limits<DWORD>::max() / 2;
+
+}  // namespace
+
+bool is_existing_file(const std::string& name) {
+  if (name.empty()) return false;
+  // A directory search: the name may hold wildcards; one entry that is an
+  // ordinary file, neither hidden nor a system file, is enough.
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileW(wide(name).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  constexpr DWORD kNotOrdinary =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
+  bool any = false;
+  do {
+    any = (found.dwFileAttributes & kNotOrdinary) == 0;
+  } while (!any && FindNextFileW(search, &found));
+  FindClose(search);
+  return any;
+}
+
+FileHandle open_for_reading(const std::string& name, Sharing sharing) {
+  const DWORD share = sharing == Sharing::read_write ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
+  return from_handle(CreateFileW(wide(name).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+std::size_t read_block(FileHandle file, char* buffer, std::size_t size) {
+  DWORD got = 0;
+  if (!ReadFile(handle_of(file), buffer, static_cast<DWORD>(size < kMaxChunk ? size : kMaxChunk), &got,
+                nullptr)) {
+    set_error(static_cast<int>(GetLastError()));
+    return 0;
+  }
+  return got;
+}
+
+FileHandle create_for_writing(const std::string& name) {
+  // Not shared while open: no other program writes or reads it meanwhile.
+  return from_handle(CreateFileW(wide(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool write_bytes(FileHandle file, std::string_view bytes) {
+  if (!file) {
+    set_error(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  while (!bytes.empty()) {
+    const DWORD chunk = static_cast<DWORD>(bytes.size() < kMaxChunk ? bytes.size() : kMaxChunk);
+    DWORD written = 0;
+    if (!WriteFile(handle_of(file), bytes.data(), chunk, &written, nullptr) || written == 0) {
+      set_error(static_cast<int>(GetLastError()));
+      return false;
+    }
+    bytes.remove_prefix(written);
+  }
+  return true;
+}
+
+bool close_file(FileHandle& file) {
+  bool ok = true;
+  if (file && !CloseHandle(handle_of(file))) {
+    set_error(static_cast<int>(GetLastError()));
+    ok = false;
+  }
+  file = FileHandle{};
+  return ok;
+}
