@@ -48,7 +48,7 @@ Group decode_group(std::string_view text, std::size_t first) {
 }  // namespace
 
 bool is_position_message(std::string_view message) {
-  return message.size() >= 7 && message[6] == '-';
+  return message.size() > kPositionMarkInMessage && message[kPositionMarkInMessage] == kPositionMark;
 }
 
 std::optional<Position> decode_position(std::string_view message) {

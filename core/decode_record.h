@@ -36,6 +36,12 @@ inline constexpr std::size_t kMessageColumn = 37, kMessageLength = 13;
 // No column past this one matters: a reader may drop the rest of a line.
 inline constexpr std::size_t kLastUsedColumn = kMessageColumn + kMessageLength - 1;
 
+// The "-" of a position message, and where a log line holding one has it
+// (0-based): a line without it there holds no report.
+inline constexpr char kPositionMark = '-';
+inline constexpr std::size_t kPositionMarkInMessage = 6;
+inline constexpr std::size_t kPositionMarkIndex = kMessageColumn - 1 + kPositionMarkInMessage;
+
 // True when character 7 of the message is "-".
 bool is_position_message(std::string_view message);
 

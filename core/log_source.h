@@ -5,7 +5,8 @@
 
 #include <string>
 
-#include "line_reader.h"
+#include "decode_record.h"
+#include "marked_lines.h"
 #include "text_file.h"
 
 inline constexpr const char* kDefaultLogName = "ALL.TXT";
@@ -18,5 +19,17 @@ std::string ask_source_name();
 // " Does not exist" and ends the program (status 0); one that cannot be
 // opened with " Cannot be read" (status 1).
 FileHandle open_source_or_end(const std::string& name);
+
+// Calls on_line(std::string_view) for each line of the log that may hold a
+// position report (its "-" in place; parse_log_line decides), in order,
+// cut to the columns used.
+template <typename OnLine>
+void for_each_report_line(FileHandle file, OnLine&& on_line) {
+  for_each_marked_line(file, kLastUsedColumn, kPositionMarkIndex, kPositionMark,
+                       [&](std::string_view line) {
+                         on_line(line);
+                         return true;
+                       });
+}
 
 #endif  // CORE_LOG_SOURCE_H

@@ -9,14 +9,13 @@ int run_log_lister() {
   const std::string name = ask_source_name();
   FileHandle file = open_source_or_end(name);
 
-  for_each_line(file, kLastUsedColumn, [](std::string_view line) {
+  for_each_report_line(file, [](std::string_view line) {
     std::optional<DecodeRecord> report = parse_log_line(line);
     if (report) {
       report->grid_ref = to_national_grid(report->latitude, report->longitude,
                                           grid_digits(ReportStyle::log_reader));
       print_line(format_report_line(*report, ReportStyle::log_reader));
     }
-    return true;
   });
   close_file(file);
   wait_for_key();

@@ -4,6 +4,7 @@
 #include "console.h"
 #include "destination.h"
 #include "kml_track.h"
+#include "line_reader.h"
 #include "log_source.h"
 #include "national_grid.h"
 #include "report_line.h"
@@ -37,10 +38,7 @@ void report_step(std::string_view line, KmlTrack& track) {
 }
 
 void batch_pass(FileHandle& source, KmlTrack& track) {
-  for_each_line(source, kLastUsedColumn, [&](std::string_view line) {
-    report_step(line, track);
-    return true;
-  });
+  for_each_report_line(source, [&](std::string_view line) { report_step(line, track); });
   close_file(source);
 }
 

@@ -1,8 +1,9 @@
-// for_each_line and first_line over a file made from the input, against a
-// plain byte-by-byte splitter: CR, CR LF and a lone LF end a line, Ctrl-Z
-// ends the text, lines are cut to `kept` bytes.
+// for_each_line, first_line and for_each_marked_line over a file made from
+// the input, against a plain byte-by-byte splitter: CR, CR LF and a lone LF
+// end a line, Ctrl-Z ends the text, lines are cut to `kept` bytes; the
+// marked lines are those with a "-" at the chosen place.
 //
-// Input: a byte choosing `kept`, a flags byte (bit 0: put a run of filler
+// Input: a byte choosing `kept` and the mark's place, a flags byte (bit 0: put a run of filler
 // before the text so that it starts `pad` bytes before the end of the first
 // block; bits 1-2: the filler's last byte is 'x', CR, LF or Ctrl-Z; bits 3-7:
 // stop after that many lines, 0 never), the `pad` byte, then the text.
@@ -21,6 +22,7 @@
 
 #include "fuzz_check.h"
 #include "line_reader.h"
+#include "marked_lines.h"
 #include "text_file.h"
 
 namespace {
@@ -30,6 +32,9 @@ using fuzz::quoted;
 constexpr std::size_t kKeptChoices[] = {1,  2,   3,   4,   5,   8,    13,      kLastUsedColumn,
                                         50, 63,  64,  65,  127, 128,  129,     200,
                                         1000, 4096, 65536, 1 << 20, 7, 31, 32, 33};
+
+// Places of the mark; one at or past `kept` leaves the marked lines out.
+constexpr std::size_t kMarkChoices[] = {42, 0, 1, 2, 5, 12, 31, 48, 61, 62};
 
 int g_file = -1;
 std::string g_path;
@@ -161,6 +166,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::string> wanted = expected.lines;
   if (stop_after != 0 && wanted.size() > stop_after) wanted.resize(stop_after);
   FUZZ_CHECK(lines == wanted, what() + ": read " + summary(lines) + "; expected " + summary(wanted));
+
+  const std::size_t index = kMarkChoices[(data[0] / std::size(kKeptChoices)) % std::size(kMarkChoices)];
+  if (index < kept) {
+    std::vector<std::string> marked, marked_wanted;
+    for (const std::string& line : expected.lines)
+      if (line.size() > index && line[index] == '-') marked_wanted.push_back(line);
+    if (stop_after != 0 && marked_wanted.size() > stop_after) marked_wanted.resize(stop_after);
+    file = open_for_reading(g_path);
+    for_each_marked_line(file, kept, index, '-', [&](std::string_view line) {
+      marked.emplace_back(line);
+      return stop_after == 0 || marked.size() < stop_after;
+    });
+    close_file(file);
+    FUZZ_CHECK(marked == marked_wanted, what() + ", mark at " + std::to_string(index) +
+                                            ": marked " + summary(marked) + "; expected " +
+                                            summary(marked_wanted));
+  }
 
   if (stop_after > 1) return 0;  // first_line now and then: each read takes a large block
   file = open_for_reading(g_path);

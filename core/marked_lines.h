@@ -1,0 +1,70 @@
+// The lines of a decode log that carry a given byte at a given place, found
+// without splitting the others. In a log of ordinary decodes about one line
+// in a hundred is a position report, and each report has its "-" in one
+// column; a scan for that byte standing that far after a line end passes
+// over the rest at memory speed.
+//
+// The lines are exactly those of for_each_line (line_reader.h): CR, CR LF
+// or a lone LF ends a line, Ctrl-Z ends the text, each is cut to `kept`
+// bytes, and those whose byte `index` is `mark` are passed on in order.
+//
+//   for_each_marked_line(file, kLastUsedColumn, kPositionMarkIndex, '-',
+//                        [&](std::string_view line) {
+//                          ...;
+//                          return true;  // false: no more lines wanted
+//                        });
+#ifndef CORE_MARKED_LINES_H
+#define CORE_MARKED_LINES_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "text_file.h"
+
+class MarkedLineReader {
+ public:
+  // Needs index < kept, index <= kLastMarkIndex (mark_scan.h), and a mark
+  // that is no line stop (CR, LF, Ctrl-Z).
+  MarkedLineReader(FileHandle file, std::size_t kept, std::size_t index, char mark);
+
+  // The next marked line, valid until the next call; false when the text
+  // has ended (a failed read ends it).
+  bool next(std::string_view& line);
+
+ private:
+  bool take_line_at(std::size_t at, std::string_view& line);
+  bool read_block_after(std::string_view& line);
+  void scan_block();
+  std::uint64_t chunks_in_group(std::size_t group) const;
+
+  FileHandle file_;
+  std::size_t kept_, index_;
+  char mark_;
+  // The last chunk of the block before (so that a line begun there is seen
+  // whole up to its mark), the block, room for a whole chunk past it.
+  std::unique_ptr<char[]> buffer_;
+  std::unique_ptr<std::uint64_t[]> words_, summary_;  // of the scan
+  std::size_t total_, text_end_, last_word_;          // of the block in the buffer
+  // Where the walk over the marks stands: a group of 64 chunks, the chunks
+  // with marks left in it, a chunk, its marks left.
+  std::size_t group_ = 0, word_ = 0;
+  std::uint64_t chunks_ = 0, marks_ = 0;
+  std::string open_line_;  // a marked line whose end lies past the bytes read so far
+  bool line_open_ = false;
+  bool ended_ = false;
+};
+
+// Calls on_line(std::string_view) for each marked line of `file` until it
+// returns false or the text ends. The view is valid during the call only.
+template <typename OnLine>
+void for_each_marked_line(FileHandle file, std::size_t kept, std::size_t index, char mark,
+                          OnLine&& on_line) {
+  MarkedLineReader reader(file, kept, index, mark);
+  std::string_view line;
+  while (reader.next(line))
+    if (!on_line(line)) return;
+}
+
+#endif  // CORE_MARKED_LINES_H

@@ -1,0 +1,162 @@
+#include "marked_lines.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <vector>
+
+#include "line_reader.h"
+#include "mark_scan.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// A temporary file holding `bytes`, removed with the object.
+class TextFile {
+ public:
+  explicit TextFile(const std::string& bytes)
+      : name_((std::filesystem::temp_directory_path() /
+               ("marked_lines_test_" + std::to_string(std::random_device{}())))
+                  .string()) {
+    std::ofstream(name_, std::ios::binary) << bytes;
+  }
+  ~TextFile() { std::filesystem::remove(name_); }
+  const std::string& name() const { return name_; }
+
+ private:
+  std::string name_;
+};
+
+Lines marked_lines(const TextFile& text, std::size_t kept, std::size_t index, char mark = '-',
+                   std::size_t wanted = SIZE_MAX) {
+  FileHandle f = open_for_reading(text.name());
+  Lines lines;
+  for_each_marked_line(f, kept, index, mark, [&](std::string_view line) {
+    lines.emplace_back(line);
+    return lines.size() < wanted;
+  });
+  close_file(f);
+  return lines;
+}
+
+// The same lines from the plain line reader, picked one by one.
+Lines picked_lines(const TextFile& text, std::size_t kept, std::size_t index, char mark = '-') {
+  FileHandle f = open_for_reading(text.name());
+  Lines lines;
+  for_each_line(f, kept, [&](std::string_view line) {
+    if (line.size() > index && line[index] == mark) lines.emplace_back(line);
+    return true;
+  });
+  close_file(f);
+  return lines;
+}
+
+TEST(MarkedLines, PicksTheLinesWithTheMarkInPlace) {
+  const TextFile text(
+      "ab-d\r\n"     // marked, CR LF
+      "a-cd\r\n"     // mark elsewhere
+      "xy-\n"        // marked, the mark last
+      "--\r"         // too short, after a lone CR
+      "\r\n"         // empty
+      "pq-rstu");    // marked, cut to 5, no line end
+  EXPECT_EQ(marked_lines(text, 5, 2), (Lines{"ab-d", "xy-", "pq-rs"}));
+  // The first line of the text counts; a mark at the very start of a line too.
+  const TextFile first("-a\r\n-b\r\nc-\r\n");
+  EXPECT_EQ(marked_lines(first, 49, 0), (Lines{"-a", "-b"}));
+}
+
+TEST(MarkedLines, CtrlZEndsTheText) {
+  EXPECT_EQ(marked_lines(TextFile("ab-1\r\nab-2\x1A" "ab-3\r\n"), 49, 2), (Lines{"ab-1", "ab-2"}));
+  EXPECT_EQ(marked_lines(TextFile("ab-1\r\n\x1A" "ab-3"), 49, 2), (Lines{"ab-1"}));
+  // A Ctrl-Z before the mark: the line ends before its place.
+  EXPECT_EQ(marked_lines(TextFile("a\x1A-b\r\nab-\r\n"), 49, 2), Lines{});
+}
+
+TEST(MarkedLines, StopsWhenToldAndReadsNothingFromAMissingFile) {
+  const TextFile text("ab-1\r\nab-2\r\nab-3\r\n");
+  EXPECT_EQ(marked_lines(text, 49, 2, '-', 2), (Lines{"ab-1", "ab-2"}));
+  FileHandle none = open_for_reading("/nonexistent/file");
+  int calls = 0;
+  for_each_marked_line(none, 49, 2, '-', [&](std::string_view) { return ++calls, true; });
+  EXPECT_EQ(calls, 0);
+}
+
+// A marked line around each place of a block boundary: its start, its mark,
+// its line end or a CR LF pair split between two blocks.
+TEST(MarkedLines, LinesAcrossBlockBoundaries) {
+  const std::string line = std::string(42, 'a') + "-" + std::string(20, 'b');
+  for (std::size_t before = kLineBlockSize - 140; before <= kLineBlockSize + 2; ++before) {
+    for (const char* end : {"\r\n", "\r", "\n"}) {
+      std::string bytes(before, 'x');
+      bytes += end;
+      bytes += line + end + "c\r\n" + line;
+      const TextFile text(bytes);
+      ASSERT_EQ(marked_lines(text, 49, 42), (Lines{line.substr(0, 49), line.substr(0, 49)}))
+          << before << " filler bytes, line end " << int(end[0]);
+    }
+  }
+}
+
+// Random texts made of the bytes that matter: marks, line stops and a few
+// others, in lines of every length, over several blocks; every mark place
+// and cut that the programs could use.
+TEST(MarkedLines, AgreesWithTheLineReaderOnRandomText) {
+  std::mt19937 random(20261208);
+  const char alphabet[] = {'-', '-', 'a', 'b', '\r', '\n', ' ', '\xE9'};
+  for (int round = 0; round < 12; ++round) {
+    std::string bytes;
+    while (bytes.size() < 3 * kLineBlockSize) {
+      const std::size_t length = random() % 100;
+      for (std::size_t k = 0; k < length; ++k)
+        bytes += random() % 4 == 0 ? alphabet[random() % 8] : 'x';
+      bytes += random() % 2 ? "\r\n" : "\n";
+    }
+    if (round % 3 == 2) bytes.insert(bytes.size() - random() % kLineBlockSize, 1, kEndOfText);
+    const TextFile text(bytes);
+    for (auto [kept, index] : {std::pair<std::size_t, std::size_t>{49, 42}, {1, 0}, {10, 5}, {63, 62}, {1000, 62}})
+      ASSERT_EQ(marked_lines(text, kept, index), picked_lines(text, kept, index))
+          << "round " << round << ", kept " << kept << ", index " << index;
+  }
+}
+
+// Each scan this processor runs against the plain one, on random bytes and
+// on sizes that end inside a chunk.
+TEST(MarkScan, EveryScanAgreesWithThePlainOne) {
+  const std::vector<NamedMarkScan> scans = available_mark_scans();
+  ASSERT_EQ(std::string(scans[0].name), "plain");
+  std::mt19937 random(7);
+  const char alphabet[] = {'-', '\r', '\n', 'a', '\x1A', '\xAD'};
+  for (int round = 0; round < 200; ++round) {
+    const std::size_t size = 1 + random() % 2000;
+    std::string bytes(size + kScanChunk, '-');  // the bytes past the end must not count
+    for (std::size_t k = 0; k < size; ++k)
+      bytes[k] = alphabet[random() % (round % 2 ? 6 : 4)];  // Ctrl-Z in half the rounds
+    const std::size_t index = random() % (kLastMarkIndex + 1);
+    const std::size_t words = size / kScanChunk + 1;
+    std::vector<std::uint64_t> expected(words), expected_summary(words / 64 + 1);
+    const std::size_t expected_end = scans[0].scan(bytes.data(), size, '-', index, expected.data(),
+                                                   expected_summary.data());
+    for (const NamedMarkScan& scan : scans) {
+      std::vector<std::uint64_t> got(words), summary(words / 64 + 1, ~std::uint64_t{0});
+      EXPECT_EQ(scan.scan(bytes.data(), size, '-', index, got.data(), summary.data()), expected_end)
+          << scan.name;
+      const std::size_t scanned = std::min(expected_end, size - 1) / kScanChunk + 1;
+      for (std::size_t c = 0; c < scanned && c < words; ++c) {
+        ASSERT_EQ(got[c], expected[c]) << scan.name << ", chunk " << c << ", index " << index;
+        ASSERT_EQ((summary[c / 64] >> (c % 64)) & 1, got[c] != 0 ? 1u : 0u) << scan.name;
+      }
+    }
+    // The plain scan against the rule itself.
+    for (std::size_t k = 0; k < size && k <= expected_end; ++k) {
+      const bool marked = bytes[k] == '-' && k > index &&
+                          (bytes[k - index - 1] == '\r' || bytes[k - index - 1] == '\n' ||
+                           bytes[k - index - 1] == '\x1A');
+      ASSERT_EQ((expected[k / 64] >> (k % 64)) & 1, marked ? 1u : 0u) << "byte " << k;
+    }
+  }
+}
+
+}  // namespace
