@@ -62,4 +62,23 @@ void BM_ReportLineOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_ReportLineOnly);
 
+// The two halves of a report line: the grid reference and the mask.
+void BM_GridReferenceOnly(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(to_national_grid(51.5, -1.25, 4));
+}
+BENCHMARK(BM_GridReferenceOnly);
+
+void BM_MaskOnly(benchmark::State& state) {
+  DecodeRecord r;
+  r.time_text = "1234";
+  r.message = "DECPAA-MBXAAA";
+  r.latitude = 51.5;
+  r.longitude = -1.25;
+  r.snr_db = -15;
+  r.audio_offset_hz = 812;
+  r.grid_ref = "SU45789012";
+  for (auto _ : state) benchmark::DoNotOptimize(format_report_line(r, ReportStyle::log_reader));
+}
+BENCHMARK(BM_MaskOnly);
+
 }  // namespace

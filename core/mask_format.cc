@@ -2,13 +2,23 @@
 
 #include <charconv>
 #include <cmath>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 namespace {
 
 // Digits a double is reduced to before it is rounded to its places.
 constexpr int kSignificantDigits = 18;
+
+// Places up to which numbers are rounded the quick way, and the powers of
+// ten it uses.
+constexpr int kQuickPlaces = 8;
+constexpr double kScales[kQuickPlaces + 1] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+constexpr std::uint64_t kPowersOfTen[kQuickPlaces + 1] = {
+    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
 
 // Where the dropped digits stand against one half of the last kept place.
 enum class Half { below, tie, above };
@@ -95,31 +105,53 @@ Field read_field(std::string_view m, std::size_t i) {
   return f;
 }
 
+// A mask read into its pieces: the literal text before each field (the
+// "_x" escapes resolved), the fields, and the literal text after the last.
+struct ParsedMask {
+  std::vector<std::string> literals;  // one more than the fields
+  std::vector<Field> fields;
+};
+
+ParsedMask parse_mask(std::string_view m) {
+  ParsedMask parsed;
+  std::size_t pos = 0;
+  for (;;) {
+    std::string literal;
+    while (pos < m.size() && !field_starts_at(m, pos)) {
+      if (m[pos] == '_' && pos + 1 < m.size()) ++pos;
+      literal += m[pos++];
+    }
+    parsed.literals.push_back(std::move(literal));
+    if (pos >= m.size()) return parsed;
+    parsed.fields.push_back(read_field(m, pos));
+    pos += parsed.fields.back().width;
+  }
+}
+
+// The mask read once: the system uses a handful of masks over and over.
+const ParsedMask& parsed_mask(std::string_view mask) {
+  constexpr std::size_t kKept = 8;
+  thread_local std::vector<std::pair<std::string, ParsedMask>> kept;
+  for (const auto& [text, parsed] : kept)
+    if (text == mask) return parsed;
+  if (kept.size() == kKept) kept.erase(kept.begin());
+  kept.emplace_back(std::string(mask), parse_mask(mask));
+  return kept.back().second;
+}
+
 class Renderer {
  public:
-  explicit Renderer(std::string_view mask) : mask_(mask) {}
+  explicit Renderer(std::size_t expected_size) { out_.reserve(expected_size); }
 
-  // Copies literal text from the current position up to the next field start;
-  // false when the mask ended first.
-  bool copy_literal() {
-    while (pos_ < mask_.size() && !field_starts_at(mask_, pos_)) {
-      if (mask_[pos_] == '_' && pos_ + 1 < mask_.size()) {
-        append_limited(mask_.substr(pos_ + 1, 1));
-        pos_ += 2;
-      } else {
-        append_limited(mask_.substr(pos_, 1));
-        ++pos_;
-      }
-    }
-    return pos_ < mask_.size();
+  void append_limited(std::string_view text) {
+    if (out_.size() >= kMaskOutputLimit) return;
+    out_.append(text.substr(0, kMaskOutputLimit - out_.size()));
   }
 
-  void fill_field(const MaskValue& value) {
-    const Field f = read_field(mask_, pos_);
-    pos_ += f.width;
+  void fill_field(const Field& f, const MaskValue& value) {
     if (f.kind == Field::Kind::number) {
       if (value.kind == MaskValue::Kind::number)
-        out_ += render_number(value.number, f);
+        render_number(value.number, f);
       else
         out_ += value.text;  // never happens with the system's masks
       return;
@@ -137,34 +169,45 @@ class Renderer {
         break;
       default:
         append_limited(text.substr(0, f.width));
-        for (std::size_t n = text.size(); n < f.width; ++n) append_limited(" ");
+        if (text.size() < f.width && out_.size() < kMaskOutputLimit)
+          out_.append(std::min(f.width - text.size(), kMaskOutputLimit - out_.size()), ' ');
         break;
     }
   }
 
-  bool at_end() const { return pos_ >= mask_.size(); }
-  void restart() { pos_ = 0; }
   std::string take() { return std::move(out_); }
 
  private:
-  void append_limited(std::string_view text) {
-    if (out_.size() >= kMaskOutputLimit) return;
-    out_.append(text.substr(0, kMaskOutputLimit - out_.size()));
-  }
-
-  static std::string render_number(double value, const Field& f) {
-    std::string body;
+  // Numbers are written whole, past the limit too.
+  void render_number(double value, const Field& f) {
     const bool negative = value < 0;  // -0.0 is not negative
-    if (negative)
-      body += '-';
-    else if (f.plus)
-      body += '+';
+    const std::string_view sign = negative ? "-" : f.plus ? "+" : "";
+    // Without a "+", a minus sign takes one of the integer places.
+    const int places_left = f.integer_places - (negative && !f.plus ? 1 : 0);
+    std::uint64_t units = 0;
+    if (value != 0 && std::isfinite(value) &&
+        units_away_from_ties(std::fabs(value), f.decimal_places, units)) {
+      // The usual case: the digits from whole numbers, in a buffer.
+      char text[48];
+      char* end = std::copy(sign.begin(), sign.end(), text);
+      const std::uint64_t whole = units / kPowersOfTen[f.decimal_places];
+      std::uint64_t fraction = units % kPowersOfTen[f.decimal_places];
+      if (whole > 0)
+        end = std::to_chars(end, text + sizeof text, whole).ptr;
+      else if (places_left >= 1 || f.decimal_places == 0)
+        *end++ = '0';
+      if (f.point) *end++ = '.';
+      for (int k = f.decimal_places - 1; k >= 0; --k, fraction /= 10)
+        end[k] = static_cast<char>('0' + fraction % 10);
+      end += f.decimal_places;
+      append_padded(std::string_view(text, static_cast<std::size_t>(end - text)), f.width);
+      return;
+    }
+    std::string body(sign);
     if (!std::isfinite(value)) {
       body += std::isnan(value) ? "nan" : "inf";
     } else {
       const RoundedDecimal r = round_decimal(value, f.decimal_places);
-      // Without a "+", a minus sign takes one of the integer places.
-      const int places_left = f.integer_places - (negative && !f.plus ? 1 : 0);
       // A number always shows a digit: with no decimals, a minus that took
       // the only integer place widens the field to "-0".
       if (!r.integer_digits.empty())
@@ -174,13 +217,15 @@ class Renderer {
       if (f.point) body += '.';
       body += r.decimal_digits;
     }
-    // Too small a field widens to the body; no marker, no digit dropped.
-    if (body.size() < f.width) body.insert(0, f.width - body.size(), ' ');
-    return body;
+    append_padded(body, f.width);
   }
 
-  std::string_view mask_;
-  std::size_t pos_ = 0;
+  // Too small a field widens to the number; no marker, no digit dropped.
+  void append_padded(std::string_view number, std::size_t width) {
+    if (number.size() < width) out_.append(width - number.size(), ' ');
+    out_.append(number);
+  }
+
   std::string out_;
 };
 
@@ -192,12 +237,9 @@ RoundedDecimal round_decimal(double value, int places) {
   return round_decimal_by_digits(value, places);
 }
 
-bool round_away_from_ties(double magnitude, int places, RoundedDecimal& r) {
-  constexpr double kScale[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
-  constexpr std::uint64_t kUnits[] = {1,      10,      100,      1000,     10000,
-                                      100000, 1000000, 10000000, 100000000};
-  if (places < 0 || places > 8 || !(magnitude > 0)) return false;
-  const double scaled = magnitude * kScale[places];
+bool units_away_from_ties(double magnitude, int places, std::uint64_t& units) {
+  if (places < 0 || places > kQuickPlaces || !(magnitude > 0)) return false;
+  const double scaled = magnitude * kScales[places];
   if (!(scaled < 1e15)) return false;  // below 2^50: whole part and fraction exact
   const double whole = std::floor(scaled);
   const double fraction = scaled - whole;
@@ -205,14 +247,16 @@ bool round_away_from_ties(double magnitude, int places, RoundedDecimal& r) {
   // within 5 parts in 10^18 of the value: outside this margin around a tie,
   // both round the same way.
   if (std::fabs(fraction - 0.5) <= scaled * 1e-14) return false;
-  const std::uint64_t units = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
-  const std::uint64_t integer = units / kUnits[places];
+  units = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+  return true;
+}
+
+bool round_away_from_ties(double magnitude, int places, RoundedDecimal& r) {
+  std::uint64_t units = 0;
+  if (!units_away_from_ties(magnitude, places, units)) return false;
+  const std::uint64_t integer = units / kPowersOfTen[places];
   r.integer_digits = integer > 0 ? std::to_string(integer) : std::string();
-  r.decimal_digits.clear();
-  if (places > 0) {
-    r.decimal_digits = std::to_string(units % kUnits[places]);
-    r.decimal_digits.insert(0, static_cast<std::size_t>(places) - r.decimal_digits.size(), '0');
-  }
+  r.decimal_digits = std::to_string(units % kPowersOfTen[places] + kPowersOfTen[places]).substr(1);
   return true;
 }
 
@@ -256,12 +300,19 @@ RoundedDecimal round_decimal_by_digits(double value, int places) {
 }
 
 std::string format_mask(std::string_view mask, std::span<const MaskValue> values) {
-  Renderer r(mask);
+  if (values.empty()) return {};
+  const ParsedMask& parsed = parsed_mask(mask);
+  Renderer r(mask.size() + 32);
+  r.append_limited(parsed.literals[0]);
+  if (parsed.fields.empty()) return r.take();  // a mask without fields takes no values
+  std::size_t next = 0;
   for (const MaskValue& value : values) {
-    if (!r.copy_literal()) break;  // a mask without fields takes no values
-    r.fill_field(value);
-    r.copy_literal();
-    if (r.at_end()) r.restart();  // further values reuse the mask from its start
+    if (next == parsed.fields.size()) {  // further values reuse the mask from its start
+      next = 0;
+      r.append_limited(parsed.literals[0]);
+    }
+    r.fill_field(parsed.fields[next], value);
+    r.append_limited(parsed.literals[++next]);
   }
   return r.take();
 }

@@ -13,6 +13,7 @@
 #ifndef CORE_MASK_FORMAT_H
 #define CORE_MASK_FORMAT_H
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -63,5 +64,7 @@ RoundedDecimal round_decimal_by_digits(double value, int places);
 // The quick way for a magnitude that lies clearly away from a tie at
 // `places` decimals; false (nothing done) when it does not.
 bool round_away_from_ties(double magnitude, int places, RoundedDecimal& r);
+// The same as a count of units of 10^-places (places 0 to 8).
+bool units_away_from_ties(double magnitude, int places, std::uint64_t& units);
 
 #endif  // CORE_MASK_FORMAT_H
