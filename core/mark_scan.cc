@@ -20,7 +20,9 @@ inline std::size_t scan_chunks(Chunk chunk, const char* bytes, std::size_t size,
                                std::size_t index, std::uint64_t* words, std::uint64_t* summary) {
   const unsigned shift = static_cast<unsigned>(index) + 1;
   std::uint64_t stops_before = 0;  // of the chunk before
-  for (std::size_t c = 0, at = 0; at < size; ++c, at += kScanChunk) {
+  std::uint64_t nonzero = 0;       // the summary word being built
+  std::size_t c = 0;
+  for (std::size_t at = 0; at < size; ++c, at += kScanChunk) {
     ChunkMasks m = chunk(bytes + at, mark);
     if (size - at < kScanChunk) {  // the bytes past the end are no part of the text
       const std::uint64_t valid = (std::uint64_t{1} << (size - at)) - 1;
@@ -30,11 +32,18 @@ inline std::size_t scan_chunks(Chunk chunk, const char* bytes, std::size_t size,
     }
     const std::uint64_t word = m.marks & ((m.stops << shift) | (stops_before >> (64 - shift)));
     words[c] = word;
-    const std::uint64_t bit = std::uint64_t{1} << (c % 64);
-    summary[c / 64] = word != 0 ? summary[c / 64] | bit : summary[c / 64] & ~bit;
+    nonzero |= std::uint64_t{word != 0} << (c % 64);
     stops_before = m.stops;
-    if (m.ctrl_z != 0) return at + static_cast<std::size_t>(__builtin_ctzll(m.ctrl_z));
+    if (m.ctrl_z != 0) {
+      summary[c / 64] = nonzero;
+      return at + static_cast<std::size_t>(__builtin_ctzll(m.ctrl_z));
+    }
+    if (c % 64 == 63) {
+      summary[c / 64] = nonzero;
+      nonzero = 0;
+    }
   }
+  if (c % 64 != 0) summary[c / 64] = nonzero;
   return size;
 }
 

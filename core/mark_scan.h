@@ -19,8 +19,8 @@ inline constexpr std::size_t kLastMarkIndex = kScanChunk - 2;
 // line stop (CR, LF or Ctrl-Z); bytes before `bytes` count as none. Stops
 // after the chunk that holds the first Ctrl-Z and returns its place, or
 // `size` when there is none; words past that chunk are left as they were.
-// Also sets bit c % 64 of summary[c / 64] when words[c] is not 0 and clears
-// it when it is (so that a caller can skip empty words 64 at a time).
+// Also writes summary[c / 64] for the chunks scanned: bit c % 64 is set when
+// words[c] is not 0 (so that a caller can skip empty words 64 at a time).
 // Needs index <= kLastMarkIndex and a mark that is no line stop.
 using MarkScan = std::size_t (*)(const char* bytes, std::size_t size, char mark,
                                  std::size_t index, std::uint64_t* words,

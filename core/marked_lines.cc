@@ -61,7 +61,8 @@ bool MarkedLineReader::take_line_at(std::size_t at, std::string_view& line) {
   const std::size_t start = at - index_;
   // The line stop before the mark must be the one just before `start`: none
   // between them (a CR LF pair has its LF there).
-  if (std::any_of(bytes + start, bytes + at, is_line_stop)) return false;
+  for (std::size_t k = start; k < at; ++k)
+    if (is_line_stop(bytes[k])) return false;
   const std::size_t limit = start + kept_;
   std::size_t stop = at + 1;
   while (stop < total_ && stop < limit && !is_line_stop(bytes[stop])) ++stop;

@@ -139,13 +139,17 @@ const ParsedMask& parsed_mask(std::string_view mask) {
   return kept.back().second;
 }
 
+// Out of line: inlined where the length is known to be bounded, the copy
+// becomes a slow "rep movs" of a few bytes.
+[[gnu::noinline]] void append_bytes(std::string& out, std::string_view bytes) { out.append(bytes); }
+
 class Renderer {
  public:
   explicit Renderer(std::size_t expected_size) { out_.reserve(expected_size); }
 
   void append_limited(std::string_view text) {
     if (out_.size() >= kMaskOutputLimit) return;
-    out_.append(text.substr(0, kMaskOutputLimit - out_.size()));
+    append_bytes(out_, text.substr(0, kMaskOutputLimit - out_.size()));
   }
 
   void fill_field(const Field& f, const MaskValue& value) {
@@ -223,7 +227,7 @@ class Renderer {
   // Too small a field widens to the number; no marker, no digit dropped.
   void append_padded(std::string_view number, std::size_t width) {
     if (number.size() < width) out_.append(width - number.size(), ' ');
-    out_.append(number);
+    append_bytes(out_, number);
   }
 
   std::string out_;
