@@ -4,9 +4,12 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "decode_record.h"
 #include "line_reader.h"
+#include "mark_scan.h"
+#include "marked_lines.h"
 
 namespace {
 
@@ -74,5 +77,38 @@ void BM_ReadLinesAndParse(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(bytes));
 }
 BENCHMARK(BM_ReadLinesAndParse)->Unit(benchmark::kMillisecond);
+
+// The mark scan alone, over one block of log text in the cache.
+void BM_ScanMarks(benchmark::State& state) {
+  std::string block(kLineBlockSize + 64, '\0');
+  FileHandle f = open_for_reading(log_file());
+  read_block(f, block.data(), kLineBlockSize);
+  close_file(f);
+  std::vector<std::uint64_t> words(kLineBlockSize / 64 + 1), summary(words.size() / 64 + 1);
+  for (auto _ : state)
+    benchmark::DoNotOptimize(scan_marks(block.data(), kLineBlockSize, kPositionMark,
+                                        kPositionMarkIndex, words.data(), summary.data()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kLineBlockSize));
+}
+BENCHMARK(BM_ScanMarks);
+
+// The batch pass's way: only the lines with the position mark in place.
+void BM_ReadMarkedLinesAndParse(benchmark::State& state) {
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    FileHandle f = open_for_reading(log_file());
+    std::size_t reports = 0;
+    for_each_marked_line(f, kLastUsedColumn, kPositionMarkIndex, kPositionMark,
+                         [&](std::string_view line) {
+                           if (parse_log_line(line)) ++reports;
+                           return true;
+                         });
+    benchmark::DoNotOptimize(reports);
+    close_file(f);
+    bytes += 64u << 20;
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+BENCHMARK(BM_ReadMarkedLinesAndParse)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -8,42 +8,51 @@ namespace {
 
 constexpr char kCtrlZ = 26;
 
-// One chunk's masks: its line stops (CR, LF, Ctrl-Z), its marks and its
-// Ctrl-Z bytes; bit k stands for byte k.
+// One chunk's masks: its control bytes up to Ctrl-Z (CR and LF among them),
+// its marks and its Ctrl-Z bytes; bit k stands for byte k.
 struct ChunkMasks {
-  std::uint64_t stops, marks, ctrl_z;
+  std::uint64_t controls, marks, ctrl_z;
 };
 
-// The loop shared by every scan; `Chunk` gives one chunk's masks.
+// The loop shared by every scan; `Chunk` gives one chunk's masks. Two
+// chunks a step: the second of the last pair may lie wholly past the end.
 template <typename Chunk>
 inline std::size_t scan_chunks(Chunk chunk, const char* bytes, std::size_t size, char mark,
                                std::size_t index, std::uint64_t* words, std::uint64_t* summary) {
   const unsigned shift = static_cast<unsigned>(index) + 1;
-  std::uint64_t stops_before = 0;  // of the chunk before
-  std::uint64_t nonzero = 0;       // the summary word being built
-  std::size_t c = 0;
-  for (std::size_t at = 0; at < size; ++c, at += kScanChunk) {
-    ChunkMasks m = chunk(bytes + at, mark);
-    if (size - at < kScanChunk) {  // the bytes past the end are no part of the text
-      const std::uint64_t valid = (std::uint64_t{1} << (size - at)) - 1;
-      m.stops &= valid;
-      m.marks &= valid;
-      m.ctrl_z &= valid;
+  const std::size_t chunks = (size + kScanChunk - 1) / kScanChunk;
+  std::uint64_t controls_before = 0;  // of the chunk before
+  for (std::size_t first = 0; first < chunks; first += 64) {
+    const std::size_t last = std::min(first + 64, chunks);
+    std::uint64_t nonzero = 0;  // the summary word
+    for (std::size_t c = first; c < last; c += 2) {
+      ChunkMasks a = chunk(bytes + c * kScanChunk, mark);
+      ChunkMasks b = chunk(bytes + (c + 1) * kScanChunk, mark);
+      if ((c + 2) * kScanChunk > size) {  // the bytes past the end are no part of the text
+        for (auto [m, at] : {std::pair{&a, c * kScanChunk}, std::pair{&b, (c + 1) * kScanChunk}}) {
+          const std::size_t valid_bytes = size > at ? std::min(size - at, kScanChunk) : 0;
+          const std::uint64_t valid =
+              valid_bytes == kScanChunk ? ~std::uint64_t{0} : (std::uint64_t{1} << valid_bytes) - 1;
+          m->controls &= valid;
+          m->marks &= valid;
+          m->ctrl_z &= valid;
+        }
+      }
+      const std::uint64_t word_a =
+          a.marks & ((a.controls << shift) | (controls_before >> (64 - shift)));
+      const std::uint64_t word_b = b.marks & ((b.controls << shift) | (a.controls >> (64 - shift)));
+      words[c] = word_a;
+      words[c + 1] = word_b;
+      nonzero |= (std::uint64_t{word_a != 0} | std::uint64_t{word_b != 0} << 1) << (c - first);
+      controls_before = b.controls;
+      if ((a.ctrl_z | b.ctrl_z) != 0) {
+        summary[first / 64] = nonzero;
+        return a.ctrl_z != 0 ? c * kScanChunk + static_cast<std::size_t>(__builtin_ctzll(a.ctrl_z))
+                             : (c + 1) * kScanChunk + static_cast<std::size_t>(__builtin_ctzll(b.ctrl_z));
+      }
     }
-    const std::uint64_t word = m.marks & ((m.stops << shift) | (stops_before >> (64 - shift)));
-    words[c] = word;
-    nonzero |= std::uint64_t{word != 0} << (c % 64);
-    stops_before = m.stops;
-    if (m.ctrl_z != 0) {
-      summary[c / 64] = nonzero;
-      return at + static_cast<std::size_t>(__builtin_ctzll(m.ctrl_z));
-    }
-    if (c % 64 == 63) {
-      summary[c / 64] = nonzero;
-      nonzero = 0;
-    }
+    summary[first / 64] = nonzero;
   }
-  if (c % 64 != 0) summary[c / 64] = nonzero;
   return size;
 }
 
@@ -51,7 +60,7 @@ inline ChunkMasks chunk_plain(const char* bytes, char mark) {
   ChunkMasks m{0, 0, 0};
   for (int k = 0; k < 64; ++k) {
     const std::uint64_t bit = std::uint64_t{1} << k;
-    if (bytes[k] == '\r' || bytes[k] == '\n' || bytes[k] == kCtrlZ) m.stops |= bit;
+    if (static_cast<unsigned char>(bytes[k]) <= kCtrlZ) m.controls |= bit;
     if (bytes[k] == mark) m.marks |= bit;
     if (bytes[k] == kCtrlZ) m.ctrl_z |= bit;
   }
@@ -69,15 +78,13 @@ inline std::uint64_t bits16(__m128i hits, int at) {
 }
 
 inline ChunkMasks chunk_sse2(const char* bytes, char mark) {
-  const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), eot = _mm_set1_epi8(kCtrlZ),
-                wanted = _mm_set1_epi8(mark);
+  const __m128i eot = _mm_set1_epi8(kCtrlZ), wanted = _mm_set1_epi8(mark);
   ChunkMasks m{0, 0, 0};
   for (int k = 0; k < 64; k += 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + k));
-    const __m128i z = _mm_cmpeq_epi8(v, eot);
-    m.stops |= bits16(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)), z), k);
+    m.controls |= bits16(_mm_cmpeq_epi8(_mm_min_epu8(v, eot), v), k);  // v <= Ctrl-Z
     m.marks |= bits16(_mm_cmpeq_epi8(v, wanted), k);
-    m.ctrl_z |= bits16(z, k);
+    m.ctrl_z |= bits16(_mm_cmpeq_epi8(v, eot), k);
   }
   return m;
 }
@@ -94,10 +101,9 @@ std::size_t scan_sse2(const char* bytes, std::size_t size, char mark, std::size_
 #define HAVE_AVX512_SCAN 1
 __attribute__((target("avx512bw"))) inline ChunkMasks chunk_avx512(const char* bytes, char mark) {
   const __m512i v = _mm512_loadu_si512(bytes);
-  const std::uint64_t ctrl_z = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(kCtrlZ));
-  return {_mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\r')) |
-              _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8('\n')) | ctrl_z,
-          _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(mark)), ctrl_z};
+  const __m512i eot = _mm512_set1_epi8(kCtrlZ);
+  return {_mm512_cmple_epu8_mask(v, eot), _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(mark)),
+          _mm512_cmpeq_epi8_mask(v, eot)};
 }
 
 // flatten: the shared loop and the chunk function inlined, both in AVX-512.

@@ -1,6 +1,6 @@
 // The scan beneath for_each_marked_line (marked_lines.h): where a mark byte
-// stands a given distance after a line stop, 64 bytes at a time, with the
-// widest vectors that the processor has.
+// stands a given distance after a possible line stop, 64 bytes at a time,
+// with the widest vectors that the processor has.
 #ifndef CORE_MARK_SCAN_H
 #define CORE_MARK_SCAN_H
 
@@ -13,15 +13,16 @@ inline constexpr std::size_t kScanChunk = 64;  // bytes per mask word
 // stop before it must fall in the same chunk or in neighbouring ones.
 inline constexpr std::size_t kLastMarkIndex = kScanChunk - 2;
 
-// Scans `size` bytes from `bytes` (readable up to a whole chunk past the
-// end), one word per chunk of 64: bit k of words[c] is set when
-// bytes[64 * c + k] is `mark` and the byte `index` + 1 places before it a
-// line stop (CR, LF or Ctrl-Z); bytes before `bytes` count as none. Stops
-// after the chunk that holds the first Ctrl-Z and returns its place, or
-// `size` when there is none; words past that chunk are left as they were.
-// Also writes summary[c / 64] for the chunks scanned: bit c % 64 is set when
-// words[c] is not 0 (so that a caller can skip empty words 64 at a time).
-// Needs index <= kLastMarkIndex and a mark that is no line stop.
+// Scans `size` bytes from `bytes` (readable up to two whole chunks past the
+// end) for the places where a line with `mark` at `index` may start: bit k
+// of words[c] is set when bytes[64 * c + k] is `mark` and the byte `index` + 1
+// places before it a control byte up to Ctrl-Z (line stops are CR, LF and
+// Ctrl-Z; the caller checks which it is); bytes before `bytes` count as none.
+// Stops after the pair of chunks that holds the first Ctrl-Z and returns its
+// place, or `size` when there is none; words past it are unspecified.
+// summary[c / 64] has bit c % 64 set when words[c] is not 0 (so that a
+// caller can skip empty words 64 at a time).
+// Needs index <= kLastMarkIndex and a mark that is no control byte.
 using MarkScan = std::size_t (*)(const char* bytes, std::size_t size, char mark,
                                  std::size_t index, std::uint64_t* words,
                                  std::uint64_t* summary);

@@ -9,7 +9,8 @@
 namespace {
 
 constexpr std::size_t kHistory = kScanChunk;
-constexpr std::size_t kWords = (kHistory + kLineBlockSize) / kScanChunk + 1;
+constexpr std::size_t kRoomPast = 2 * kScanChunk;  // that the scan may read past the bytes
+constexpr std::size_t kWords = (kHistory + kLineBlockSize + kRoomPast) / kScanChunk;
 
 bool is_line_stop(char c) { return c == '\r' || c == '\n' || c == kEndOfText; }
 
@@ -20,7 +21,7 @@ MarkedLineReader::MarkedLineReader(FileHandle file, std::size_t kept, std::size_
       kept_(kept),
       index_(index),
       mark_(mark),
-      buffer_(new char[kHistory + kLineBlockSize + kScanChunk]()),
+      buffer_(new char[kHistory + kLineBlockSize + kRoomPast]()),
       words_(new std::uint64_t[kWords]()),
       summary_(new std::uint64_t[kWords / 64 + 1]()),
       // As if a block had been walked that held nothing.

@@ -43,7 +43,7 @@ class MarkedLineReader {
   std::size_t kept_, index_;
   char mark_;
   // The last chunk of the block before (so that a line begun there is seen
-  // whole up to its mark), the block, room for a whole chunk past it.
+  // whole up to its mark), the block, room for the scan past it.
   std::unique_ptr<char[]> buffer_;
   std::unique_ptr<std::uint64_t[]> words_, summary_;  // of the scan
   std::size_t total_, text_end_, last_word_;          // of the block in the buffer
