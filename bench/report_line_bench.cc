@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "decode_record.h"
+#include "kml_track.h"
 #include "national_grid.h"
 #include "report_line.h"
 
@@ -61,6 +62,23 @@ void BM_ReportLineOnly(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ReportLineOnly);
+
+// What log_tracker does for each report line of a log short of writing:
+// the record, its grid reference, its console line and its track line.
+void BM_TrackerReport(benchmark::State& state) {
+  std::string line(kMessageColumn - 1, ' ');
+  line.replace(kTimeColumn - 1, kTimeLength, "0005");
+  line.replace(kSnrColumn - 1, kSnrLength, " -11");
+  line.replace(kOffsetColumn - 1, kOffsetLength, " 2108");
+  line += "DFXJGQ-MFVCPM";
+  for (auto _ : state) {
+    std::optional<DecodeRecord> r = parse_log_line(line);
+    r->grid_ref = to_national_grid(r->latitude, r->longitude, 4);
+    benchmark::DoNotOptimize(format_report_line(*r, ReportStyle::log_reader));
+    benchmark::DoNotOptimize(kml_coordinate_line(r->latitude, r->longitude));
+  }
+}
+BENCHMARK(BM_TrackerReport);
 
 // The two halves of a report line: the grid reference and the mask.
 void BM_GridReferenceOnly(benchmark::State& state) {

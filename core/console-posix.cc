@@ -43,6 +43,7 @@ struct Console {
   KeyDecoder decoder;
   std::deque<std::string> keys;
   std::string tail;
+  std::string line;  // a printed line being made, its room kept from line to line
 };
 
 Console g;
@@ -255,11 +256,10 @@ void print_newline() {
 }
 
 void print_line(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 4);
-  append_text(out, text);
-  append_newline(out);
-  write_all(g.out_fd, out);
+  g.line.clear();
+  append_text(g.line, text);
+  append_newline(g.line);
+  write_all(g.out_fd, g.line);
 }
 
 void set_text_colour(int colour) {

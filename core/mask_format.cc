@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <utility>
@@ -19,6 +20,23 @@ constexpr int kQuickPlaces = 8;
 constexpr double kScales[kQuickPlaces + 1] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
 constexpr std::uint64_t kPowersOfTen[kQuickPlaces + 1] = {
     1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// Powers of ten for rounding on the digits as integers: exact doubles from
+// 10^-5 (the nearest ones below 1) to 10^15, and 128-bit ones up to 10^22.
+constexpr int kLeastDecimalPower = 5;
+constexpr double kDecimalPowers[] = {1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1,    1e1,  1e2,  1e3,  1e4, 1e5,
+                                     1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+constexpr int kMostDecimals = 22;
+#if defined(__SIZEOF_INT128__)
+__extension__ typedef unsigned __int128 u128;
+constexpr std::array<u128, kMostDecimals + 1> kPowersOfTen128 = [] {
+  std::array<u128, kMostDecimals + 1> powers{};
+  powers[0] = 1;
+  for (int i = 1; i <= kMostDecimals; ++i) powers[i] = powers[i - 1] * 10;
+  return powers;
+}();
+#endif
+constexpr std::uint64_t kPowersOfTen17 = 100000000000000000;
 
 // Where the dropped digits stand against one half of the last kept place.
 enum class Half { below, tie, above };
@@ -190,7 +208,7 @@ class Renderer {
     const int places_left = f.integer_places - (negative && !f.plus ? 1 : 0);
     std::uint64_t units = 0;
     if (value != 0 && std::isfinite(value) &&
-        units_away_from_ties(std::fabs(value), f.decimal_places, units)) {
+        round_to_units(std::fabs(value), f.decimal_places, units)) {
       // The usual case: the digits from whole numbers, in a buffer.
       char text[48];
       char* end = std::copy(sign.begin(), sign.end(), text);
@@ -237,8 +255,67 @@ class Renderer {
 
 RoundedDecimal round_decimal(double value, int places) {
   RoundedDecimal r;
-  if (round_away_from_ties(std::fabs(value), places, r)) return r;
-  return round_decimal_by_digits(value, places);
+  std::uint64_t units = 0;
+  if (!round_to_units(std::fabs(value), places, units)) return round_decimal_by_digits(value, places);
+  const std::uint64_t integer = units / kPowersOfTen[places];
+  r.integer_digits = integer > 0 ? std::to_string(integer) : std::string();
+  r.decimal_digits = std::to_string(units % kPowersOfTen[places] + kPowersOfTen[places]).substr(1);
+  return r;
+}
+
+bool round_to_units(double magnitude, int places, std::uint64_t& units) {
+  return units_away_from_ties(magnitude, places, units) ||
+         units_by_integers(magnitude, places, units);
+}
+
+bool units_by_integers(double magnitude, int places, std::uint64_t& units) {
+#if !defined(__SIZEOF_INT128__)
+  return false;  // the digit string decides
+#else
+  if (places < 0 || places > kQuickPlaces || !(magnitude >= 1e-5 && magnitude < 1e15)) return false;
+  // magnitude = mantissa / 2^shift exactly, the shift from 3 to 70 here.
+  int exponent = 0;
+  const double fraction = std::frexp(magnitude, &exponent);
+  const u128 mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+  const int shift = 53 - exponent;
+  // The first guess of the decimal exponent k (10^k <= magnitude < 10^(k+1));
+  // the digits put it right.
+  int k = -5;
+  while (k < 14 && magnitude >= kDecimalPowers[k + 1 + kLeastDecimalPower]) ++k;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int decimals = kSignificantDigits - 1 - k;  // of the 18 digits
+    if (decimals < places || decimals > kMostDecimals) return false;
+    // The 18 digits as one integer: magnitude * 10^decimals, rounded half to even.
+    const u128 scaled = mantissa * kPowersOfTen128[decimals];
+    u128 rounded = scaled >> shift;
+    const u128 rest = scaled & ((u128{1} << shift) - 1), half = u128{1} << (shift - 1);
+    if (rest > half || (rest == half && rounded % 2 == 1)) ++rounded;
+    if (rounded < kPowersOfTen17) {
+      --k;
+      continue;
+    }
+    if (rounded >= 10 * kPowersOfTen17) {
+      ++k;
+      continue;
+    }
+    const std::uint64_t digits = static_cast<std::uint64_t>(rounded);
+    // Rounded at `places` as the digit string would be.
+    const int dropped = decimals - places;
+    if (dropped == 0) {
+      units = digits;
+    } else if (dropped > kSignificantDigits) {
+      units = 0;  // below a unit of the last place by far
+    } else {
+      const std::uint64_t unit = static_cast<std::uint64_t>(kPowersOfTen128[dropped]);
+      const std::uint64_t kept = digits / unit, tail = digits % unit, tie = unit / 2;
+      // With no kept digit to decide a tie (0.5 in no places), it goes up.
+      const bool up = tail > tie || (tail == tie && (kept % 2 == 1 || kept == 0));
+      units = kept + (up ? 1 : 0);
+    }
+    return true;
+  }
+  return false;
+#endif
 }
 
 bool units_away_from_ties(double magnitude, int places, std::uint64_t& units) {

@@ -66,5 +66,11 @@ RoundedDecimal round_decimal_by_digits(double value, int places);
 bool round_away_from_ties(double magnitude, int places, RoundedDecimal& r);
 // The same as a count of units of 10^-places (places 0 to 8).
 bool units_away_from_ties(double magnitude, int places, std::uint64_t& units);
+// The rounding on the 18 digits, done in 128-bit integers from the binary
+// value, for magnitudes from 1e-5 up to 1e15 and places 0 to 8; false
+// (nothing done) outside them.
+bool units_by_integers(double magnitude, int places, std::uint64_t& units);
+// The first of the two that answers.
+bool round_to_units(double magnitude, int places, std::uint64_t& units);
 
 #endif  // CORE_MASK_FORMAT_H

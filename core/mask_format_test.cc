@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iomanip>
 #include <random>
 
 namespace {
@@ -110,6 +111,41 @@ TEST(MaskFormat, QuickRoundingAgreesWithDigits) {
   RoundedDecimal r;
   EXPECT_FALSE(round_away_from_ties(0.125, 2, r));  // a tie: the digits decide
   EXPECT_FALSE(round_away_from_ties(2.675, 2, r));
+}
+
+// The rounding in integers agrees with the digits everywhere it answers:
+// ties from position codes (whole units of 1/600000 degree), values on and
+// next to ties at every place, and values of every size.
+TEST(MaskFormat, IntegerRoundingAgreesWithDigits) {
+  std::mt19937_64 random(600000);
+  std::uniform_real_distribution<double> mantissa(1, 10);
+  std::uniform_int_distribution<int> exponent(-6, 15), places(0, 8), half_units(0, 2000000);
+  std::uniform_int_distribution<std::int64_t> code_units(-180 * 600000, 180 * 600000);
+  int answered = 0;
+  for (int i = 0; i < 300000; ++i) {
+    const int p = places(random);
+    double v = mantissa(random) * std::pow(10.0, exponent(random));
+    if (i % 4 == 0) v = (half_units(random) + 0.5) / std::pow(10.0, p);
+    if (i % 4 == 1) v = std::nextafter((half_units(random) + 0.5) / std::pow(10.0, p), 0.0);
+    if (i % 4 == 2) v = static_cast<double>(code_units(random)) / 600000;
+    std::uint64_t units = 0;
+    if (!units_by_integers(std::fabs(v), p, units)) continue;
+    ++answered;
+    const RoundedDecimal exact = round_decimal_by_digits(v, p);
+    const std::uint64_t scale = static_cast<std::uint64_t>(std::pow(10, p));
+    ASSERT_EQ((exact.integer_digits.empty() ? "" : std::to_string(units / scale)) + "." +
+                  std::to_string(units % scale + scale).substr(1),
+              exact.integer_digits + "." + exact.decimal_digits)
+        << std::setprecision(17) << v << " to " << p << " places";
+  }
+  EXPECT_GT(answered, 200000);
+  std::uint64_t units = 0;
+  EXPECT_TRUE(units_by_integers(2.675, 2, units));
+  EXPECT_EQ(units, 267u);  // its 18 digits, 2.67499999999999982, decide
+  EXPECT_TRUE(units_by_integers(0.005, 2, units));
+  EXPECT_EQ(units, 1u);
+  EXPECT_FALSE(units_by_integers(1e15, 0, units));
+  EXPECT_FALSE(units_by_integers(1e-6, 2, units));
 }
 
 TEST(MaskFormat, StringFieldsCutAndPad) {

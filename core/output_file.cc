@@ -5,9 +5,8 @@ OutputFile create_output(const std::string& name) {
 }
 
 void write_line(OutputFile& out, std::string_view text) {
-  std::string line;
-  line.reserve(text.size() + 2);
-  line.append(text);
+  thread_local std::string line;  // its room kept from line to line
+  line.assign(text);
   line += "\r\n";
   if (!write_bytes(out.file, line)) out.lost_lines = true;
 }

@@ -120,6 +120,15 @@ void check_rounding(double value, int places) {
                    quick.decimal_digits == digits.decimal_digits,
                what() + ": round_away_from_ties " + rounded_text(quick) + ", by digits " +
                    rounded_text(digits));
+  std::uint64_t units = 0;
+  if (units_by_integers(std::fabs(value), places, units)) {
+    const std::uint64_t scale = static_cast<std::uint64_t>(std::pow(10, places));
+    const std::string integer = units / scale > 0 ? std::to_string(units / scale) : "";
+    const std::string decimals = std::to_string(units % scale + scale).substr(1);
+    FUZZ_CHECK(integer == digits.integer_digits && decimals == digits.decimal_digits,
+               what() + ": units_by_integers " + quoted(integer) + "." + quoted(decimals) +
+                   ", by digits " + rounded_text(digits));
+  }
   RoundedDecimal unused;
   FUZZ_CHECK(!round_away_from_ties(-std::fabs(value), places, unused) || value == 0,
              what() + ": a negative magnitude answered");
