@@ -84,10 +84,10 @@ void BM_ScanMarks(benchmark::State& state) {
   FileHandle f = open_for_reading(log_file());
   read_block(f, block.data(), kLineBlockSize);
   close_file(f);
-  std::vector<std::uint64_t> words(kLineBlockSize / 64 + 1), summary(words.size() / 64 + 1);
+  std::vector<MarkHit> hits(kLineBlockSize / kScanChunk + 2);
   for (auto _ : state)
-    benchmark::DoNotOptimize(scan_marks(block.data(), kLineBlockSize, kPositionMark,
-                                        kPositionMarkIndex, words.data(), summary.data()));
+    benchmark::DoNotOptimize(
+        scan_marks(block.data(), kLineBlockSize, kPositionMark, kPositionMarkIndex, hits.data()));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kLineBlockSize));
 }
 BENCHMARK(BM_ScanMarks);

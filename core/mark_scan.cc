@@ -14,46 +14,55 @@ struct ChunkMasks {
   std::uint64_t controls, marks, ctrl_z;
 };
 
+// Clears the bits of bytes past the end of the text.
+inline void mask_past_end(ChunkMasks& m, std::size_t chunk, std::size_t size) {
+  const std::size_t at = chunk * kScanChunk;
+  const std::size_t valid_bytes = size > at ? std::min(size - at, kScanChunk) : 0;
+  const std::uint64_t valid =
+      valid_bytes == kScanChunk ? ~std::uint64_t{0} : (std::uint64_t{1} << valid_bytes) - 1;
+  m.controls &= valid;
+  m.marks &= valid;
+  m.ctrl_z &= valid;
+}
+
 // The loop shared by every scan; `Chunk` gives one chunk's masks. Two
 // chunks a step: the second of the last pair may lie wholly past the end.
 template <typename Chunk>
-inline std::size_t scan_chunks(Chunk chunk, const char* bytes, std::size_t size, char mark,
-                               std::size_t index, std::uint64_t* words, std::uint64_t* summary) {
+inline ScanResult scan_chunks(Chunk chunk, const char* bytes, std::size_t size, char mark,
+                              std::size_t index, MarkHit* hits) {
   const unsigned shift = static_cast<unsigned>(index) + 1;
   const std::size_t chunks = (size + kScanChunk - 1) / kScanChunk;
+  const std::size_t whole_pairs = size / (2 * kScanChunk) * 2;  // chunks in pairs wholly inside
+  std::size_t found = 0;
   std::uint64_t controls_before = 0;  // of the chunk before
-  for (std::size_t first = 0; first < chunks; first += 64) {
-    const std::size_t last = std::min(first + 64, chunks);
-    std::uint64_t nonzero = 0;  // the summary word
-    for (std::size_t c = first; c < last; c += 2) {
-      ChunkMasks a = chunk(bytes + c * kScanChunk, mark);
-      ChunkMasks b = chunk(bytes + (c + 1) * kScanChunk, mark);
-      if ((c + 2) * kScanChunk > size) {  // the bytes past the end are no part of the text
-        for (auto [m, at] : {std::pair{&a, c * kScanChunk}, std::pair{&b, (c + 1) * kScanChunk}}) {
-          const std::size_t valid_bytes = size > at ? std::min(size - at, kScanChunk) : 0;
-          const std::uint64_t valid =
-              valid_bytes == kScanChunk ? ~std::uint64_t{0} : (std::uint64_t{1} << valid_bytes) - 1;
-          m->controls &= valid;
-          m->marks &= valid;
-          m->ctrl_z &= valid;
-        }
-      }
-      const std::uint64_t word_a =
-          a.marks & ((a.controls << shift) | (controls_before >> (64 - shift)));
-      const std::uint64_t word_b = b.marks & ((b.controls << shift) | (a.controls >> (64 - shift)));
-      words[c] = word_a;
-      words[c + 1] = word_b;
-      nonzero |= (std::uint64_t{word_a != 0} | std::uint64_t{word_b != 0} << 1) << (c - first);
-      controls_before = b.controls;
-      if ((a.ctrl_z | b.ctrl_z) != 0) {
-        summary[first / 64] = nonzero;
-        return a.ctrl_z != 0 ? c * kScanChunk + static_cast<std::size_t>(__builtin_ctzll(a.ctrl_z))
-                             : (c + 1) * kScanChunk + static_cast<std::size_t>(__builtin_ctzll(b.ctrl_z));
-      }
+  // One pair from chunk c; true when it holds a Ctrl-Z, whose place goes to `stop`.
+  const auto pair = [&](std::size_t c, ChunkMasks a, ChunkMasks b, std::size_t& stop) {
+    const std::uint64_t word_a =
+        a.marks & ((a.controls << shift) | (controls_before >> (64 - shift)));
+    const std::uint64_t word_b = b.marks & ((b.controls << shift) | (a.controls >> (64 - shift)));
+    controls_before = b.controls;
+    if ((word_a | word_b) != 0) {  // rare: about one line in a hundred is a report
+      if (word_a != 0) hits[found++] = {c, word_a};
+      if (word_b != 0) hits[found++] = {c + 1, word_b};
     }
-    summary[first / 64] = nonzero;
+    if ((a.ctrl_z | b.ctrl_z) == 0) return false;
+    stop = a.ctrl_z != 0 ? c * kScanChunk + static_cast<std::size_t>(__builtin_ctzll(a.ctrl_z))
+                         : (c + 1) * kScanChunk + static_cast<std::size_t>(__builtin_ctzll(b.ctrl_z));
+    return true;
+  };
+  std::size_t stop = size;
+  std::size_t c = 0;
+  for (; c < whole_pairs; c += 2)
+    if (pair(c, chunk(bytes + c * kScanChunk, mark), chunk(bytes + (c + 1) * kScanChunk, mark), stop))
+      return {stop, found};
+  if (c < chunks) {  // the last pair, with bytes past the end
+    ChunkMasks a = chunk(bytes + c * kScanChunk, mark);
+    ChunkMasks b = chunk(bytes + (c + 1) * kScanChunk, mark);
+    mask_past_end(a, c, size);
+    mask_past_end(b, c + 1, size);
+    pair(c, a, b, stop);
   }
-  return size;
+  return {stop, found};
 }
 
 inline ChunkMasks chunk_plain(const char* bytes, char mark) {
@@ -67,9 +76,9 @@ inline ChunkMasks chunk_plain(const char* bytes, char mark) {
   return m;
 }
 
-std::size_t scan_plain(const char* bytes, std::size_t size, char mark, std::size_t index,
-                       std::uint64_t* words, std::uint64_t* summary) {
-  return scan_chunks(chunk_plain, bytes, size, mark, index, words, summary);
+ScanResult scan_plain(const char* bytes, std::size_t size, char mark, std::size_t index,
+                      MarkHit* hits) {
+  return scan_chunks(chunk_plain, bytes, size, mark, index, hits);
 }
 
 #if defined(__SSE2__)
@@ -89,9 +98,9 @@ inline ChunkMasks chunk_sse2(const char* bytes, char mark) {
   return m;
 }
 
-std::size_t scan_sse2(const char* bytes, std::size_t size, char mark, std::size_t index,
-                      std::uint64_t* words, std::uint64_t* summary) {
-  return scan_chunks(chunk_sse2, bytes, size, mark, index, words, summary);
+ScanResult scan_sse2(const char* bytes, std::size_t size, char mark, std::size_t index,
+                     MarkHit* hits) {
+  return scan_chunks(chunk_sse2, bytes, size, mark, index, hits);
 }
 #endif
 
@@ -107,10 +116,11 @@ __attribute__((target("avx512bw"))) inline ChunkMasks chunk_avx512(const char* b
 }
 
 // flatten: the shared loop and the chunk function inlined, both in AVX-512.
-__attribute__((target("avx512bw"), flatten)) std::size_t scan_avx512(
-    const char* bytes, std::size_t size, char mark, std::size_t index, std::uint64_t* words,
-    std::uint64_t* summary) {
-  return scan_chunks(chunk_avx512, bytes, size, mark, index, words, summary);
+__attribute__((target("avx512bw"), flatten)) ScanResult scan_avx512(const char* bytes,
+                                                                    std::size_t size, char mark,
+                                                                    std::size_t index,
+                                                                    MarkHit* hits) {
+  return scan_chunks(chunk_avx512, bytes, size, mark, index, hits);
 }
 #endif
 
@@ -127,10 +137,10 @@ MarkScan best_scan() {
 
 }  // namespace
 
-std::size_t scan_marks(const char* bytes, std::size_t size, char mark, std::size_t index,
-                       std::uint64_t* words, std::uint64_t* summary) {
+ScanResult scan_marks(const char* bytes, std::size_t size, char mark, std::size_t index,
+                      MarkHit* hits) {
   static const MarkScan scan = best_scan();
-  return scan(bytes, size, mark, index, words, summary);
+  return scan(bytes, size, mark, index, hits);
 }
 
 std::vector<NamedMarkScan> available_mark_scans() {

@@ -13,23 +13,33 @@ inline constexpr std::size_t kScanChunk = 64;  // bytes per mask word
 // stop before it must fall in the same chunk or in neighbouring ones.
 inline constexpr std::size_t kLastMarkIndex = kScanChunk - 2;
 
+// What a scan found: a chunk holding marks, and its word (bit k for byte
+// 64 * chunk + k).
+struct MarkHit {
+  std::size_t chunk;
+  std::uint64_t word;
+};
+
+struct ScanResult {
+  std::size_t text_end;  // the place of the first Ctrl-Z, or the size
+  std::size_t hits;      // hits written
+};
+
 // Scans `size` bytes from `bytes` (readable up to two whole chunks past the
-// end) for the places where a line with `mark` at `index` may start: bit k
-// of words[c] is set when bytes[64 * c + k] is `mark` and the byte `index` + 1
-// places before it a control byte up to Ctrl-Z (line stops are CR, LF and
-// Ctrl-Z; the caller checks which it is); bytes before `bytes` count as none.
-// Stops after the pair of chunks that holds the first Ctrl-Z and returns its
-// place, or `size` when there is none; words past it are unspecified.
-// summary[c / 64] has bit c % 64 set when words[c] is not 0 (so that a
-// caller can skip empty words 64 at a time).
+// end) for the places where a line with `mark` at `index` may start: the
+// bytes that are `mark` with a control byte up to Ctrl-Z `index` + 1 places
+// before them (line stops are CR, LF and Ctrl-Z; the caller checks which it
+// is). Bytes before `bytes` count as none. Writes one hit for each chunk
+// that holds such places, in order, to `hits` (room for one a chunk and one
+// more). Stops after the pair of chunks that holds the first Ctrl-Z; hits
+// past that place are to be dropped.
 // Needs index <= kLastMarkIndex and a mark that is no control byte.
-using MarkScan = std::size_t (*)(const char* bytes, std::size_t size, char mark,
-                                 std::size_t index, std::uint64_t* words,
-                                 std::uint64_t* summary);
+using MarkScan = ScanResult (*)(const char* bytes, std::size_t size, char mark, std::size_t index,
+                                MarkHit* hits);
 
 // The scan for this processor.
-std::size_t scan_marks(const char* bytes, std::size_t size, char mark, std::size_t index,
-                       std::uint64_t* words, std::uint64_t* summary);
+ScanResult scan_marks(const char* bytes, std::size_t size, char mark, std::size_t index,
+                      MarkHit* hits);
 
 // Every scan that this build holds and this processor runs, the plain one
 // first, for the tests to hold against each other.

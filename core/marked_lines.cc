@@ -1,16 +1,14 @@
 #include "marked_lines.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "line_reader.h"
-#include "mark_scan.h"
 
 namespace {
 
 constexpr std::size_t kHistory = kScanChunk;
 constexpr std::size_t kRoomPast = 2 * kScanChunk;  // that the scan may read past the bytes
-constexpr std::size_t kWords = (kHistory + kLineBlockSize + kRoomPast) / kScanChunk;
+constexpr std::size_t kMostHits = (kHistory + kLineBlockSize) / kScanChunk + 2;
 
 bool is_line_stop(char c) { return c == '\r' || c == '\n' || c == kEndOfText; }
 
@@ -22,28 +20,26 @@ MarkedLineReader::MarkedLineReader(FileHandle file, std::size_t kept, std::size_
       index_(index),
       mark_(mark),
       buffer_(new char[kHistory + kLineBlockSize + kRoomPast]()),
-      words_(new std::uint64_t[kWords]()),
-      summary_(new std::uint64_t[kWords / 64 + 1]()),
+      hits_(new MarkHit[kMostHits]()),
       // As if a block had been walked that held nothing.
       total_(kHistory),
-      text_end_(kHistory),
-      last_word_(0) {
+      text_end_(kHistory) {
   std::memset(buffer_.get(), '\n', kHistory);  // the text begins as a line after a line end does
 }
 
 bool MarkedLineReader::next(std::string_view& line) {
   while (!ended_) {
     if (marks_ != 0) {
-      const std::size_t at = word_ * kScanChunk + static_cast<std::size_t>(__builtin_ctzll(marks_));
+      const std::size_t at = chunk_ * kScanChunk + static_cast<std::size_t>(__builtin_ctzll(marks_));
       marks_ &= marks_ - 1;
       if (at >= text_end_) break;
       if (take_line_at(at, line)) return true;
-    } else if (chunks_ != 0) {
-      word_ = group_ * 64 + static_cast<std::size_t>(__builtin_ctzll(chunks_));
-      chunks_ &= chunks_ - 1;
-      marks_ = words_[word_];
-    } else if (group_ < last_word_ / 64) {
-      chunks_ = chunks_in_group(++group_);
+    } else if (next_hit_ < hit_count_) {
+      chunk_ = hits_[next_hit_].chunk;
+      marks_ = hits_[next_hit_].word;
+      ++next_hit_;
+      // Chunk 0 holds the end of the block before, whose lines were taken with it.
+      if (chunk_ == 0) marks_ = 0;
     } else if (text_end_ < total_) {
       break;  // the block held a Ctrl-Z
     } else if (read_block_after(line)) {
@@ -70,8 +66,8 @@ bool MarkedLineReader::take_line_at(std::size_t at, std::string_view& line) {
   if (stop == total_ && stop < limit) {
     open_line_.assign(bytes + start, stop - start);
     line_open_ = true;
-    marks_ = chunks_ = 0;
-    group_ = last_word_ / 64;
+    marks_ = 0;
+    next_hit_ = hit_count_;
     return false;
   }
   line = std::string_view(bytes + start, stop - start);
@@ -103,9 +99,8 @@ bool MarkedLineReader::read_block_after(std::string_view& line) {
   open_line_.append(data, stop);
   if (stop == end && stop < wanted) {  // it runs on through this block too
     text_end_ = total_;
-    last_word_ = 0;
-    group_ = 0;
-    chunks_ = marks_ = 0;
+    next_hit_ = hit_count_ = 0;
+    marks_ = 0;
     return false;
   }
   line_open_ = false;
@@ -118,18 +113,9 @@ bool MarkedLineReader::read_block_after(std::string_view& line) {
 }
 
 void MarkedLineReader::scan_block() {
-  text_end_ = scan_marks(buffer_.get(), total_, mark_, index_, words_.get(), summary_.get());
-  last_word_ = std::min(text_end_, total_ - 1) / kScanChunk;
-  group_ = 0;
-  chunks_ = chunks_in_group(0);
+  const ScanResult result = scan_marks(buffer_.get(), total_, mark_, index_, hits_.get());
+  text_end_ = result.text_end;
+  hit_count_ = result.hits;
+  next_hit_ = 0;
   marks_ = 0;
-}
-
-// The chunks of a group of 64 that hold marks, up to the last one scanned.
-// Chunk 0 holds the end of the block before, whose lines were taken with it.
-std::uint64_t MarkedLineReader::chunks_in_group(std::size_t group) const {
-  std::uint64_t chunks = summary_[group];
-  if (group == 0) chunks &= ~std::uint64_t{1};
-  if (group == last_word_ / 64) chunks &= (std::uint64_t{2} << (last_word_ % 64)) - 1;
-  return chunks;
 }

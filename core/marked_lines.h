@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 
+#include "mark_scan.h"
 #include "text_file.h"
 
 class MarkedLineReader {
@@ -37,7 +38,6 @@ class MarkedLineReader {
   bool take_line_at(std::size_t at, std::string_view& line);
   bool read_block_after(std::string_view& line);
   void scan_block();
-  std::uint64_t chunks_in_group(std::size_t group) const;
 
   FileHandle file_;
   std::size_t kept_, index_;
@@ -45,12 +45,12 @@ class MarkedLineReader {
   // The last chunk of the block before (so that a line begun there is seen
   // whole up to its mark), the block, room for the scan past it.
   std::unique_ptr<char[]> buffer_;
-  std::unique_ptr<std::uint64_t[]> words_, summary_;  // of the scan
-  std::size_t total_, text_end_, last_word_;          // of the block in the buffer
-  // Where the walk over the marks stands: a group of 64 chunks, the chunks
-  // with marks left in it, a chunk, its marks left.
-  std::size_t group_ = 0, word_ = 0;
-  std::uint64_t chunks_ = 0, marks_ = 0;
+  std::unique_ptr<MarkHit[]> hits_;  // of the scan of the block
+  std::size_t total_, text_end_;      // of the block in the buffer
+  // Where the walk over the marks stands: the hits left, the chunk of the
+  // hit taken, its marks left.
+  std::size_t next_hit_ = 0, hit_count_ = 0, chunk_ = 0;
+  std::uint64_t marks_ = 0;
   std::string open_line_;  // a marked line whose end lies past the bytes read so far
   bool line_open_ = false;
   bool ended_ = false;
