@@ -64,6 +64,13 @@ int read_column_number(std::string_view group) {
   bool negative = false;
   if (i < group.size() && (group[i] == '-' || group[i] == '+')) negative = group[i++] == '-';
   const std::size_t start = i;
+  // Whole numbers, the usual case, without going through a double.
+  int whole = 0;
+  while (i < group.size() && i - start < 9 && group[i] >= '0' && group[i] <= '9')
+    whole = whole * 10 + (group[i++] - '0');
+  if (i == group.size() || (group[i] != '.' && (group[i] < '0' || group[i] > '9')))
+    return negative ? -whole : whole;
+  i = start;
   bool point = false;
   while (i < group.size() &&
          ((group[i] >= '0' && group[i] <= '9') || (group[i] == '.' && !point))) {

@@ -1,5 +1,7 @@
 #include "national_grid.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace {
@@ -33,10 +35,14 @@ constexpr double kBF0 = kSemiMinor * kScale;
 constexpr double kN = (kAF0 - kBF0) / (kAF0 + kBF0);
 constexpr double kE2 = (kAF0 * kAF0 - kBF0 * kBF0) / (kAF0 * kAF0);
 
-std::string padded_digits(long value, int digits) {
-  std::string text = std::to_string(value);
-  if (text.size() < static_cast<std::size_t>(digits)) text.insert(0, digits - text.size(), '0');
-  return text;
+// The decimal text of `value` with zeros put before it up to `digits`
+// characters, written at `out`; returns the end.
+char* put_padded_digits(char* out, long value, int digits) {
+  char text[24];
+  const char* const end = std::to_chars(text, text + sizeof text, value).ptr;
+  const long length = end - text;
+  if (length < digits) out = std::fill_n(out, digits - length, '0');
+  return std::copy(static_cast<const char*>(text), end, out);
 }
 
 }  // namespace
@@ -94,5 +100,8 @@ std::string to_national_grid(double latitude, double longitude, int digits) {
   const double resolution = digits == 3 ? 100 : 10;
   const long east = std::lround(std::nearbyint((e - kSquare * sq_e) / resolution));
   const long north = std::lround(std::nearbyint((n - kSquare * sq_n) / resolution));
-  return std::string{first, second} + padded_digits(east, digits) + padded_digits(north, digits);
+  char reference[64] = {first, second};
+  char* end = put_padded_digits(reference + 2, east, digits);
+  end = put_padded_digits(end, north, digits);
+  return std::string(reference, end);
 }
