@@ -1,11 +1,14 @@
 #include "error_state.h"
 
+#include <atomic>
+
 namespace {
-int g_error = 0;
+// Atomic: the read-ahead thread's failed reads set it too.
+std::atomic<int> g_error{0};
 // Stands for a failure whose platform error number was zero.
 constexpr int kUnknownError = 240;
 }  // namespace
 
-int last_error() { return g_error; }
-void clear_error() { g_error = 0; }
-void set_error(int code) { g_error = code != 0 ? code : kUnknownError; }
+int last_error() { return g_error.load(std::memory_order_relaxed); }
+void clear_error() { g_error.store(0, std::memory_order_relaxed); }
+void set_error(int code) { g_error.store(code != 0 ? code : kUnknownError, std::memory_order_relaxed); }

@@ -12,19 +12,35 @@ constexpr std::size_t kMostHits = (kHistory + kLineBlockSize) / kScanChunk + 2;
 
 bool is_line_stop(char c) { return c == '\r' || c == '\n' || c == kEndOfText; }
 
+std::array<char, kHistory> line_ends() {
+  std::array<char, kHistory> bytes;
+  bytes.fill('\n');
+  return bytes;
+}
+
 }  // namespace
 
 MarkedLineReader::MarkedLineReader(FileHandle file, std::size_t kept, std::size_t index, char mark)
-    : file_(file),
-      kept_(kept),
+    : kept_(kept),
       index_(index),
       mark_(mark),
-      buffer_(new char[kHistory + kLineBlockSize + kRoomPast]()),
-      hits_(new MarkHit[kMostHits]()),
+      buffers_{std::unique_ptr<char[]>(new char[kHistory + kLineBlockSize + kRoomPast]()),
+               std::unique_ptr<char[]>(new char[kHistory + kLineBlockSize + kRoomPast]())},
+      hits_{std::unique_ptr<MarkHit[]>(new MarkHit[kMostHits]()),
+            std::unique_ptr<MarkHit[]>(new MarkHit[kMostHits]())},
+      tail_(line_ends()),
       // As if a block had been walked that held nothing.
+      bytes_(buffers_[0].get()),
       total_(kHistory),
-      text_end_(kHistory) {
-  std::memset(buffer_.get(), '\n', kHistory);  // the text begins as a line after a line end does
+      text_end_(kHistory),
+      ahead_(file, {buffers_[0].get() + kHistory, buffers_[1].get() + kHistory}, kLineBlockSize,
+             [this](int buffer, std::size_t size) { prepare_block(buffer, size); }) {}
+
+void MarkedLineReader::prepare_block(int buffer, std::size_t size) {
+  char* const bytes = buffers_[buffer].get();
+  std::memcpy(bytes, tail_.data(), kHistory);
+  std::memcpy(tail_.data(), bytes + size, kHistory);  // the last chunk of this one
+  scans_[buffer] = scan_marks(bytes, kHistory + size, mark_, index_, hits_[buffer].get());
 }
 
 bool MarkedLineReader::next(std::string_view& line) {
@@ -35,8 +51,8 @@ bool MarkedLineReader::next(std::string_view& line) {
       if (at >= text_end_) break;
       if (take_line_at(at, line)) return true;
     } else if (next_hit_ < hit_count_) {
-      chunk_ = hits_[next_hit_].chunk;
-      marks_ = hits_[next_hit_].word;
+      chunk_ = hits_walked_[next_hit_].chunk;
+      marks_ = hits_walked_[next_hit_].word;
       ++next_hit_;
       // Chunk 0 holds the end of the block before, whose lines were taken with it.
       if (chunk_ == 0) marks_ = 0;
@@ -54,7 +70,7 @@ bool MarkedLineReader::next(std::string_view& line) {
 // before it; false when none does, or when the line runs on into the next
 // block (it is then kept open and the block's walk ends).
 bool MarkedLineReader::take_line_at(std::size_t at, std::string_view& line) {
-  const char* const bytes = buffer_.get();
+  const char* const bytes = bytes_;
   const std::size_t start = at - index_;
   // The line stop before the mark must be the one just before `start`: none
   // between them (a CR LF pair has its LF there).
@@ -74,13 +90,11 @@ bool MarkedLineReader::take_line_at(std::size_t at, std::string_view& line) {
   return true;
 }
 
-// Reads the next block after the one walked; true when that finishes an
+// Takes the next block after the one walked; true when that finishes an
 // open line, which is then `line`.
 bool MarkedLineReader::read_block_after(std::string_view& line) {
-  char* const bytes = buffer_.get();
-  char* const data = bytes + kHistory;
-  std::memmove(bytes, bytes + total_ - kHistory, kHistory);
-  const std::size_t end = file_ ? read_block(file_, data, kLineBlockSize) : 0;
+  const ReadAhead::Block block = ahead_.next();
+  const std::size_t end = block.size;
   if (end == 0) {
     ended_ = true;
     if (!line_open_) return false;
@@ -88,11 +102,13 @@ bool MarkedLineReader::read_block_after(std::string_view& line) {
     line = open_line_;
     return true;
   }
+  bytes_ = buffers_[block.buffer].get();
   total_ = kHistory + end;
   if (!line_open_) {
-    scan_block();
+    walk_scan(block.buffer);
     return false;
   }
+  const char* const data = bytes_ + kHistory;
   std::size_t stop = 0;
   const std::size_t wanted = kept_ - open_line_.size();
   while (stop < end && stop < wanted && !is_line_stop(data[stop])) ++stop;
@@ -108,14 +124,14 @@ bool MarkedLineReader::read_block_after(std::string_view& line) {
   if (stop < end && data[stop] == kEndOfText)
     ended_ = true;
   else
-    scan_block();
+    walk_scan(block.buffer);
   return true;
 }
 
-void MarkedLineReader::scan_block() {
-  const ScanResult result = scan_marks(buffer_.get(), total_, mark_, index_, hits_.get());
-  text_end_ = result.text_end;
-  hit_count_ = result.hits;
+void MarkedLineReader::walk_scan(int buffer) {
+  text_end_ = scans_[buffer].text_end;
+  hit_count_ = scans_[buffer].hits;
+  hits_walked_ = hits_[buffer].get();
   next_hit_ = 0;
   marks_ = 0;
 }

@@ -16,12 +16,14 @@
 #ifndef CORE_MARKED_LINES_H
 #define CORE_MARKED_LINES_H
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "mark_scan.h"
+#include "read_ahead.h"
 #include "text_file.h"
 
 class MarkedLineReader {
@@ -35,25 +37,38 @@ class MarkedLineReader {
   bool next(std::string_view& line);
 
  private:
+  // Reading thread: puts the end of the block before in front of a block
+  // just read, and scans it.
+  void prepare_block(int buffer, std::size_t size);
+  // This thread.
   bool take_line_at(std::size_t at, std::string_view& line);
   bool read_block_after(std::string_view& line);
-  void scan_block();
+  void walk_scan(int buffer);
 
-  FileHandle file_;
-  std::size_t kept_, index_;
-  char mark_;
-  // The last chunk of the block before (so that a line begun there is seen
-  // whole up to its mark), the block, room for the scan past it.
-  std::unique_ptr<char[]> buffer_;
-  std::unique_ptr<MarkHit[]> hits_;  // of the scan of the block
-  std::size_t total_, text_end_;      // of the block in the buffer
-  // Where the walk over the marks stands: the hits left, the chunk of the
-  // hit taken, its marks left.
+  const std::size_t kept_, index_;
+  const char mark_;
+  // Two buffers, read into in turn, each: the last chunk of the block
+  // before (so that a line begun there is seen whole up to its mark), the
+  // block, room for the scan past it; and what the scan of each found.
+  std::array<std::unique_ptr<char[]>, 2> buffers_;
+  std::array<std::unique_ptr<MarkHit[]>, 2> hits_;
+  std::array<ScanResult, 2> scans_{};
+  // Reading thread: the end of the block read last; at first line ends, as
+  // the text begins as a line after a line end does.
+  std::array<char, kScanChunk> tail_;
+
+  // The block being walked, and where the walk over its marks stands: the
+  // hits left, the chunk of the hit taken, its marks left.
+  const char* bytes_;
+  const MarkHit* hits_walked_ = nullptr;
+  std::size_t total_, text_end_;
   std::size_t next_hit_ = 0, hit_count_ = 0, chunk_ = 0;
   std::uint64_t marks_ = 0;
   std::string open_line_;  // a marked line whose end lies past the bytes read so far
   bool line_open_ = false;
   bool ended_ = false;
+
+  ReadAhead ahead_;  // last: its thread starts once everything above is set
 };
 
 // Calls on_line(std::string_view) for each marked line of `file` until it

@@ -1,0 +1,55 @@
+#include "read_ahead.h"
+
+#include <utility>
+
+ReadAhead::ReadAhead(FileHandle file, std::array<char*, 2> buffers, std::size_t block_size,
+                     Prepare prepare)
+    : file_(file),
+      buffers_(buffers),
+      block_size_(block_size),
+      prepare_(std::move(prepare)),
+      thread_([this] { read_blocks(); }) {}
+
+ReadAhead::~ReadAhead() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+// The thread: fills the buffers in turn, each once it is handed back, until
+// the end of the file.
+void ReadAhead::read_blocks() {
+  for (int b = 0;; b ^= 1) {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [&] { return stopping_ || !filled_[b]; });
+      if (stopping_) return;
+    }
+    const std::size_t size = file_ ? read_block(file_, buffers_[b], block_size_) : 0;
+    if (size != 0 && prepare_) prepare_(b, size);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      filled_[b] = true;
+      sizes_[b] = size;
+    }
+    changed_.notify_all();
+    if (size == 0) return;
+  }
+}
+
+ReadAhead::Block ReadAhead::next() {
+  if (ended_) return {current_ < 0 ? 0 : current_, 0};
+  const int b = current_ < 0 ? 0 : current_ ^ 1;
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (current_ >= 0) {
+    filled_[current_] = false;  // to be read into again
+    changed_.notify_all();
+  }
+  changed_.wait(lock, [&] { return filled_[b]; });
+  current_ = b;
+  ended_ = sizes_[b] == 0;
+  return {b, sizes_[b]};
+}

@@ -1,0 +1,87 @@
+#include "read_ahead.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kBlock = 4096;
+
+class ReadAheadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    name_ = (std::filesystem::temp_directory_path() /
+             ("read_ahead_test_" + std::to_string(std::random_device{}())))
+                .string();
+  }
+  void TearDown() override { std::filesystem::remove(name_); }
+
+  // A file of `size` bytes, byte k being k % 251.
+  std::string write_file(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t k = 0; k < size; ++k) bytes[k] = static_cast<char>(k % 251);
+    std::ofstream(name_, std::ios::binary) << bytes;
+    return bytes;
+  }
+
+  std::string name_;
+  std::vector<char> first_ = std::vector<char>(kBlock), second_ = std::vector<char>(kBlock);
+};
+
+TEST_F(ReadAheadTest, BlocksComeInOrderEachPreparedThenTheEnd) {
+  const std::string bytes = write_file(5 * kBlock + 123);
+  FileHandle file = open_for_reading(name_);
+  std::vector<std::size_t> prepared;  // reading thread; read here after each handover
+  std::string read;
+  {
+    ReadAhead ahead(file, {first_.data(), second_.data()}, kBlock, [&](int buffer, std::size_t size) {
+      prepared.push_back(size);
+      (buffer == 0 ? first_ : second_)[0] ^= 0x55;  // seen before the block is handed on
+    });
+    int expected_buffer = 0;
+    for (ReadAhead::Block b = ahead.next(); b.size != 0; b = ahead.next()) {
+      EXPECT_EQ(b.buffer, expected_buffer);
+      expected_buffer ^= 1;
+      std::vector<char>& buffer = b.buffer == 0 ? first_ : second_;
+      buffer[0] ^= 0x55;
+      read.append(buffer.data(), b.size);
+    }
+    EXPECT_EQ(ahead.next().size, 0u);  // and again after the end
+  }
+  close_file(file);
+  EXPECT_EQ(read, bytes);
+  EXPECT_EQ(prepared, (std::vector<std::size_t>{kBlock, kBlock, kBlock, kBlock, kBlock, 123}));
+}
+
+TEST_F(ReadAheadTest, StopsAtOnceWhenLeftEarly) {
+  write_file(64 * kBlock);
+  FileHandle file = open_for_reading(name_);
+  std::size_t blocks = 0;
+  {
+    ReadAhead ahead(file, {first_.data(), second_.data()}, kBlock,
+                    [&](int, std::size_t) { ++blocks; });
+    EXPECT_EQ(ahead.next().size, kBlock);
+  }  // the reading thread waits for the second buffer back: it must end here
+  close_file(file);
+  EXPECT_LE(blocks, 3u);
+}
+
+TEST_F(ReadAheadTest, NothingFromAnEmptyOrMissingFile) {
+  write_file(0);
+  FileHandle empty = open_for_reading(name_);
+  {
+    ReadAhead ahead(empty, {first_.data(), second_.data()}, kBlock);
+    EXPECT_EQ(ahead.next().size, 0u);
+  }
+  close_file(empty);
+  ReadAhead none(open_for_reading("/nonexistent/file"), {first_.data(), second_.data()}, kBlock);
+  EXPECT_EQ(none.next().size, 0u);
+  EXPECT_EQ(none.next().size, 0u);
+}
+
+}  // namespace
