@@ -3,7 +3,8 @@
 # deterministic 1 GiB decode log, then runs wc -l, log_lister and log_tracker
 # (a batch pass writing a KML file) on it several times each, without a
 # terminal (under setsid: console output to a file, answers from stdin), and
-# prints the median times, each program's ratio to wc -l, and peak memory.
+# prints the median times, each program's ratio to wc -l, the processor time
+# of the median run (both threads of the batch pass counted), and peak memory.
 #
 #   bench/batch_speed.sh [build-dir] [runs]      (defaults: build, 5)
 set -eu
@@ -16,21 +17,25 @@ log="$work/BIG.TXT"
 python3 "$top/bench/make_big_log.py" "$log"
 cat "$log" > /dev/null  # into the page cache
 
-# measure NAME STDIN COMMAND...: median seconds and peak kilobytes of RUNS runs.
+# measure NAME STDIN COMMAND...: the median elapsed milliseconds of RUNS runs,
+# the processor time (user + system, all threads) of that run, and the
+# highest peak resident memory in kilobytes.
 measure() {
   name=$1 answers=$2
   shift 2
   : > "$work/$name.times"
   i=0
   while [ "$i" -lt "$runs" ]; do
-    printf '%b' "$answers" | setsid /usr/bin/time -f '%e %M' -o "$work/time" "$@" \
+    start=$(date +%s%N)
+    printf '%b' "$answers" | setsid /usr/bin/time -f '%U %S %M' -o "$work/time" "$@" \
       > "$work/$name.out" 2>&1
-    cat "$work/time" >> "$work/$name.times"
+    end=$(date +%s%N)
+    echo "$(( (end - start) / 1000000 )) $(cat "$work/time")" >> "$work/$name.times"
     i=$((i + 1))
   done
   sort -n "$work/$name.times" | awk -v n="$runs" -v name="$name" '
-    { t[NR] = $1; if ($2 > m) m = $2 }
-    END { printf "%s %s %d\n", name, t[int((n + 1) / 2)], m }'
+    { t[NR] = $1; cpu[NR] = $2 + $3; if ($4 > m) m = $4 }
+    END { k = int((n + 1) / 2); printf "%s %d %.2f %d\n", name, t[k], cpu[k], m }'
 }
 
 cd "$work"
@@ -41,6 +46,7 @@ cd "$work"
 } > results
 awk '
   NR == 1 { base = $2 }
-  { printf "%-12s median %6.2f s   %5.2f x wc -l   peak %6.1f MiB\n", $1, $2, $2 / base, $3 / 1024 }
+  { printf "%-12s median %5d ms  %5.2f x wc -l   processor %5.2f s   peak %5.1f MiB\n",
+      $1, $2, $2 / base, $3, $4 / 1024 }
 ' results
 echo "reports listed: $(grep -c 'Hz ' log_lister.out)   KML lines: $(wc -l < BENCH.KML)"
