@@ -72,8 +72,9 @@ bool MarkedLineReader::next(std::string_view& line) {
 bool MarkedLineReader::take_line_at(std::size_t at, std::string_view& line) {
   const char* const bytes = bytes_;
   const std::size_t start = at - index_;
-  // The line stop before the mark must be the one just before `start`: none
-  // between them (a CR LF pair has its LF there).
+  // The scan gives any control byte before `start`: it must be a line stop,
+  // and the last one before the mark (a CR LF pair has its LF after it).
+  if (!is_line_stop(bytes[start - 1])) return false;
   for (std::size_t k = start; k < at; ++k)
     if (is_line_stop(bytes[k])) return false;
   const std::size_t limit = start + kept_;

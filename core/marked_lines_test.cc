@@ -68,6 +68,12 @@ TEST(MarkedLines, PicksTheLinesWithTheMarkInPlace) {
   EXPECT_EQ(marked_lines(first, 49, 0), (Lines{"-a", "-b"}));
 }
 
+// The scan stops at any control byte; only CR, LF and Ctrl-Z end a line.
+TEST(MarkedLines, OtherControlBytesStartNoLine) {
+  const std::string bytes("x\tab-1\r\ny\0ab-2\r\nz\x1B" "ab-3\r\nab-4", 28);
+  EXPECT_EQ(marked_lines(TextFile(bytes), 49, 2), (Lines{"ab-4"}));
+}
+
 TEST(MarkedLines, CtrlZEndsTheText) {
   EXPECT_EQ(marked_lines(TextFile("ab-1\r\nab-2\x1A" "ab-3\r\n"), 49, 2), (Lines{"ab-1", "ab-2"}));
   EXPECT_EQ(marked_lines(TextFile("ab-1\r\n\x1A" "ab-3"), 49, 2), (Lines{"ab-1"}));
@@ -105,13 +111,14 @@ TEST(MarkedLines, LinesAcrossBlockBoundaries) {
 // and cut that the programs could use.
 TEST(MarkedLines, AgreesWithTheLineReaderOnRandomText) {
   std::mt19937 random(20261208);
-  const char alphabet[] = {'-', '-', 'a', 'b', '\r', '\n', ' ', '\xE9'};
+  // Other control bytes too: NUL, tab and Esc stand where a line stop could.
+  const char alphabet[] = {'-', '-', 'a', '\0', '\t', '\x1B', '\r', '\n', ' ', '\xE9'};
   for (int round = 0; round < 12; ++round) {
     std::string bytes;
     while (bytes.size() < 3 * kLineBlockSize) {
       const std::size_t length = random() % 100;
       for (std::size_t k = 0; k < length; ++k)
-        bytes += random() % 4 == 0 ? alphabet[random() % 8] : 'x';
+        bytes += random() % 4 == 0 ? alphabet[random() % std::size(alphabet)] : 'x';
       bytes += random() % 2 ? "\r\n" : "\n";
     }
     if (round % 3 == 2) bytes.insert(bytes.size() - random() % kLineBlockSize, 1, kEndOfText);
