@@ -22,7 +22,7 @@
 #include "decode_record.h"
 #include "text_file.h"
 
-inline constexpr std::size_t kLineBlockSize = 1 << 18;
+inline constexpr std::size_t kLineBlockSize = 1 << 20;
 inline constexpr char kEndOfText = 26;  // Ctrl-Z
 
 // One bit for each CR, LF or Ctrl-Z among the 64 bytes from `bytes` (which

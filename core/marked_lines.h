@@ -2,7 +2,8 @@
 // without splitting the others. In a log of ordinary decodes about one line
 // in a hundred is a position report, and each report has its "-" in one
 // column; a scan for that byte standing that far after a line end passes
-// over the rest at memory speed.
+// over the rest at memory speed. The file is read and scanned a block ahead
+// in a second thread (read_ahead.h) while this one takes the lines found.
 //
 // The lines are exactly those of for_each_line (line_reader.h): CR, CR LF
 // or a lone LF ends a line, Ctrl-Z ends the text, each is cut to `kept`
@@ -29,7 +30,7 @@
 class MarkedLineReader {
  public:
   // Needs index < kept, index <= kLastMarkIndex (mark_scan.h), and a mark
-  // that is no line stop (CR, LF, Ctrl-Z).
+  // that is no control byte. Starts reading at once.
   MarkedLineReader(FileHandle file, std::size_t kept, std::size_t index, char mark);
 
   // The next marked line, valid until the next call; false when the text
