@@ -1,5 +1,7 @@
 #include "mark_scan.h"
 
+#include <algorithm>
+
 #if defined(__SSE2__)
 #include <immintrin.h>
 #endif
