@@ -283,4 +283,33 @@ TEST(AbruptEnds, LogTrackerFollowModeKeepsEveryShownPoint) {
   EXPECT_GE(count(kml, "        -1.25000,+51.50000\r\n"), 2);
 }
 
+// Ended in the middle of a batch pass, while its second thread reads ahead:
+// the program ends at once, the terminal is as it was, and the track holds
+// at least every point shown.
+TEST(AbruptEnds, LogTrackerBatchPassEndsWithItsReadingThread) {
+  for (int how : {SIGTERM, SIGHUP}) {
+    e2e::TempDir dir;
+    std::string log;
+    for (int i = 0; i < 100000; ++i) log += kReport;  // 5 MB, five blocks
+    e2e::write_file(dir.file("ALL.TXT"), log);
+    e2e::PtyOptions o;
+    o.argv = {e2e::program_path("log_tracker")};
+    o.working_dir = dir.path();
+    e2e::PtySession s(o);
+    ASSERT_TRUE(s.wait_for_text("[Y]/n")) << s.dump();
+    s.send("n\r\r");
+    ASSERT_TRUE(s.wait_for_text("Destination")) << s.dump();
+    s.send("batch\r");
+    ASSERT_TRUE(s.wait_for_text("DECPAA-MBXAAA", seconds(10))) << s.dump();
+    s.signal(how);
+    int status = 0;
+    ASSERT_TRUE(s.wait_exit(seconds(10), &status)) << how;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == how) << status;
+    EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "") << how;
+    const std::string kml = e2e::read_file(dir.file("BATCH.KML"));
+    EXPECT_GE(count(kml, "        -1.25000,+51.50000\r\n"), 2) << how;  // the start, a point
+    EXPECT_EQ(kml.find("</kml>"), std::string::npos) << how << ": the pass had ended";
+  }
+}
+
 }  // namespace
