@@ -2,13 +2,15 @@
 
 #include <utility>
 
+#include "thread_signals.h"
+
 ReadAhead::ReadAhead(FileHandle file, std::array<char*, 2> buffers, std::size_t block_size,
                      Prepare prepare)
     : file_(file),
       buffers_(buffers),
       block_size_(block_size),
       prepare_(std::move(prepare)),
-      thread_([this] { read_blocks(); }) {}
+      thread_(start_thread_without_signals([this] { read_blocks(); })) {}
 
 ReadAhead::~ReadAhead() {
   {

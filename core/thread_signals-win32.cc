@@ -1,0 +1,8 @@
+#include <utility>
+
+#include "thread_signals.h"
+
+// Console control events come in a thread of the system's own.
+std::thread start_thread_without_signals(std::function<void()> body) {
+  return std::thread(std::move(body));
+}
