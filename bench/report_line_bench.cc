@@ -48,7 +48,8 @@ void BM_LogLinesToReportLines(benchmark::State& state) {
 }
 BENCHMARK(BM_LogLinesToReportLines);
 
-void BM_ReportLineOnly(benchmark::State& state) {
+// One report as parse_log_line gives it, without its grid reference.
+DecodeRecord sample_report() {
   DecodeRecord r;
   r.time_text = "1234";
   r.message = "DECPAA-MBXAAA";
@@ -56,6 +57,11 @@ void BM_ReportLineOnly(benchmark::State& state) {
   r.longitude = -1.25;
   r.snr_db = -15;
   r.audio_offset_hz = 812;
+  return r;
+}
+
+void BM_ReportLineOnly(benchmark::State& state) {
+  DecodeRecord r = sample_report();
   for (auto _ : state) {
     r.grid_ref = to_national_grid(r.latitude, r.longitude, 4);
     benchmark::DoNotOptimize(format_report_line(r, ReportStyle::log_reader));
@@ -87,13 +93,7 @@ void BM_GridReferenceOnly(benchmark::State& state) {
 BENCHMARK(BM_GridReferenceOnly);
 
 void BM_MaskOnly(benchmark::State& state) {
-  DecodeRecord r;
-  r.time_text = "1234";
-  r.message = "DECPAA-MBXAAA";
-  r.latitude = 51.5;
-  r.longitude = -1.25;
-  r.snr_db = -15;
-  r.audio_offset_hz = 812;
+  DecodeRecord r = sample_report();
   r.grid_ref = "SU45789012";
   for (auto _ : state) benchmark::DoNotOptimize(format_report_line(r, ReportStyle::log_reader));
 }
