@@ -1,9 +1,9 @@
 #include "mask_format.h"
 
-#include <charconv>
-#include <cmath>
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <utility>
@@ -37,6 +37,13 @@ constexpr std::array<u128, kMostDecimals + 1> kPowersOfTen128 = [] {
 }();
 #endif
 constexpr std::uint64_t kPowersOfTen17 = 100000000000000000;
+
+// A count of units of 10^-places (places 0 to 8) as rounded digits.
+RoundedDecimal digits_of_units(std::uint64_t units, int places) {
+  const std::uint64_t integer = units / kPowersOfTen[places];
+  return {integer > 0 ? std::to_string(integer) : std::string(),
+          std::to_string(units % kPowersOfTen[places] + kPowersOfTen[places]).substr(1)};
+}
 
 // Where the dropped digits stand against one half of the last kept place.
 enum class Half { below, tie, above };
@@ -254,13 +261,9 @@ class Renderer {
 }  // namespace
 
 RoundedDecimal round_decimal(double value, int places) {
-  RoundedDecimal r;
   std::uint64_t units = 0;
   if (!round_to_units(std::fabs(value), places, units)) return round_decimal_by_digits(value, places);
-  const std::uint64_t integer = units / kPowersOfTen[places];
-  r.integer_digits = integer > 0 ? std::to_string(integer) : std::string();
-  r.decimal_digits = std::to_string(units % kPowersOfTen[places] + kPowersOfTen[places]).substr(1);
-  return r;
+  return digits_of_units(units, places);
 }
 
 bool round_to_units(double magnitude, int places, std::uint64_t& units) {
@@ -335,9 +338,7 @@ bool units_away_from_ties(double magnitude, int places, std::uint64_t& units) {
 bool round_away_from_ties(double magnitude, int places, RoundedDecimal& r) {
   std::uint64_t units = 0;
   if (!units_away_from_ties(magnitude, places, units)) return false;
-  const std::uint64_t integer = units / kPowersOfTen[places];
-  r.integer_digits = integer > 0 ? std::to_string(integer) : std::string();
-  r.decimal_digits = std::to_string(units % kPowersOfTen[places] + kPowersOfTen[places]).substr(1);
+  r = digits_of_units(units, places);
   return true;
 }
 
