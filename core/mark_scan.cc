@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
+#include "line_reader.h"
+
 #if defined(__SSE2__)
 #include <immintrin.h>
 #endif
 
 namespace {
-
-constexpr char kCtrlZ = 26;
 
 // One chunk's masks: its control bytes up to Ctrl-Z (CR and LF among them),
 // its marks and its Ctrl-Z bytes; bit k stands for byte k.
@@ -71,9 +71,9 @@ inline ChunkMasks chunk_plain(const char* bytes, char mark) {
   ChunkMasks m{0, 0, 0};
   for (int k = 0; k < 64; ++k) {
     const std::uint64_t bit = std::uint64_t{1} << k;
-    if (static_cast<unsigned char>(bytes[k]) <= kCtrlZ) m.controls |= bit;
+    if (static_cast<unsigned char>(bytes[k]) <= kEndOfText) m.controls |= bit;
     if (bytes[k] == mark) m.marks |= bit;
-    if (bytes[k] == kCtrlZ) m.ctrl_z |= bit;
+    if (bytes[k] == kEndOfText) m.ctrl_z |= bit;
   }
   return m;
 }
@@ -89,7 +89,7 @@ inline std::uint64_t bits16(__m128i hits, int at) {
 }
 
 inline ChunkMasks chunk_sse2(const char* bytes, char mark) {
-  const __m128i eot = _mm_set1_epi8(kCtrlZ), wanted = _mm_set1_epi8(mark);
+  const __m128i eot = _mm_set1_epi8(kEndOfText), wanted = _mm_set1_epi8(mark);
   ChunkMasks m{0, 0, 0};
   for (int k = 0; k < 64; k += 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + k));
@@ -112,7 +112,7 @@ ScanResult scan_sse2(const char* bytes, std::size_t size, char mark, std::size_t
 #define HAVE_AVX512_SCAN 1
 __attribute__((target("avx512bw"))) inline ChunkMasks chunk_avx512(const char* bytes, char mark) {
   const __m512i v = _mm512_loadu_si512(bytes);
-  const __m512i eot = _mm512_set1_epi8(kCtrlZ);
+  const __m512i eot = _mm512_set1_epi8(kEndOfText);
   return {_mm512_cmple_epu8_mask(v, eot), _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(mark)),
           _mm512_cmpeq_epi8_mask(v, eot)};
 }
