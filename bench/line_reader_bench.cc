@@ -87,7 +87,7 @@ void BM_ScanMarks(benchmark::State& state) {
   std::vector<MarkHit> hits(kLineBlockSize / kScanChunk + 2);
   for (auto _ : state)
     benchmark::DoNotOptimize(
-        scan_marks(block.data(), kLineBlockSize, kPositionMark, kPositionMarkIndex, hits.data()));
+        scan_marks(block.data(), kLineBlockSize, kPositionMark, kReportMarkPlaces, hits.data()));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kLineBlockSize));
 }
 BENCHMARK(BM_ScanMarks);
@@ -98,7 +98,7 @@ void BM_ReadMarkedLinesAndParse(benchmark::State& state) {
   for (auto _ : state) {
     FileHandle f = open_for_reading(log_file());
     std::size_t reports = 0;
-    for_each_marked_line(f, kLastUsedColumn, kPositionMarkIndex, kPositionMark,
+    for_each_marked_line(f, kLastUsedColumn, kReportMarkPlaces, kPositionMark,
                          [&](std::string_view line) {
                            if (parse_log_line(line)) ++reports;
                            return true;

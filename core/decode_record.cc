@@ -83,19 +83,45 @@ int read_column_number(std::string_view group) {
   return static_cast<int>(negative ? -rounded : rounded);
 }
 
-std::optional<DecodeRecord> parse_log_line(std::string_view line) {
-  const std::string_view message = columns(line, kMessageColumn, kMessageLength);
-  if (!is_position_message(message)) return std::nullopt;
-  if (columns(line, kSlashColumn, kSlashLength).find('/') != std::string_view::npos)
-    return std::nullopt;
+namespace {
+
+std::optional<DecodeRecord> report(std::string_view time, std::string_view snr,
+                                   std::string_view audio, std::string_view message) {
   const std::optional<Position> position = decode_position(message);
   if (!position) return std::nullopt;
   DecodeRecord record;
-  record.time_text = columns(line, kTimeColumn, kTimeLength);
-  record.snr_db = read_column_number(columns(line, kSnrColumn, kSnrLength));
-  record.audio_offset_hz = read_column_number(columns(line, kOffsetColumn, kOffsetLength));
+  record.time_text = time;
+  record.snr_db = read_column_number(snr);
+  record.audio_offset_hz = read_column_number(audio);
   record.message = message;
   record.latitude = position->latitude;
   record.longitude = position->longitude;
   return record;
+}
+
+std::optional<DecodeRecord> parse_fixed_columns(std::string_view line) {
+  const std::string_view message = columns(line, kMessageColumn, kMessageLength);
+  if (!is_position_message(message)) return std::nullopt;
+  if (columns(line, kSlashColumn, kSlashLength).find('/') != std::string_view::npos)
+    return std::nullopt;
+  // A decoded.txt line of WSJT-X 2.x has its time and message here, but
+  // wider numbers in other columns than the fixed ones.
+  if (const auto decoded = fit_layout(line, kDecodedSixDigitLayout.picture))
+    return report(columns(line, kTimeColumn, kTimeLength), decoded->snr, decoded->audio, message);
+  return report(columns(line, kTimeColumn, kTimeLength), columns(line, kSnrColumn, kSnrLength),
+                columns(line, kOffsetColumn, kOffsetLength), message);
+}
+
+}  // namespace
+
+std::optional<DecodeRecord> parse_log_line(std::string_view line) {
+  if (std::optional<DecodeRecord> record = parse_fixed_columns(line)) return record;
+  for (const LogLayout& layout : kLogLayouts) {
+    const std::optional<LayoutFields> fields = fit_layout(line, layout.picture);
+    if (!fields) continue;
+    const std::string_view message = whole_message_at(line, fields->message_at);
+    if (!is_position_message(message)) continue;
+    return report(fields->time, fields->snr, fields->audio, message);
+  }
+  return std::nullopt;
 }

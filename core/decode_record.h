@@ -7,9 +7,13 @@
 #ifndef CORE_DECODE_RECORD_H
 #define CORE_DECODE_RECORD_H
 
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "log_layouts.h"
 
 struct Position {
   double latitude = 0;   // decimal degrees, north positive
@@ -27,20 +31,26 @@ struct DecodeRecord {
   std::string grid_ref;      // National Grid reference, "" or "Not valid"
 };
 
-// Columns of a log line (1-based) that the programs read.
+// Columns of a log line (1-based) that the fixed columns read: the decode
+// line of the first WSJT-X releases. The layouts of later ones are in
+// log_layouts.h.
 inline constexpr std::size_t kTimeColumn = 1, kTimeLength = 4;
 inline constexpr std::size_t kSnrColumn = 11, kSnrLength = 4;
 inline constexpr std::size_t kSlashColumn = 11, kSlashLength = 5;
 inline constexpr std::size_t kOffsetColumn = 21, kOffsetLength = 5;
 inline constexpr std::size_t kMessageColumn = 37, kMessageLength = 13;
 // No column past this one matters: a reader may drop the rest of a line.
-inline constexpr std::size_t kLastUsedColumn = kMessageColumn + kMessageLength - 1;
+inline constexpr std::size_t kLastUsedColumn =
+    std::max(kMessageColumn + kMessageLength - 1, kLastLayoutColumn);
 
-// The "-" of a position message, and where a log line holding one has it
-// (0-based): a line without it there holds no report.
+// The "-" of a position message, and the places where a log line holding one
+// has it (0-based, bit i for place i): in the fixed columns and in each
+// layout. A line without it in one of them holds no report.
 inline constexpr char kPositionMark = '-';
 inline constexpr std::size_t kPositionMarkInMessage = 6;
 inline constexpr std::size_t kPositionMarkIndex = kMessageColumn - 1 + kPositionMarkInMessage;
+inline constexpr std::uint64_t kReportMarkPlaces =
+    (std::uint64_t{1} << kPositionMarkIndex) | log_layout_detail::mark_places(kPositionMarkInMessage);
 
 // True when character 7 of the message is "-".
 bool is_position_message(std::string_view message);
@@ -51,7 +61,8 @@ bool is_position_message(std::string_view message);
 std::optional<Position> decode_position(std::string_view message);
 
 // A log line (without its line end) as a decoded report, or nothing when the
-// line holds no position report.
+// line holds no position report. The fixed columns are tried first, then
+// the layouts of log_layouts.h.
 std::optional<DecodeRecord> parse_log_line(std::string_view line);
 
 // A column group read leniently as a number (leading blanks skipped, reading

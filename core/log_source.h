@@ -25,7 +25,7 @@ FileHandle open_source_or_end(const std::string& name);
 // cut to the columns used.
 template <typename OnLine>
 void for_each_report_line(FileHandle file, OnLine&& on_line) {
-  for_each_marked_line(file, kLastUsedColumn, kPositionMarkIndex, kPositionMark,
+  for_each_marked_line(file, kLastUsedColumn, kReportMarkPlaces, kPositionMark,
                        [&](std::string_view line) {
                          on_line(line);
                          return true;

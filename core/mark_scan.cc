@@ -31,17 +31,27 @@ inline void mask_past_end(ChunkMasks& m, std::size_t chunk, std::size_t size) {
 // chunks a step: the second of the last pair may lie wholly past the end.
 template <typename Chunk>
 inline ScanResult scan_chunks(Chunk chunk, const char* bytes, std::size_t size, char mark,
-                              std::size_t index, MarkHit* hits) {
-  const unsigned shift = static_cast<unsigned>(index) + 1;
+                              MarkPlaces places, MarkHit* hits) {
+  // The bytes that stand one place past a control byte, for each place:
+  // those of this chunk and those carried over from the chunk before.
+  unsigned shifts[kLastMarkIndex + 1];
+  std::size_t place_count = 0;
+  for (MarkPlaces p = places; p != 0; p &= p - 1)
+    shifts[place_count++] = static_cast<unsigned>(__builtin_ctzll(p)) + 1;
+  const auto after_controls = [&](std::uint64_t controls, std::uint64_t before) {
+    std::uint64_t bits = 0;
+    for (std::size_t k = 0; k < place_count; ++k)
+      bits |= (controls << shifts[k]) | (before >> (64 - shifts[k]));
+    return bits;
+  };
   const std::size_t chunks = (size + kScanChunk - 1) / kScanChunk;
   const std::size_t whole_pairs = size / (2 * kScanChunk) * 2;  // chunks in pairs wholly inside
   std::size_t found = 0;
   std::uint64_t controls_before = 0;  // of the chunk before
   // One pair from chunk c; true when it holds a Ctrl-Z, whose place goes to `stop`.
   const auto pair = [&](std::size_t c, ChunkMasks a, ChunkMasks b, std::size_t& stop) {
-    const std::uint64_t word_a =
-        a.marks & ((a.controls << shift) | (controls_before >> (64 - shift)));
-    const std::uint64_t word_b = b.marks & ((b.controls << shift) | (a.controls >> (64 - shift)));
+    const std::uint64_t word_a = a.marks & after_controls(a.controls, controls_before);
+    const std::uint64_t word_b = b.marks & after_controls(b.controls, a.controls);
     controls_before = b.controls;
     if ((word_a | word_b) != 0) {  // rare: about one line in a hundred is a report
       if (word_a != 0) hits[found++] = {c, word_a};
@@ -78,9 +88,9 @@ inline ChunkMasks chunk_plain(const char* bytes, char mark) {
   return m;
 }
 
-ScanResult scan_plain(const char* bytes, std::size_t size, char mark, std::size_t index,
+ScanResult scan_plain(const char* bytes, std::size_t size, char mark, MarkPlaces places,
                       MarkHit* hits) {
-  return scan_chunks(chunk_plain, bytes, size, mark, index, hits);
+  return scan_chunks(chunk_plain, bytes, size, mark, places, hits);
 }
 
 #if defined(__SSE2__)
@@ -100,9 +110,9 @@ inline ChunkMasks chunk_sse2(const char* bytes, char mark) {
   return m;
 }
 
-ScanResult scan_sse2(const char* bytes, std::size_t size, char mark, std::size_t index,
+ScanResult scan_sse2(const char* bytes, std::size_t size, char mark, MarkPlaces places,
                      MarkHit* hits) {
-  return scan_chunks(chunk_sse2, bytes, size, mark, index, hits);
+  return scan_chunks(chunk_sse2, bytes, size, mark, places, hits);
 }
 #endif
 
@@ -120,9 +130,9 @@ __attribute__((target("avx512bw"))) inline ChunkMasks chunk_avx512(const char* b
 // flatten: the shared loop and the chunk function inlined, both in AVX-512.
 __attribute__((target("avx512bw"), flatten)) ScanResult scan_avx512(const char* bytes,
                                                                     std::size_t size, char mark,
-                                                                    std::size_t index,
+                                                                    MarkPlaces places,
                                                                     MarkHit* hits) {
-  return scan_chunks(chunk_avx512, bytes, size, mark, index, hits);
+  return scan_chunks(chunk_avx512, bytes, size, mark, places, hits);
 }
 #endif
 
@@ -139,10 +149,10 @@ MarkScan best_scan() {
 
 }  // namespace
 
-ScanResult scan_marks(const char* bytes, std::size_t size, char mark, std::size_t index,
+ScanResult scan_marks(const char* bytes, std::size_t size, char mark, MarkPlaces places,
                       MarkHit* hits) {
   static const MarkScan scan = best_scan();
-  return scan(bytes, size, mark, index, hits);
+  return scan(bytes, size, mark, places, hits);
 }
 
 std::vector<NamedMarkScan> available_mark_scans() {

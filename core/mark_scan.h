@@ -1,6 +1,6 @@
 // The scan beneath for_each_marked_line (marked_lines.h): where a mark byte
-// stands a given distance after a possible line stop, 64 bytes at a time,
-// with the widest vectors that the processor has.
+// stands one of a few given distances after a possible line stop, 64 bytes
+// at a time, with the widest vectors that the processor has.
 #ifndef CORE_MARK_SCAN_H
 #define CORE_MARK_SCAN_H
 
@@ -12,6 +12,11 @@ inline constexpr std::size_t kScanChunk = 64;  // bytes per mask word
 // The farthest place that a mark may stand in its line: the mark and the line
 // stop before it must fall in the same chunk or in neighbouring ones.
 inline constexpr std::size_t kLastMarkIndex = kScanChunk - 2;
+
+// The places in its line where a mark may stand: bit i for the place i bytes
+// after the line's start.
+using MarkPlaces = std::uint64_t;
+constexpr MarkPlaces mark_place(std::size_t index) { return MarkPlaces{1} << index; }
 
 // What a scan found: a chunk holding marks, and its word (bit k for byte
 // 64 * chunk + k).
@@ -26,19 +31,19 @@ struct ScanResult {
 };
 
 // Scans `size` bytes from `bytes` (readable up to two whole chunks past the
-// end) for the places where a line with `mark` at `index` may start: the
-// bytes that are `mark` with a control byte up to Ctrl-Z `index` + 1 places
-// before them (line stops are CR, LF and Ctrl-Z; the caller checks which it
-// is). Bytes before `bytes` count as none. Writes one hit for each chunk
+// end) for the marks of lines that may have one in `places`: the bytes that
+// are `mark` with a control byte up to Ctrl-Z i + 1 places before them, for
+// some place i (line stops are CR, LF and Ctrl-Z; the caller checks which it
+// is and where its line starts). Bytes before `bytes` count as none. Writes one hit for each chunk
 // that holds such places, in order, to `hits` (room for one a chunk and one
 // more). Stops after the pair of chunks that holds the first Ctrl-Z; hits
 // past that place are to be dropped.
-// Needs index <= kLastMarkIndex and a mark that is no control byte.
-using MarkScan = ScanResult (*)(const char* bytes, std::size_t size, char mark, std::size_t index,
+// Needs places below kLastMarkIndex + 1 and a mark that is no control byte.
+using MarkScan = ScanResult (*)(const char* bytes, std::size_t size, char mark, MarkPlaces places,
                                 MarkHit* hits);
 
 // The scan for this processor.
-ScanResult scan_marks(const char* bytes, std::size_t size, char mark, std::size_t index,
+ScanResult scan_marks(const char* bytes, std::size_t size, char mark, MarkPlaces places,
                       MarkHit* hits);
 
 // Every scan that this build holds and this processor runs, the plain one

@@ -20,9 +20,10 @@ std::array<char, kHistory> line_ends() {
 
 }  // namespace
 
-MarkedLineReader::MarkedLineReader(FileHandle file, std::size_t kept, std::size_t index, char mark)
+MarkedLineReader::MarkedLineReader(FileHandle file, std::size_t kept, MarkPlaces places, char mark)
     : kept_(kept),
-      index_(index),
+      places_(places),
+      farthest_place_(places == 0 ? 0 : 63 - static_cast<std::size_t>(__builtin_clzll(places))),
       mark_(mark),
       buffers_{std::unique_ptr<char[]>(new char[kHistory + kLineBlockSize + kRoomPast]()),
                std::unique_ptr<char[]>(new char[kHistory + kLineBlockSize + kRoomPast]())},
@@ -40,7 +41,7 @@ void MarkedLineReader::prepare_block(int buffer, std::size_t size) {
   char* const bytes = buffers_[buffer].get();
   std::memcpy(bytes, tail_.data(), kHistory);
   std::memcpy(tail_.data(), bytes + size, kHistory);  // the last chunk of this one
-  scans_[buffer] = scan_marks(bytes, kHistory + size, mark_, index_, hits_[buffer].get());
+  scans_[buffer] = scan_marks(bytes, kHistory + size, mark_, places_, hits_[buffer].get());
 }
 
 bool MarkedLineReader::next(std::string_view& line) {
@@ -66,17 +67,21 @@ bool MarkedLineReader::next(std::string_view& line) {
   return false;
 }
 
-// The line whose mark stands at `at`, when a line starts `index_` bytes
-// before it; false when none does, or when the line runs on into the next
-// block (it is then kept open and the block's walk ends).
+// The line whose mark stands at `at`, when that is one of its places and the
+// line was not taken before; false otherwise, or when the line runs on into
+// the next block (it is then kept open and the block's walk ends).
 bool MarkedLineReader::take_line_at(std::size_t at, std::string_view& line) {
   const char* const bytes = bytes_;
-  const std::size_t start = at - index_;
-  // The scan gives any control byte before `start`: it must be a line stop,
-  // and the last one before the mark (a CR LF pair has its LF after it).
-  if (!is_line_stop(bytes[start - 1])) return false;
-  for (std::size_t k = start; k < at; ++k)
-    if (is_line_stop(bytes[k])) return false;
+  // The scan gives any control byte before a place: the line starts after
+  // the last line stop before the mark (a CR LF pair has its LF after it).
+  // `at` lies past the first chunk, so the bytes looked at are in the buffer.
+  std::size_t start = at;
+  while (start + farthest_place_ >= at && !is_line_stop(bytes[start - 1])) --start;
+  if (start + farthest_place_ < at || (places_ & mark_place(at - start)) == 0) return false;
+  const std::int64_t text_start =
+      block_origin_ + static_cast<std::int64_t>(start) - static_cast<std::int64_t>(kHistory);
+  if (text_start <= last_taken_) return false;
+  last_taken_ = text_start;
   const std::size_t limit = start + kept_;
   std::size_t stop = at + 1;
   while (stop < total_ && stop < limit && !is_line_stop(bytes[stop])) ++stop;
@@ -105,6 +110,8 @@ bool MarkedLineReader::read_block_after(std::string_view& line) {
   }
   bytes_ = buffers_[block.buffer].get();
   total_ = kHistory + end;
+  block_origin_ = next_origin_;
+  next_origin_ += static_cast<std::int64_t>(end);
   if (!line_open_) {
     walk_scan(block.buffer);
     return false;

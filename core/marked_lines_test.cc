@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "decode_record.h"
 #include "line_reader.h"
 #include "mark_scan.h"
 
@@ -30,11 +31,11 @@ class TextFile {
   std::string name_;
 };
 
-Lines marked_lines(const TextFile& text, std::size_t kept, std::size_t index, char mark = '-',
-                   std::size_t wanted = SIZE_MAX) {
+Lines marked_lines_at(const TextFile& text, std::size_t kept, MarkPlaces places,
+                      char mark = '-', std::size_t wanted = SIZE_MAX) {
   FileHandle f = open_for_reading(text.name());
   Lines lines;
-  for_each_marked_line(f, kept, index, mark, [&](std::string_view line) {
+  for_each_marked_line(f, kept, places, mark, [&](std::string_view line) {
     lines.emplace_back(line);
     return lines.size() < wanted;
   });
@@ -42,12 +43,21 @@ Lines marked_lines(const TextFile& text, std::size_t kept, std::size_t index, ch
   return lines;
 }
 
+Lines marked_lines(const TextFile& text, std::size_t kept, std::size_t index, char mark = '-',
+                   std::size_t wanted = SIZE_MAX) {
+  return marked_lines_at(text, kept, mark_place(index), mark, wanted);
+}
+
 // The same lines from the plain line reader, picked one by one.
-Lines picked_lines(const TextFile& text, std::size_t kept, std::size_t index, char mark = '-') {
+Lines picked_lines(const TextFile& text, std::size_t kept, MarkPlaces places, char mark = '-') {
   FileHandle f = open_for_reading(text.name());
   Lines lines;
   for_each_line(f, kept, [&](std::string_view line) {
-    if (line.size() > index && line[index] == mark) lines.emplace_back(line);
+    for (std::size_t i = 0; i < line.size() && i < 64; ++i)
+      if (((places >> i) & 1) != 0 && line[i] == mark) {
+        lines.emplace_back(line);
+        break;
+      }
     return true;
   });
   close_file(f);
@@ -86,7 +96,7 @@ TEST(MarkedLines, StopsWhenToldAndReadsNothingFromAMissingFile) {
   EXPECT_EQ(marked_lines(text, 49, 2, '-', 2), (Lines{"ab-1", "ab-2"}));
   FileHandle none = open_for_reading("/nonexistent/file");
   int calls = 0;
-  for_each_marked_line(none, 49, 2, '-', [&](std::string_view) { return ++calls, true; });
+  for_each_marked_line(none, 49, mark_place(2), '-', [&](std::string_view) { return ++calls, true; });
   EXPECT_EQ(calls, 0);
 }
 
@@ -103,6 +113,19 @@ TEST(MarkedLines, LinesAcrossBlockBoundaries) {
       ASSERT_EQ(marked_lines(text, 49, 42), (Lines{line.substr(0, 49), line.substr(0, 49)}))
           << before << " filler bytes, line end " << int(end[0]);
     }
+  }
+}
+
+// A line with marks at two places, the block boundary anywhere between them:
+// it is taken once.
+TEST(MarkedLines, ALineWithTwoMarksAcrossABlockBoundaryIsTakenOnce) {
+  const std::string line = std::string(30, 'a') + "-" + std::string(24, 'b') + "-" + "cc";
+  const MarkPlaces places = mark_place(30) | mark_place(55);
+  for (std::size_t before = kLineBlockSize - 70; before <= kLineBlockSize; ++before) {
+    std::string bytes(before, 'x');
+    bytes += "\n" + line + "\nc\n" + line + "\n";
+    ASSERT_EQ(marked_lines_at(TextFile(bytes), 64, places), (Lines{line, line}))
+        << before << " filler bytes";
   }
 }
 
@@ -124,16 +147,24 @@ TEST(MarkedLines, AgreesWithTheLineReaderOnRandomText) {
     if (round % 3 == 2) bytes.insert(bytes.size() - random() % kLineBlockSize, 1, kEndOfText);
     const TextFile text(bytes);
     for (auto [kept, index] : {std::pair<std::size_t, std::size_t>{49, 42}, {1, 0}, {10, 5}, {63, 62}, {1000, 62}})
-      ASSERT_EQ(marked_lines(text, kept, index), picked_lines(text, kept, index))
+      ASSERT_EQ(marked_lines(text, kept, index), picked_lines(text, kept, mark_place(index)))
           << "round " << round << ", kept " << kept << ", index " << index;
+    // Several places, as the layouts of the log lines have: a line with
+    // marks at two of them is still one line.
+    const MarkPlaces several = mark_place(3) | mark_place(4) | mark_place(30) | mark_place(62);
+    for (std::size_t kept : {std::size_t{63}, std::size_t{100}, kLastUsedColumn})
+      ASSERT_EQ(marked_lines_at(text, kept, several), picked_lines(text, kept, several))
+          << "round " << round << ", kept " << kept << ", several places";
+    ASSERT_EQ(marked_lines_at(text, kLastUsedColumn, kReportMarkPlaces),
+              picked_lines(text, kLastUsedColumn, kReportMarkPlaces));
   }
 }
 
 // The places a scan found, one bit a byte, up to the end of the text.
 std::vector<bool> places_found(const NamedMarkScan& scan, const std::string& bytes,
-                               std::size_t size, std::size_t index, std::size_t& text_end) {
+                               std::size_t size, MarkPlaces places, std::size_t& text_end) {
   std::vector<MarkHit> hits(size / kScanChunk + 3);
-  const ScanResult result = scan.scan(bytes.data(), size, '-', index, hits.data());
+  const ScanResult result = scan.scan(bytes.data(), size, '-', places, hits.data());
   text_end = result.text_end;
   std::vector<bool> found(size);
   std::size_t last_chunk = 0;
@@ -162,15 +193,19 @@ TEST(MarkScan, EveryScanFindsThePlacesOfTheRule) {
     std::string bytes(size + 2 * kScanChunk, '-');  // the bytes past the end must not count
     for (std::size_t k = 0; k < size; ++k)
       bytes[k] = alphabet[random() % (round % 2 ? 8 : 6)];  // Ctrl-Z in half the rounds
-    const std::size_t index = random() % (kLastMarkIndex + 1);
+    // One place in most rounds, up to three in the others.
+    MarkPlaces places = 0;
+    for (int k = 0; k < (round % 3 == 0 ? 3 : 1); ++k) places |= mark_place(random() % (kLastMarkIndex + 1));
     const std::size_t text_end = std::min(bytes.find('\x1A'), size);
     std::vector<bool> expected(size);
-    for (std::size_t k = index + 1; k < text_end; ++k)
-      expected[k] = bytes[k] == '-' && control(bytes[k - index - 1]);
+    for (std::size_t k = 0; k < text_end; ++k)
+      for (std::size_t index = 0; index <= kLastMarkIndex && index < k; ++index)
+        if (((places >> index) & 1) != 0 && bytes[k] == '-' && control(bytes[k - index - 1]))
+          expected[k] = true;
     for (const NamedMarkScan& scan : available_mark_scans()) {
       std::size_t end = 0;
-      ASSERT_EQ(places_found(scan, bytes, size, index, end), expected)
-          << scan.name << ", round " << round << ", index " << index;
+      ASSERT_EQ(places_found(scan, bytes, size, places, end), expected)
+          << scan.name << ", round " << round << ", places " << places;
       EXPECT_EQ(end, text_end) << scan.name;
     }
   }

@@ -33,8 +33,12 @@ constexpr std::size_t kKeptChoices[] = {1,  2,   3,   4,   5,   8,    13,      k
                                         50, 63,  64,  65,  127, 128,  129,     200,
                                         1000, 4096, 65536, 1 << 20, 7, 31, 32, 33};
 
-// Places of the mark; one at or past `kept` leaves the marked lines out.
-constexpr std::size_t kMarkChoices[] = {42, 0, 1, 2, 5, 12, 31, 48, 61, 62};
+// Places of the mark, one or several; one at or past `kept` leaves the
+// marked lines out.
+constexpr MarkPlaces kMarkChoices[] = {
+    mark_place(42), mark_place(0),  mark_place(1),  mark_place(2),  mark_place(5),
+    mark_place(12), mark_place(31), mark_place(48), mark_place(61), mark_place(62),
+    kReportMarkPlaces, mark_place(2) | mark_place(3) | mark_place(40)};
 
 int g_file = -1;
 std::string g_path;
@@ -167,19 +171,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (stop_after != 0 && wanted.size() > stop_after) wanted.resize(stop_after);
   FUZZ_CHECK(lines == wanted, what() + ": read " + summary(lines) + "; expected " + summary(wanted));
 
-  const std::size_t index = kMarkChoices[(data[0] / std::size(kKeptChoices)) % std::size(kMarkChoices)];
-  if (index < kept) {
+  const MarkPlaces places = kMarkChoices[(data[0] / std::size(kKeptChoices)) % std::size(kMarkChoices)];
+  if (kept >= 64 || (places >> kept) == 0) {
     std::vector<std::string> marked, marked_wanted;
     for (const std::string& line : expected.lines)
-      if (line.size() > index && line[index] == '-') marked_wanted.push_back(line);
+      for (std::size_t i = 0; i < line.size() && i < 64; ++i)
+        if (((places >> i) & 1) != 0 && line[i] == '-') {
+          marked_wanted.push_back(line);
+          break;
+        }
     if (stop_after != 0 && marked_wanted.size() > stop_after) marked_wanted.resize(stop_after);
     file = open_for_reading(g_path);
-    for_each_marked_line(file, kept, index, '-', [&](std::string_view line) {
+    for_each_marked_line(file, kept, places, '-', [&](std::string_view line) {
       marked.emplace_back(line);
       return stop_after == 0 || marked.size() < stop_after;
     });
     close_file(file);
-    FUZZ_CHECK(marked == marked_wanted, what() + ", mark at " + std::to_string(index) +
+    FUZZ_CHECK(marked == marked_wanted, what() + ", marks at " + std::to_string(places) +
                                             ": marked " + summary(marked) + "; expected " +
                                             summary(marked_wanted));
   }

@@ -1,0 +1,102 @@
+// Real-format decode lines, as each WSJT-X version writes them, and the
+// report each gives. The lines were written from WSJT-X's own format
+// statements, not with this code.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "decode_record.h"
+
+namespace {
+
+struct Expected {
+  const char* line;
+  const char* time;  // nullptr: not a report
+  int snr_db = 0;
+  int audio_offset_hz = 0;
+};
+
+constexpr const char* kNotAReport = nullptr;
+
+const Expected kLines[] = {
+    // ALL.TXT, WSJT-X 2.0.1 to 3.x.
+    {"230614_123015    14.074 Rx FT8    -10  0.3 1234 DECPAA-MBXAAA", "1230", -10, 1234},
+    {"230614_123022    50.260 Rx MSK144   3  4.7 1502 DECPAA-MBXAAA", "1230", 3, 1502},
+    {"230614_123045    14.074 Rx FT4     -5  0.1  900 DECPAA-MBXAAA a2", "1230", -5, 900},
+    {"230614_123045    14.074 Rx FT8     -5  0.1  900 DECPAA-MBXAAA ?", "1230", -5, 900},
+    {"230614_235945 10368.100 Rx FT8    -10  0.3 1234 DECPAA-MBXAAA", "2359", -10, 1234},
+    // Q65's long labels are not padded: the rest moves one or two columns.
+    {"230614_123000    50.275 Rx Q65-30A -18  0.5 1000 DECPAA-MBXAAA                         q3",
+     "1230", -18, 1000},
+    {"230614_123000    50.275 Rx Q65-120E -18 -0.5 1000 DECPAA-MBXAAA", "1230", -18, 1000},
+    // Before 2.3.0 lines kept their trailing blanks.
+    {"230614_123015    14.074 Rx FT8    -10  0.3 1234 DECPAA-MBXAAA      ", "1230", -10, 1234},
+    // 2.0.1 JT65: the SNR lost its sign (not guessed back) ...
+    {"190101_123000    14.076 Rx JT65    21  0.8 1456 DECPAA-MBXAAA", "1230", 21, 1456},
+    // ... and the message two characters.
+    {"190101_123000    14.076 Rx JT65    21  0.8 1456 CPAA-MBXAAA", kNotAReport},
+    // Our own transmission of a position message.
+    {"230614_123030    14.074 Tx FT8      0  0.0 1500 DECPAA-MBXAAA", kNotAReport},
+    // More text straight after the message; an ordinary decode.
+    {"230614_123045    14.074 Rx FT8     -5  0.1  900 DECPAA-MBXAAAB", kNotAReport},
+    {"230614_123045    14.074 Rx FT8     -5  0.1  900 K1ABC W9XYZ -15", kNotAReport},
+    // Cut short; half fitting (a date, then garbage); a label too long.
+    {"230614_123015    14.074 Rx FT8    -10  0.3 1234 DECPAA-MBXA", kNotAReport},
+    {"230614_123015    14.07x Rx FT8    -10  0.3 1234 DECPAA-MBXAAA", kNotAReport},
+    {"230614_1230 garbage here and more garbage here DECPAA-MBXAAA", kNotAReport},
+    {"230614_123000    50.275 Rx Q65-120EE -18 -0.5 1000 DECPAA-MBXAAA", kNotAReport},
+    // A rejected latitude (91 degrees).
+    {"230614_123015    14.074 Rx FT8    -10  0.3 1234 FOTKAA-AAAAAA", kNotAReport},
+
+    // ALL.TXT, WSJT-X 1.4 to 1.6, JT65: message from column 22.
+    {"1230 -21  0.8 1456 # DECPAA-MBXAAA", "1230", -21, 1456},
+    // ALL.TXT, WSJT-X 1.7 to 2.0.0, JT9: message from column 23.
+    {"1230 -21  0.8 1456 @  DECPAA-MBXAAA", "1230", -21, 1456},
+    // ALL.TXT, WSJT-X 1.8 to 2.0.0, FT8: message from column 25.
+    {"123015 -10  0.3 1234 ~  DECPAA-MBXAAA", "1230", -10, 1234},
+    // A letter where the mode symbol stands.
+    {"1230 -21  0.8 1456 X  DECPAA-MBXAAA", kNotAReport},
+    // The date header and a transmission of 1.x.
+    {"2018-06-14 12:30  14.074 MHz  FT8", kNotAReport},
+    {"180614_123030  Transmitting 14.074 MHz  FT8:  DECPAA-MBXAAA", kNotAReport},
+
+    // decoded.txt, WSJT-X 2.x, FT8: the fixed columns read -1 and 3 here.
+    {"123015  12  -10   0.3   1234.   0   DECPAA-MBXAAA                         FT8", "1230",
+     -10, 1234},
+    // decoded.txt, WSJT-X 2.x, JT65: message from column 35.
+    {"1230   7  -21  0.82   1456.   0   DECPAA-MBXAAA          JT65  1  1  0", "1230", -21,
+     1456},
+};
+
+TEST(LogLayouts, RealLinesOfEveryVersion) {
+  for (const Expected& e : kLines) {
+    // The readers cut lines to the columns used.
+    const std::string line = std::string(e.line).substr(0, kLastUsedColumn);
+    const auto record = parse_log_line(line);
+    if (e.time == kNotAReport) {
+      EXPECT_FALSE(record) << e.line;
+      continue;
+    }
+    ASSERT_TRUE(record) << e.line;
+    EXPECT_EQ(record->time_text, e.time) << e.line;
+    EXPECT_EQ(record->snr_db, e.snr_db) << e.line;
+    EXPECT_EQ(record->audio_offset_hz, e.audio_offset_hz) << e.line;
+    EXPECT_EQ(record->message, "DECPAA-MBXAAA") << e.line;
+    EXPECT_DOUBLE_EQ(record->latitude, 51.5) << e.line;
+    EXPECT_DOUBLE_EQ(record->longitude, -1.25) << e.line;
+  }
+}
+
+// The batch pass looks only at lines with a "-" in one of these places.
+TEST(LogLayouts, EveryReportHasItsMarkInAScannedPlace) {
+  for (const Expected& e : kLines) {
+    if (e.time == kNotAReport) continue;
+    const std::string line(e.line);
+    bool marked = false;
+    for (std::size_t i = 0; i < 64 && i < line.size(); ++i)
+      marked = marked || (((kReportMarkPlaces >> i) & 1) != 0 && line[i] == '-');
+    EXPECT_TRUE(marked) << e.line;
+  }
+}
+
+}  // namespace
