@@ -1,10 +1,13 @@
 #!/bin/sh
-# The batch pass against the time the machine takes to read the file: makes a
-# deterministic 1 GiB decode log, then runs wc -l, log_lister and log_tracker
+# The batch pass against the time the machine takes to read the file: makes
+# two deterministic 1 GiB decode logs, one in the fixed columns (CR LF) and
+# one as WSJT-X 2.x writes ALL.TXT on Linux (LF), then runs wc -l, log_lister
+# and log_tracker
 # (a batch pass writing a KML file) on it several times each, without a
 # terminal (under setsid: console output to a file, answers from stdin), and
-# prints the median times, each program's ratio to wc -l, the processor time
-# of the median run (both threads of the batch pass counted), and peak memory.
+# prints for each log the median times, each program's ratio to wc -l, the
+# processor time of the median run (both threads of the batch pass counted),
+# and peak memory.
 #
 #   bench/batch_speed.sh [build-dir] [runs]      (defaults: build, 5)
 set -eu
@@ -13,9 +16,6 @@ build=$(cd "${1:-build}" && pwd)
 runs=${2:-5}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-log="$work/BIG.TXT"
-python3 "$top/bench/make_big_log.py" "$log"
-cat "$log" > /dev/null  # into the page cache
 
 # measure NAME STDIN COMMAND...: the median elapsed milliseconds of RUNS runs,
 # the processor time (user + system, all threads) of that run, and the
@@ -39,14 +39,26 @@ measure() {
 }
 
 cd "$work"
-{
-  measure wc '' wc -l "$log"
-  measure log_lister '' "$build/bin/log_lister" "$log"
-  measure log_tracker 'N\nBENCH\n' "$build/bin/log_tracker" "$log"
-} > results
-awk '
-  NR == 1 { base = $2 }
-  { printf "%-12s median %5d ms  %5.2f x wc -l   processor %5.2f s   peak %5.1f MiB\n",
-      $1, $2, $2 / base, $3, $4 / 1024 }
-' results
-echo "reports listed: $(grep -c 'Hz ' log_lister.out)   KML lines: $(wc -l < BENCH.KML)"
+for layout in fixed wsjtx2; do
+  log="$work/$layout.TXT"
+  if [ "$layout" = fixed ]; then
+    python3 "$top/bench/make_big_log.py" "$log"
+    echo "Fixed columns, CR LF:"
+  else
+    python3 "$top/bench/make_big_log.py" "$log" --wsjtx2
+    echo "WSJT-X 2.x ALL.TXT, LF:"
+  fi
+  cat "$log" > /dev/null  # into the page cache
+  {
+    measure wc '' wc -l "$log"
+    measure log_lister '' "$build/bin/log_lister" "$log"
+    measure log_tracker 'N\nBENCH\n' "$build/bin/log_tracker" "$log"
+  } > results
+  awk '
+    NR == 1 { base = $2 }
+    { printf "  %-12s median %5d ms  %5.2f x wc -l   processor %5.2f s   peak %5.1f MiB\n",
+        $1, $2, $2 / base, $3, $4 / 1024 }
+  ' results
+  echo "  reports listed: $(grep -c 'Hz ' log_lister.out)   KML lines: $(wc -l < BENCH.KML)"
+  rm -f "$log"
+done

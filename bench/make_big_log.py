@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""Writes a deterministic decode log of a given size (default 1 GiB) in the
-column layout of WSJT-X's ALL.TXT, CR LF line ends, about one line in a
-hundred a position report and the rest ordinary decodes.
+"""Writes a deterministic decode log of a given size (default 1 GiB), about
+one line in a hundred a position report and the rest ordinary decodes: in
+the fixed columns with CR LF line ends, or with --wsjtx2 as WSJT-X 2.x
+writes ALL.TXT on Linux (LF line ends, FT8, FT4, JT65, MSK144 and Q65
+decodes, now and then a transmission).
 
-    python3 bench/make_big_log.py OUT [BYTES]
+    python3 bench/make_big_log.py OUT [BYTES] [--wsjtx2]
 """
 import random
 import sys
@@ -27,7 +29,18 @@ def line(time, snr, dt, offset, message):
     return "%s      %4d %5.1f%5d  ~        %s\r\n" % (time, snr, dt, offset, message)
 
 
-def block(rng, lines):
+MODES = ["FT8", "FT8", "FT8", "FT4", "JT65", "MSK144", "Q65-30A"]
+
+
+def line_wsjtx2(time, snr, dt, offset, message, rng, i):
+    rx = "Tx" if i % 50 == 13 else "Rx"
+    mode = MODES[i % len(MODES)]
+    tag = "  a1" if i % 37 == 5 else ""
+    return "230614_%s%02d%10.3f %s %-6s%4d%5.1f%5d %s%s\n" % (
+        time, (i % 4) * 15, 14.074, rx, mode, snr, dt, offset, message, tag)
+
+
+def block(rng, lines, wsjtx2=False):
     calls = ["G4ABC", "M0XYZ", "PA3ABC", "DL1ABC", "EA8XYZ", "K1ABC", "OK1XYZ", "SP5ABC"]
     grids = ["IO91", "JO22", "JN45", "IO82", "FN42", "KO02"]
     out = []
@@ -49,15 +62,18 @@ def block(rng, lines):
                 message = "%s %s %+03d" % (a, b, rng.randint(-24, 10))
             else:
                 message = "%s %s RR73" % (a, b)
-        out.append(line(time, rng.randint(-24, 10), rng.uniform(-1, 2), rng.randint(200, 2900), message))
+        fields = (time, rng.randint(-24, 10), rng.uniform(-1, 2), rng.randint(200, 2900), message)
+        out.append(line_wsjtx2(*fields, rng, i) if wsjtx2 else line(*fields))
     return "".join(out).encode("ascii")
 
 
 def main():
-    path = sys.argv[1]
-    size = int(sys.argv[2]) if len(sys.argv) > 2 else 1 << 30
+    args = [a for a in sys.argv[1:] if a != "--wsjtx2"]
+    wsjtx2 = len(args) < len(sys.argv) - 1
+    path = args[0]
+    size = int(args[1]) if len(args) > 1 else 1 << 30
     rng = random.Random(16004)
-    blocks = [block(rng, 10000) for _ in range(8)]
+    blocks = [block(rng, 10000, wsjtx2) for _ in range(8)]
     written = 0
     with open(path, "wb") as f:
         i = 0

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -39,6 +41,9 @@ constexpr std::string_view kTitle =
 constexpr std::string_view kFollowQuestion = "Read incoming data in real time     [Y]/n   ";
 constexpr std::string_view kSourceQuestion = "Source file  [ALL.TXT]  ";
 constexpr std::string_view kFollowNotice = "Extract decoded data as it arrives via 'DECODED.TXT'";
+// The report lines of samples/wsjtx-2.7/ALL.TXT, checked line by line against
+// the positions the sample was made from and against PROJ's cs2cs.
+const std::string kTodaysReports = std::string(GOLDEN_DIR) + "/wsjtx-2.7-reports.txt";
 
 // A short log: a band header, ordinary traffic, four position reports, and
 // two position-shaped messages that must not count: a latitude over 90
@@ -366,6 +371,50 @@ TEST(LogTrackerBatch, SampleLogTrackFollowsEveryAcceptedReport) {
   EXPECT_EQ(lines[75], expected_points.back());  // End placemark
   EXPECT_EQ(lines[80], "   </kml>");
   EXPECT_TRUE(xmllint_accepts(dir.file("SAMPLE.KML")));
+}
+
+// The geometries that GDAL's ogrinfo reads from a KML file, one a line
+// ("POINT (...)", "LINESTRING (...)"); empty when it cannot read the file.
+std::vector<std::string> ogr_geometries(const std::string& path) {
+  std::vector<std::string> geometries;
+  const std::string command = "ogrinfo -ro -al -q '" + path + "' 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return geometries;
+  std::string out;
+  char buffer[4096];
+  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  pclose(pipe);
+  for (std::string line : lines_of(out)) {
+    line.erase(0, line.find_first_not_of(' '));
+    if (line.rfind("POINT", 0) == 0 || line.rfind("LINESTRING", 0) == 0) geometries.push_back(line);
+  }
+  return geometries;
+}
+
+// ALL.TXT as WSJT-X 2.7 writes it: every report of it on the screen, as the
+// golden listing has them, and a track that strict readers open.
+TEST(LogTrackerBatch, TodaysLogGivesEveryReportAndAReadableTrack) {
+  TempDir dir;
+  const std::vector<std::string> expected = lines_of(read_file(kTodaysReports));
+  ASSERT_EQ(expected.size(), 31u);
+  PtyOptions options = tracker_options(dir, {std::string(SAMPLES_DIR) + "/wsjtx-2.7/ALL.TXT"});
+  options.rows = 50;
+  PtySession s(options);
+  answer_batch(s, "today");
+  ASSERT_TRUE(s.wait_for_text("TODAY.KML Generated")) << s.dump();
+  std::vector<std::string> shown;
+  for (int row = 0; row < s.screen().rows(); ++row)
+    if (s.row_fg_map(row).find(static_cast<char>('0' + kReportColour)) != std::string::npos)
+      shown.push_back(s.row_text(row) + " ");  // the trailing blank of the mask
+  EXPECT_EQ(shown, expected);
+  expect_key_wait_then_exit(s, 0);
+
+  EXPECT_TRUE(xmllint_accepts(dir.file("TODAY.KML")));
+  const std::vector<std::string> geometries = ogr_geometries(dir.file("TODAY.KML"));
+  ASSERT_EQ(geometries.size(), 3u) << "ogrinfo (gdal-bin) could not read the track";
+  EXPECT_EQ(geometries[0], "POINT (-4.1 52.42)");  // Start: the first report
+  EXPECT_EQ(std::count(geometries[1].begin(), geometries[1].end(), ',') + 1, 31);
+  EXPECT_EQ(geometries[2], "POINT (1.1 52.98)");  // End: the last report
 }
 
 TEST(LogTrackerBatch, LogWithoutReportsGivesEmptyDocument) {

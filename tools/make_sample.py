@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Make samples/ALL.TXT, a made-up WSJT-X decode log for trying out our programs.
+"""Make samples/ALL.TXT and samples/wsjtx-2.7/ALL.TXT, made-up WSJT-X decode
+logs for trying out our programs.
 
 The log covers one day of listening on 20 m FT8 while a small pico-balloon
 flies from near Exeter south over the English Channel, east along it, then
@@ -10,13 +11,21 @@ and QSO exchanges of other stations.  A few awkward lines are mixed in: date
 separator lines, one corrupted position line with a "/" in the SNR columns
 and one false decode whose latitude is out of range.
 
-Everything comes from a fixed random seed, so the file is the same on every
-run.  To remake the sample, from the repository root:
+The second log is ALL.TXT as WSJT-X 2.0.1 to 3.x writes it on Linux (LF
+line ends): one morning of 20 m FT8 and FT4 and 6 m Q65 while a balloon
+crosses Britain from Cardigan Bay to north Norfolk.  Among the decodes are
+our own transmissions ("Tx"), one of them the balloon's message, a false
+decode with an impossible latitude, a decode with one character too many,
+and a last line cut short.
 
-    python3 tools/make_sample.py            # writes samples/ALL.TXT
-    python3 tools/make_sample.py other.txt  # or to any other path
+Everything comes from fixed random seeds, so the files are the same on
+every run.  To remake the samples, from the repository root:
 
-Line layout (1-based columns), as in the old WSJT-X ALL.TXT:
+    python3 tools/make_sample.py           # writes into samples/
+    python3 tools/make_sample.py folder    # or into any other folder
+
+Line layout of the first log (1-based columns), the fixed columns of the
+first WSJT-X releases:
     1-4   time hhmm UTC
     11-14 SNR in dB, right-aligned
     16-20 DT in seconds, one decimal
@@ -218,9 +227,11 @@ class Traffic:
             total += len(s)
         return streams
 
-    def lines(self, first_minute, last_minute, count):
+    def lines(self, first_minute, last_minute, count, fmt=None):
         """About `count` ordinary decode lines within [first, last] minutes,
-        each QSO moving on a period or two at a time."""
+        each QSO moving on a period or two at a time; `fmt` writes a line
+        (the fixed columns when none is given)."""
+        fmt = fmt or decode_line
         rng = self.rng
         timed = []
         for s in self.streams(count):
@@ -234,7 +245,7 @@ class Traffic:
         for minute, _, call, text in timed:
             check_ordinary(text)
             snr, dt, freq = self.station_signal(call)
-            out.append((minute, decode_line(minute, snr, dt, freq, text)))
+            out.append((minute, fmt(minute, snr, dt, freq, text)))
         return out
 
 
@@ -348,18 +359,123 @@ def build_log():
     return "".join(l + "\r\n" for l in lines).encode("ascii")
 
 
-def main(argv):
-    check_codec()
-    if len(argv) > 2:
-        sys.exit("usage: make_sample.py [output-path]")
-    root = Path(__file__).resolve().parent.parent
-    out = Path(argv[1]) if len(argv) == 2 else root / "samples" / "ALL.TXT"
-    data = build_log()
+# ---------------------------------------------------------------------------
+# Today's log: ALL.TXT as WSJT-X 2.0.1 to 3.x writes it
+# ---------------------------------------------------------------------------
+
+TODAY_SEED = 20250309
+TODAY_DATE = "250309"
+# (label, dial MHz, seconds at which its periods start)
+FT8 = ("FT8", 14.074, [0, 15, 30, 45])
+FT4 = ("FT4", 14.080, [0, 7, 15, 22, 30, 37, 45, 52])
+Q65 = ("Q65-30A", 50.275, [0, 30])
+OUR_CALL, OUR_GRID = "G4TRK", "IO83"
+
+# The balloon's way across Britain: Cardigan Bay, mid Wales, the Midlands,
+# Lincolnshire, out over the Wash to north Norfolk.
+TODAY_WAYPOINTS = [
+    (0, 52.42, -4.10),    # launch near Aberystwyth
+    (6, 52.55, -3.05),    # over mid Wales
+    (12, 52.70, -1.95),   # the Midlands
+    (18, 52.98, -0.95),   # near Grantham
+    (24, 53.12, 0.10),    # the Lincolnshire coast
+    (30, 52.98, 1.10),    # over north Norfolk
+]
+TODAY_LAUNCH = 10 * 60 + 2
+
+
+def all_txt_line(minute, second, mode, rxtx, snr, dt, freq, message):
+    """yyMMdd_hhmmss, dial MHz %10.3f, Rx or Tx, the mode label padded to 6
+    (a longer one written whole), SNR %4d, DT %5.1f, audio %5d, message."""
+    label, mhz, _ = mode
+    return "%s_%s%02d%10.3f %s %-6s%4d%5.1f%5d %s" % (
+        TODAY_DATE, hhmm(minute), second, mhz, rxtx, label, snr, dt, freq, message)
+
+
+def today_point(i):
+    for (i0, la0, lo0), (i1, la1, lo1) in zip(TODAY_WAYPOINTS, TODAY_WAYPOINTS[1:]):
+        if i0 <= i <= i1:
+            f = (i - i0) / (i1 - i0)
+            return la0 + f * (la1 - la0), lo0 + f * (lo1 - lo0)
+    raise ValueError(i)
+
+
+def build_today_log():
+    """Returns the log's bytes and its reports as (hhmm, snr, freq, message)."""
+    rng = random.Random(TODAY_SEED)
+    traffic = Traffic(rng)
+    mode_of = {}
+
+    def fmt(minute, snr, dt, freq, text):
+        # Each QSO stays on its mode; now and then a decode carries a tag.
+        key = text.split()[1] if text.startswith("CQ") else " ".join(sorted(text.split()[:2]))
+        mode = mode_of.setdefault(key, rng.choice([FT8, FT8, FT8, FT4, Q65]))
+        tag = rng.choice(["", "", "", "", "", "", "  a1", "  a3", " ?"])
+        return all_txt_line(minute, rng.choice(mode[2]), mode, "Rx", snr, dt, freq, text + tag)
+
+    lines = []
+    reports = []
+    lines += [l for _, l in traffic.lines(9 * 60 + 40, TODAY_LAUNCH - 1, 10, fmt)]
+    last = TODAY_WAYPOINTS[-1][0]
+    minute = TODAY_LAUNCH
+    for i in range(last + 1):
+        lat, lon = today_point(i)
+        if 0 < i < last:
+            lat += rng.gauss(0, 0.01)
+            lon += rng.gauss(0, 0.015)
+        message = encode_position(round(lat, 5), round(lon, 5))
+        assert decode_position(message) is not None
+        snr = max(-24, min(8, round(2 - 14 * i / last + rng.gauss(0, 2.5))))
+        dt = round(rng.uniform(0.1, 1.1), 1)
+        freq = round(1480 + 50 * math.sin(i / 5.0) + rng.randint(-6, 6))
+        # The balloon beacons on FT8; every fifth report on FT4, and twice
+        # on 6 m Q65, whose long label moves the columns.
+        mode = Q65 if i in (9, 21) else FT4 if i % 5 == 3 else FT8
+        second = mode[2][1]
+        tag = " ?" if i == 14 else ""  # a low-confidence decode is still a report
+        batch = traffic.lines(minute, minute + 8, rng.randint(6, 12), fmt)
+        at = rng.randint(0, len(batch))
+        batch.insert(at, (minute, all_txt_line(minute, second, mode, "Rx", snr, dt,
+                                               freq, message + tag)))
+        reports.append((hhmm(minute), snr, freq, message))
+        if i == 7:  # we tried the balloon's message on the air ourselves
+            batch.append((minute + 1, all_txt_line(minute + 1, 0, FT8, "Tx", 0, 0.0, 1500,
+                                                   message)))
+        if i == 11:  # a false decode in the shape of a position message
+            batch.append((minute + 2, all_txt_line(minute + 2, 30, FT8, "Rx", -24, 2.1, 2317,
+                                                   "YDKQWB-CHPANE")))
+        if i == 16:  # a decode with one character too many
+            batch.append((minute + 3, all_txt_line(minute + 3, 15, FT8, "Rx", -20, 0.4, freq,
+                                                   message + "W")))
+        if i == 25:  # an ordinary CQ of ours
+            batch.append((minute + 1, all_txt_line(minute + 1, 15, FT8, "Tx", 0, 0.0, 1500,
+                                                   f"CQ {OUR_CALL} {OUR_GRID}")))
+        batch.sort(key=lambda t: t[0])
+        lines += [l for _, l in batch]
+        minute += rng.choice([9, 10, 10, 11])
+    lines += [l for _, l in traffic.lines(minute, minute + 20, 8, fmt)]
+    # WSJT-X stopped while it wrote its last line.
+    lines.append(all_txt_line(minute + 21, 0, FT8, "Rx", -12, 0.4, 1503, "DECPAA-MB"))
+    return "".join(l + "\n" for l in lines).encode("ascii"), reports
+
+
+def write(out, data):
     out.parent.mkdir(parents=True, exist_ok=True)
     with open(out, "wb") as f:
         f.write(data)
-    count = data.count(b"\r\n")
-    print(f"wrote {out} ({count} lines)")
+    lines = data.count(b"\n")
+    print(f"wrote {out} ({lines} lines)")
+
+
+def main(argv):
+    check_codec()
+    if len(argv) > 2:
+        sys.exit("usage: make_sample.py [output-folder]")
+    root = Path(__file__).resolve().parent.parent
+    folder = Path(argv[1]) if len(argv) == 2 else root / "samples"
+    write(folder / "ALL.TXT", build_log())
+    today, _ = build_today_log()
+    write(folder / "wsjtx-2.7" / "ALL.TXT", today)
 
 
 if __name__ == "__main__":
