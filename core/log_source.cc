@@ -1,14 +1,21 @@
 #include "log_source.h"
 
 #include "console.h"
+#include "split_logs.h"
+
+std::string default_log_name() {
+  if (is_existing_file(kDefaultLogName)) return kDefaultLogName;
+  const std::string split = newest_split_log(ordinary_files_here());
+  return split.empty() ? kDefaultLogName : split;
+}
 
 std::string ask_source_name() {
   std::string name = command_tail();
-  if (name.empty()) {
-    print_text("Source file  [ALL.TXT]  ");
-    name = read_line();
-  }
-  return name.empty() ? kDefaultLogName : name;
+  if (!name.empty()) return name;
+  const std::string proposed = default_log_name();
+  print_text("Source file  [" + proposed + "]  ");
+  name = read_line();
+  return name.empty() ? proposed : name;
 }
 
 FileHandle open_source_or_end(const std::string& name) {

@@ -11,8 +11,14 @@
 
 inline constexpr const char* kDefaultLogName = "ALL.TXT";
 
+// ALL.TXT in the current folder; when it is missing, the newest of the
+// yearly or monthly logs that WSJT-X 2.6 and later split it into, when
+// there are some.
+std::string default_log_name();
+
 // The command tail when there is one; otherwise the answer to
-// "Source file  [ALL.TXT]  " taken as typed, "ALL.TXT" when empty.
+// "Source file  [ALL.TXT]  " (the default_log_name in the brackets) taken as
+// typed, that name when empty.
 std::string ask_source_name();
 
 // Opens the log. A name that is not an ordinary file is reported with

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,23 @@ int fd_of(FileHandle f) { return static_cast<int>(f.value); }
 bool is_existing_file(const std::string& name) {
   struct stat st {};
   return !name.empty() && ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::vector<FolderFile> ordinary_files_here() {
+  std::vector<FolderFile> files;
+  DIR* folder = ::opendir(".");
+  if (folder == nullptr) {
+    set_error(errno);
+    return files;
+  }
+  while (const dirent* entry = ::readdir(folder)) {
+    struct stat st {};
+    if (::stat(entry->d_name, &st) == 0 && S_ISREG(st.st_mode))
+      files.push_back({entry->d_name, static_cast<std::int64_t>(st.st_mtime) * 1000000000 +
+                                          st.st_mtim.tv_nsec});
+  }
+  ::closedir(folder);
+  return files;
 }
 
 FileHandle open_for_reading(const std::string& name, Sharing) {

@@ -28,6 +28,17 @@ std::wstring wide(const std::string& text) {
   return out;
 }
 
+std::string narrow(const wchar_t* text) {
+  const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return {};
+  std::string out(static_cast<std::size_t>(n - 1), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, -1, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+constexpr DWORD kNotOrdinary =
+    FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
+
 // Largest single read or write the API takes.
 constexpr std::size_t kMaxChunk = std::numeric_limits<DWORD>::max() / 2;
 
@@ -40,14 +51,27 @@ bool is_existing_file(const std::string& name) {
   WIN32_FIND_DATAW found{};
   const HANDLE search = FindFirstFileW(wide(name).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return false;
-  constexpr DWORD kNotOrdinary =
-      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
   bool any = false;
   do {
     any = (found.dwFileAttributes & kNotOrdinary) == 0;
   } while (!any && FindNextFileW(search, &found));
   FindClose(search);
   return any;
+}
+
+std::vector<FolderFile> ordinary_files_here() {
+  std::vector<FolderFile> files;
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileW(L"*", &found);
+  if (search == INVALID_HANDLE_VALUE) return files;
+  do {
+    if ((found.dwFileAttributes & kNotOrdinary) != 0) continue;
+    const ULARGE_INTEGER written{{found.ftLastWriteTime.dwLowDateTime,
+                                  found.ftLastWriteTime.dwHighDateTime}};
+    files.push_back({narrow(found.cFileName), static_cast<std::int64_t>(written.QuadPart)});
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return files;
 }
 
 FileHandle open_for_reading(const std::string& name, Sharing sharing) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct FileHandle {
   std::intptr_t value = -1;
@@ -17,6 +18,16 @@ struct FileHandle {
 // True when `name`, taken literally, is an ordinary file (a link to one
 // counts); folders, devices, pipes and sockets do not.
 bool is_existing_file(const std::string& name);
+
+// An ordinary file of the current folder, and when it was last written
+// (a count of seconds or finer: only the order matters).
+struct FolderFile {
+  std::string name;
+  std::int64_t modified = 0;
+};
+
+// The ordinary files of the current folder (not hidden ones on Windows).
+std::vector<FolderFile> ordinary_files_here();
 
 // Whether other programs may read and write a file while it is open for
 // reading: a log read in one pass is held alone, the file that WSJT-X keeps

@@ -120,6 +120,32 @@ TEST(LogLister, AsksForTheNameAndTakesTheDefault) {
   EXPECT_EQ(exit_code(s), 0);
 }
 
+// Without ALL.TXT, the newest of the logs that WSJT-X 2.6 and later split
+// it into is proposed, and Enter reads it.
+TEST(LogLister, ProposesTheNewestSplitLogWhenAllTxtIsMissing) {
+  e2e::TempDir dir;
+  e2e::write_file(dir.file("2024-ALL.TXT"), log_line("DECPAA-MBXAAA"));
+  e2e::write_file(dir.file("2025-03-ALL.TXT"),
+                  "250301_121500    14.074 Rx FT8    -10  0.3 1234 DFGKAA-AATFAA\n");
+  e2e::write_file(dir.file("2025-02-ALL.TXT"), log_line("DECPAA-MBXAAA"));
+  // Written in that order: the yearly file last of all but one.
+  const auto now = std::filesystem::file_time_type::clock::now();
+  std::filesystem::last_write_time(dir.file("2025-02-ALL.TXT"), now - std::chrono::hours(48));
+  std::filesystem::last_write_time(dir.file("2024-ALL.TXT"), now - std::chrono::hours(24));
+  e2e::PtySession s(options({}, dir));
+  ASSERT_TRUE(s.wait_for_text("Source file  [2025-03-ALL.TXT]")) << s.dump();
+  s.send("\r");
+  ASSERT_TRUE(s.wait_for_text("1215   DFGKAA-AATFAA  +52.25000   +0.50000")) << s.dump();
+  s.send("x");
+  EXPECT_EQ(exit_code(s), 0);
+  // With ALL.TXT there, nothing changes.
+  e2e::write_file(dir.file("ALL.TXT"), log_line("DECPAA-MBXAAA"));
+  e2e::PtySession again(options({}, dir));
+  ASSERT_TRUE(again.wait_for_text("Source file  [ALL.TXT]")) << again.dump();
+  again.send("\rx");
+  EXPECT_EQ(exit_code(again), 0);
+}
+
 TEST(LogLister, MissingFilesEndAtOnce) {
   e2e::TempDir dir;
   std::filesystem::create_directory(dir.file("folder"));

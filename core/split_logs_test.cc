@@ -1,0 +1,20 @@
+#include "split_logs.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SplitLogs, NamesAndTheNewest) {
+  for (const char* name : {"2025-ALL.TXT", "2025-03-ALL.TXT"}) EXPECT_TRUE(is_split_log_name(name));
+  for (const char* name : {"ALL.TXT", "-ALL.TXT", "25-ALL.TXT", "2025-3-ALL.TXT", "2025_03-ALL.TXT",
+                           "2025-03-ALL.TXT.bak", "x2025-ALL.TXT", "2025-ALL.txt"})
+    EXPECT_FALSE(is_split_log_name(name)) << name;
+  // Written last wins, whatever the name says; a tie goes to the later name.
+  EXPECT_EQ(newest_split_log({{"2025-02-ALL.TXT", 30}, {"2025-ALL.TXT", 50}, {"ALL.TXT.old", 90},
+                              {"2025-03-ALL.TXT", 40}}),
+            "2025-ALL.TXT");
+  EXPECT_EQ(newest_split_log({{"2025-02-ALL.TXT", 30}, {"2025-03-ALL.TXT", 30}}), "2025-03-ALL.TXT");
+  EXPECT_EQ(newest_split_log({{"DECODED.TXT", 30}}), "");
+}
+
+}  // namespace
