@@ -120,6 +120,18 @@ void log_line_seeds(const std::string& sample) {
   write_seed("fuzz_log_line", "short_message", "0904         5   0.8 1505  ~        DCWQFA-MF");
   write_seed("fuzz_log_line", "past_90", "0904         5   0.8 1505  ~        LZZZZZ-AAAAAA");
   write_seed("fuzz_log_line", "odd_numbers", "0904      -2.5  0.8 99.5.  ~        DCWQFA-MFKNUA");
+  // One line of each layout that WSJT-X has written since.
+  const char* const layouts[][2] = {
+      {"wsjtx2_ft8", "230614_123015    14.074 Rx FT8    -10  0.3 1234 DECPAA-MBXAAA"},
+      {"wsjtx2_q65", "230614_123000    50.275 Rx Q65-120E -18 -0.5 1000 DECPAA-MBXAAA  q3"},
+      {"wsjtx2_tx", "230614_123030    14.074 Tx FT8      0  0.0 1500 DECPAA-MBXAAA"},
+      {"wsjtx14_jt65", "1230 -21  0.8 1456 # DECPAA-MBXAAA"},
+      {"wsjtx17_jt9", "1230 -21  0.8 1456 @  DECPAA-MBXAAA"},
+      {"wsjtx18_ft8", "123015 -10  0.3 1234 ~  DECPAA-MBXAAA"},
+      {"decoded_ft8", "123015  12  -10   0.3   1234.   0   DECPAA-MBXAAA                         FT8"},
+      {"decoded_jt65", "1230   7  -21  0.82   1456.   0   DECPAA-MBXAAA          JT65  1  1  0"},
+  };
+  for (const auto& [name, line] : layouts) write_seed("fuzz_log_line", name, line);
 }
 
 // --- Masks ---------------------------------------------------------------------
