@@ -3,11 +3,14 @@
 #include "console.h"
 #include "split_logs.h"
 
-std::string default_log_name() {
+std::optional<std::string> existing_log_name() {
   if (is_existing_file(kDefaultLogName)) return kDefaultLogName;
-  const std::string split = newest_split_log(ordinary_files_here());
-  return split.empty() ? kDefaultLogName : split;
+  std::string split = newest_split_log(ordinary_files_here());
+  if (split.empty()) return std::nullopt;
+  return split;
 }
+
+std::string default_log_name() { return existing_log_name().value_or(kDefaultLogName); }
 
 std::string ask_source_name() {
   std::string name = command_tail();

@@ -3,6 +3,7 @@
 #ifndef CORE_LOG_SOURCE_H
 #define CORE_LOG_SOURCE_H
 
+#include <optional>
 #include <string>
 
 #include "decode_record.h"
@@ -12,8 +13,11 @@
 inline constexpr const char* kDefaultLogName = "ALL.TXT";
 
 // ALL.TXT in the current folder; when it is missing, the newest of the
-// yearly or monthly logs that WSJT-X 2.6 and later split it into, when
-// there are some.
+// yearly or monthly logs that WSJT-X 2.6 and later split it into; nothing
+// when there is neither.
+std::optional<std::string> existing_log_name();
+
+// existing_log_name(), or ALL.TXT when there is none.
 std::string default_log_name();
 
 // The command tail when there is one; otherwise the answer to

@@ -17,6 +17,13 @@ bool is_existing_file(const std::string& name) {
   return !name.empty() && ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+std::optional<FileStatus> file_status(const std::string& name) {
+  struct stat st {};
+  if (name.empty() || ::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return FileStatus{static_cast<std::uint64_t>(st.st_size),
+                    static_cast<std::uint64_t>(st.st_dev) * 1000003u ^ static_cast<std::uint64_t>(st.st_ino)};
+}
+
 std::vector<FolderFile> ordinary_files_here() {
   std::vector<FolderFile> files;
   DIR* folder = ::opendir(".");
@@ -38,6 +45,12 @@ FileHandle open_for_reading(const std::string& name, Sharing) {
   const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) set_error(errno);
   return FileHandle{fd};
+}
+
+bool seek_file(FileHandle file, std::uint64_t offset) {
+  if (::lseek(fd_of(file), static_cast<off_t>(offset), SEEK_SET) >= 0) return true;
+  set_error(errno);
+  return false;
 }
 
 std::size_t read_block(FileHandle file, char* buffer, std::size_t size) {

@@ -59,6 +59,16 @@ bool is_existing_file(const std::string& name) {
   return any;
 }
 
+std::optional<FileStatus> file_status(const std::string& name) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (name.empty() || !GetFileAttributesExW(wide(name).c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & kNotOrdinary) != 0)
+    return std::nullopt;
+  const ULARGE_INTEGER size{{data.nFileSizeLow, data.nFileSizeHigh}};
+  const ULARGE_INTEGER created{{data.ftCreationTime.dwLowDateTime, data.ftCreationTime.dwHighDateTime}};
+  return FileStatus{size.QuadPart, created.QuadPart};
+}
+
 std::vector<FolderFile> ordinary_files_here() {
   std::vector<FolderFile> files;
   WIN32_FIND_DATAW found{};
@@ -75,9 +85,20 @@ std::vector<FolderFile> ordinary_files_here() {
 }
 
 FileHandle open_for_reading(const std::string& name, Sharing sharing) {
-  const DWORD share = sharing == Sharing::read_write ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
+  const DWORD share = sharing == Sharing::read_write_delete
+                          ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
+                      : sharing == Sharing::read_write ? FILE_SHARE_READ | FILE_SHARE_WRITE
+                                                       : 0;
   return from_handle(CreateFileW(wide(name).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+bool seek_file(FileHandle file, std::uint64_t offset) {
+  LARGE_INTEGER to{};
+  to.QuadPart = static_cast<LONGLONG>(offset);
+  if (SetFilePointerEx(handle_of(file), to, nullptr, FILE_BEGIN)) return true;
+  set_error(static_cast<int>(GetLastError()));
+  return false;
 }
 
 std::size_t read_block(FileHandle file, char* buffer, std::size_t size) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,15 @@ struct FileHandle {
 // True when `name`, taken literally, is an ordinary file (a link to one
 // counts); folders, devices, pipes and sockets do not.
 bool is_existing_file(const std::string& name);
+
+// The size of an ordinary file, and what tells it from a file that took its
+// name later (device and inode; on Windows its creation time).
+struct FileStatus {
+  std::uint64_t size = 0;
+  std::uint64_t identity = 0;
+};
+// Nothing when `name` is not an ordinary file.
+std::optional<FileStatus> file_status(const std::string& name);
 
 // An ordinary file of the current folder, and when it was last written
 // (a count of seconds or finer: only the order matters).
@@ -32,9 +42,14 @@ std::vector<FolderFile> ordinary_files_here();
 // Whether other programs may read and write a file while it is open for
 // reading: a log read in one pass is held alone, the file that WSJT-X keeps
 // rewriting is shared. Systems without share modes ignore it.
-enum class Sharing { exclusive, read_write };
+// A log that is followed as it grows is also shared for deletion, so that
+// WSJT-X can erase it meanwhile.
+enum class Sharing { exclusive, read_write, read_write_delete };
 
 FileHandle open_for_reading(const std::string& name, Sharing sharing = Sharing::exclusive);
+
+// Moves to `offset` bytes from the start; false on a failure.
+bool seek_file(FileHandle file, std::uint64_t offset);
 
 // Reads up to `size` bytes; 0 at the end of the file or on a failure.
 std::size_t read_block(FileHandle file, char* buffer, std::size_t size);

@@ -1,10 +1,13 @@
 #include "log_tracker.h"
 
+#include <optional>
+
 #include "clock.h"
 #include "console.h"
 #include "destination.h"
 #include "kml_track.h"
 #include "line_reader.h"
+#include "log_follower.h"
 #include "log_source.h"
 #include "national_grid.h"
 #include "report_line.h"
@@ -12,6 +15,8 @@
 namespace {
 
 constexpr const char* kDecodedName = "DECODED.TXT";
+// WSJT-X 2.x writes it in small letters (on a system where case matters).
+constexpr const char* kDecodedSmallName = "decoded.txt";
 // Follow mode: one polling step this often, a check when the seconds read this.
 constexpr int kPollingStepMs = 950;
 constexpr int kCheckSecond = 59;
@@ -42,18 +47,33 @@ void batch_pass(FileHandle& source, KmlTrack& track) {
   close_file(source);
 }
 
-// The first line of DECODED.TXT, "" when it is missing or empty.
-std::string first_decoded_line() {
-  FileHandle file = open_for_reading(kDecodedName, Sharing::read_write);
+// DECODED.TXT in the current folder when it is an ordinary file (also under
+// its small-letter name); "" when there is none.
+std::string decoded_file_name() {
+  for (const char* name : {kDecodedName, kDecodedSmallName})
+    if (is_existing_file(name)) return name;
+  return {};
+}
+
+// The first line of `name`, "" when it is missing or empty.
+std::string first_line_of(const std::string& name) {
+  FileHandle file = open_for_reading(name, Sharing::read_write);
   std::string line = first_line(file, kLastUsedColumn);
   close_file(file);
   return line;
 }
 
-void follow(KmlTrack& track) {
+void announce_following() {
   print_newline();
   print_line("Press [esc] to finish");
   print_newline();
+}
+
+// The first line of DECODED.TXT, once a minute and at Esc. A line just as
+// the one handled before is the same decode: it adds no second point.
+void follow_decoded(const std::string& name, KmlTrack& track) {
+  announce_following();
+  std::string handled;
   for (;;) {
     pause_ms(kPollingStepMs);
     const int second = local_time().second;
@@ -61,10 +81,40 @@ void follow(KmlTrack& track) {
     print_text(".");
     if (esc || second == kCheckSecond) {
       print_newline();
-      report_step(first_decoded_line(), track);
+      std::string line = first_line_of(name);
+      if (line != handled) {
+        report_step(line, track);
+        handled = std::move(line);
+      }
     }
     if (esc) return;
   }
+}
+
+// Every line added to the log, a step at a time, until Esc.
+void follow_log(LogFollower& log, KmlTrack& track) {
+  announce_following();
+  bool dots_open = false;  // the row of dots has no line end yet
+  bool esc = false;
+  const auto on_line = [&](std::string_view line) {
+    if (!parse_log_line(line)) return;
+    if (dots_open) print_newline();
+    dots_open = false;
+    report_step(line, track);
+  };
+  // Between blocks of a large addition: Esc ends it there.
+  const auto go_on = [&] {
+    if (key_waiting()) esc = is_esc_key(poll_key());
+    return !esc;
+  };
+  while (!esc) {
+    pause_ms(kPollingStepMs);
+    esc = is_esc_key(poll_key());
+    print_text(".");
+    dots_open = true;
+    if (!esc) log.step(on_line, go_on);
+  }
+  if (dots_open) print_newline();
 }
 
 }  // namespace
@@ -80,8 +130,13 @@ int run_log_tracker() {
   const bool follow_mode = field_answer(read_line()) != "N";
 
   FileHandle source;
+  std::string decoded_name;
+  std::optional<LogFollower> log;
   if (follow_mode) {
-    print_coloured_line(kMessageColour, "Extract decoded data as it arrives via 'DECODED.TXT'");
+    decoded_name = decoded_file_name();
+    if (decoded_name.empty()) log.emplace();
+    print_coloured_line(kMessageColour, "Extract decoded data as it arrives via '" +
+                                            (log ? log->name() : decoded_name) + "'");
   } else {
     source = open_source_or_end(ask_source_name());
   }
@@ -96,8 +151,10 @@ int run_log_tracker() {
     end_program(1);
   }
 
-  if (follow_mode)
-    follow(track);
+  if (log)
+    follow_log(*log, track);
+  else if (follow_mode)
+    follow_decoded(decoded_name, track);
   else
     batch_pass(source, track);
 

@@ -1,5 +1,6 @@
 // log_tracker: turns a decode log into a KML track in one pass, or follows
-// the newest decode in DECODED.TXT once a minute until Esc.
+// WSJT-X until Esc: the newest decode in DECODED.TXT once a minute when that
+// file is there, otherwise every line that WSJT-X adds to ALL.TXT.
 #ifndef LOG_TRACKER_LOG_TRACKER_H
 #define LOG_TRACKER_LOG_TRACKER_H
 
