@@ -743,6 +743,26 @@ TEST(LogTrackerFollow, FollowsAllTxtAsWsjtxWritesIt) {
   EXPECT_TRUE(xmllint_accepts(dir.file("GROW.KML")));
 }
 
+// The monthly logs of WSJT-X 2.6 and later: the one written now is followed,
+// and the next one from its start when the month turns.
+TEST(LogTrackerFollow, FollowsMonthlyLogsIntoTheNextMonth) {
+  TempDir dir;
+  write_file(dir.file("2025-03-ALL.TXT"), all_txt_line("2358", "DECPAA-MBXAAA"));
+  PtySession s(tracker_options(dir, {}, "2025-03-31 23:59:10"));
+  start_following(s, "month");
+  EXPECT_TRUE(s.screen().contains("Extract decoded data as it arrives via '2025-03-ALL.TXT'"))
+      << s.dump();
+  append_file(dir.file("2025-03-ALL.TXT"), all_txt_line("2359", "DFGKAA-AATFAA"));
+  ASSERT_TRUE(s.wait_for_text("2359   DFGKAA-AATFAA", milliseconds(2500))) << s.dump();
+  write_file(dir.file("2025-04-ALL.TXT"), all_txt_line("0000", "DBUAAA-MFNGAA"));
+  ASSERT_TRUE(s.wait_for_text("0000   DBUAAA-MFNGAA", milliseconds(2500))) << s.dump();
+  s.send("\x1b");
+  ASSERT_TRUE(s.wait_for_text("MONTH.KML Generated", milliseconds(2000))) << s.dump();
+  expect_key_wait_then_exit(s, 0);
+  EXPECT_EQ(track_points(read_file(dir.file("MONTH.KML"))),
+            (std::vector<std::string>{"+0.50000,+52.25000", "-3.60000,+50.00000"}));
+}
+
 // The position message of longitude -(1.25 + i / 6000) degrees, latitude 51.5.
 std::string burst_message(int i) {
   int units = 750000 + 100 * i;
