@@ -10,6 +10,9 @@
 # and peak memory.
 #
 #   bench/batch_speed.sh [build-dir] [runs]      (defaults: build, 5)
+#
+# A build configured with -DMARK_SCAN_WIDEST=avx2 measures the AVX2 path on
+# a processor that has AVX-512.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-build}" && pwd)
@@ -39,6 +42,7 @@ measure() {
 }
 
 cd "$work"
+echo "Scan: $("$build/bin/mark_scan_path")"
 for layout in fixed wsjtx2; do
   log="$work/$layout.TXT"
   if [ "$layout" = fixed ]; then

@@ -78,19 +78,32 @@ void BM_ReadLinesAndParse(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadLinesAndParse)->Unit(benchmark::kMillisecond);
 
-// The mark scan alone, over one block of log text in the cache.
-void BM_ScanMarks(benchmark::State& state) {
-  std::string block(kLineBlockSize + 64, '\0');
+// The mark scan alone, over one block of log text in the cache: the one the
+// batch pass uses, then each one this processor runs (one benchmark each).
+void scan_block(benchmark::State& state, MarkScan scan) {
+  std::string block(kLineBlockSize + 2 * kScanChunk, '\0');
   FileHandle f = open_for_reading(log_file());
   read_block(f, block.data(), kLineBlockSize);
   close_file(f);
   std::vector<MarkHit> hits(kLineBlockSize / kScanChunk + 2);
   for (auto _ : state)
     benchmark::DoNotOptimize(
-        scan_marks(block.data(), kLineBlockSize, kPositionMark, kReportMarkPlaces, hits.data()));
+        scan(block.data(), kLineBlockSize, kPositionMark, kReportMarkPlaces, hits.data()));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kLineBlockSize));
 }
+
+void BM_ScanMarks(benchmark::State& state) {
+  state.SetLabel(mark_scan_name());
+  scan_block(state, scan_marks);
+}
 BENCHMARK(BM_ScanMarks);
+
+const bool kEachScan = [] {
+  for (const NamedMarkScan& scan : available_mark_scans())
+    benchmark::RegisterBenchmark((std::string("BM_ScanMarksWith/") + scan.name).c_str(),
+                                 [scan](benchmark::State& state) { scan_block(state, scan.scan); });
+  return true;
+}();
 
 // The batch pass's way: only the lines with the position mark in place.
 void BM_ReadMarkedLinesAndParse(benchmark::State& state) {

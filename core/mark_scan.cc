@@ -116,9 +116,37 @@ ScanResult scan_sse2(const char* bytes, std::size_t size, char mark, MarkPlaces 
 }
 #endif
 
-// AVX-512 where the compiler keeps wide vectors aligned on the stack
-// (mingw-w64 does not).
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
+// AVX2 and AVX-512 where the compiler keeps wide vectors aligned on the
+// stack (mingw-w64 does not). A build may cap the widest scan for a bench
+// run on a processor that has wider ones (-DMARK_SCAN_WIDEST=avx2 or sse2).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32) && \
+    !defined(MARK_SCAN_WIDEST_SSE2)
+#define HAVE_AVX2_SCAN 1
+__attribute__((target("avx2"))) inline std::uint64_t bits32(__m256i hits, int at) {
+  return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(hits))} << at;
+}
+
+__attribute__((target("avx2"))) inline ChunkMasks chunk_avx2(const char* bytes, char mark) {
+  const __m256i eot = _mm256_set1_epi8(kEndOfText), wanted = _mm256_set1_epi8(mark);
+  ChunkMasks m{0, 0, 0};
+  for (int k = 0; k < 64; k += 32) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + k));
+    m.controls |= bits32(_mm256_cmpeq_epi8(_mm256_min_epu8(v, eot), v), k);  // v <= Ctrl-Z
+    m.marks |= bits32(_mm256_cmpeq_epi8(v, wanted), k);
+    m.ctrl_z |= bits32(_mm256_cmpeq_epi8(v, eot), k);
+  }
+  return m;
+}
+
+// flatten: the shared loop and the chunk function inlined, both in AVX2.
+__attribute__((target("avx2"), flatten)) ScanResult scan_avx2(const char* bytes, std::size_t size,
+                                                              char mark, MarkPlaces places,
+                                                              MarkHit* hits) {
+  return scan_chunks(chunk_avx2, bytes, size, mark, places, hits);
+}
+#endif
+
+#if defined(HAVE_AVX2_SCAN) && !defined(MARK_SCAN_WIDEST_AVX2)
 #define HAVE_AVX512_SCAN 1
 __attribute__((target("avx512bw"))) inline ChunkMasks chunk_avx512(const char* bytes, char mark) {
   const __m512i v = _mm512_loadu_si512(bytes);
@@ -136,29 +164,29 @@ __attribute__((target("avx512bw"), flatten)) ScanResult scan_avx512(const char* 
 }
 #endif
 
-MarkScan best_scan() {
-#if defined(HAVE_AVX512_SCAN)
-  if (__builtin_cpu_supports("avx512bw")) return scan_avx512;
-#endif
-#if defined(__SSE2__)
-  return scan_sse2;
-#else
-  return scan_plain;
-#endif
+// The widest scan that this build holds and this processor runs last.
+const NamedMarkScan& best_scan() {
+  static const NamedMarkScan best = available_mark_scans().back();
+  return best;
 }
 
 }  // namespace
 
 ScanResult scan_marks(const char* bytes, std::size_t size, char mark, MarkPlaces places,
                       MarkHit* hits) {
-  static const MarkScan scan = best_scan();
+  static const MarkScan scan = best_scan().scan;
   return scan(bytes, size, mark, places, hits);
 }
+
+const char* mark_scan_name() { return best_scan().name; }
 
 std::vector<NamedMarkScan> available_mark_scans() {
   std::vector<NamedMarkScan> scans{{"plain", scan_plain}};
 #if defined(__SSE2__)
   scans.push_back({"sse2", scan_sse2});
+#endif
+#if defined(HAVE_AVX2_SCAN)
+  if (__builtin_cpu_supports("avx2")) scans.push_back({"avx2", scan_avx2});
 #endif
 #if defined(HAVE_AVX512_SCAN)
   if (__builtin_cpu_supports("avx512bw")) scans.push_back({"avx512", scan_avx512});

@@ -46,8 +46,12 @@ using MarkScan = ScanResult (*)(const char* bytes, std::size_t size, char mark, 
 ScanResult scan_marks(const char* bytes, std::size_t size, char mark, MarkPlaces places,
                       MarkHit* hits);
 
-// Every scan that this build holds and this processor runs, the plain one
-// first, for the tests to hold against each other.
+// The name of the scan that scan_marks uses: "avx512", "avx2", "sse2" or
+// "plain".
+const char* mark_scan_name();
+
+// Every scan that this build holds and this processor runs, from the plain
+// one to the widest, for the tests to hold against each other.
 struct NamedMarkScan {
   const char* name;
   MarkScan scan;
