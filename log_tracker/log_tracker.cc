@@ -77,7 +77,7 @@ int run_log_tracker() {
   print_newline();
 
   print_text("Read incoming data in real time     [Y]/n   ");
-  const bool follow_mode = field_answer(read_line()) != "N";
+  const bool follow_mode = !answers_no(read_line());
 
   FileHandle source;
   if (follow_mode) {

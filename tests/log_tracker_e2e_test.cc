@@ -384,13 +384,13 @@ TEST(LogTrackerBatch, LogWithoutReportsGivesEmptyDocument) {
 // ---------------------------------------------------------------------------
 // The questions
 
-TEST(LogTrackerQuestions, OnlyNChoosesTheOnePass) {
+TEST(LogTrackerQuestions, AnswersBeginningWithNChooseTheOnePass) {
   struct Case {
     const char* answer;
     bool one_pass;
   };
-  const Case cases[] = {{"n", true},   {"N", true},    {"  n", true}, {"n,x", true},
-                        {"", false},   {"y", false},   {"no", false}};
+  const Case cases[] = {{"n", true},  {"N", true}, {"  n", true}, {"n,x", true},
+                        {"no", true}, {"", false}, {"y", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("answer \"") + c.answer + "\"");
     TempDir dir;
