@@ -16,7 +16,7 @@
 
 inline constexpr int kNormalColour = 7;
 
-// Sets up the console: output to the terminal, raw key input, the terminal
+// Sets up the console: output to stdout, raw key input, the terminal
 // restored at every end. Keeps the arguments for command_tail.
 void console_init(int argc, char** argv);
 
@@ -25,6 +25,9 @@ void console_init(int argc, char** argv);
 void print_text(std::string_view text);
 void print_newline();
 void print_line(std::string_view text);
+// A line that tells the person at the keyboard what to do: print_line, and
+// where stdout is not the terminal the person watches, shown there too.
+void print_instruction(std::string_view text);
 
 // Foreground for all later output; 16 or more keeps the current one.
 void set_text_colour(int colour);
@@ -55,7 +58,11 @@ std::string command_tail();
 
 void beep();
 
-// Restores the terminal and ends the process with `code`.
+// The status a program ends with that asks for `code`: 1 instead of 0 when
+// some of its text could not be written to stdout.
+int exit_status(int code);
+
+// Restores the terminal and ends the process with exit_status(code).
 [[noreturn]] void end_program(int code);
 
 #endif  // CORE_CONSOLE_H

@@ -52,7 +52,7 @@ std::string first_decoded_line() {
 
 void follow(KmlTrack& track) {
   print_newline();
-  print_line("Press [esc] to finish");
+  print_instruction("Press [esc] to finish");
   print_newline();
   for (;;) {
     pause_ms(kPollingStepMs);

@@ -368,10 +368,10 @@ def key_wait_then_exit(t, pane, code, key="x"):
 
 def linux_lister_lines(env, path):
     """The report lines the POSIX log_lister prints for `path`, with no
-    terminal (its text goes to stderr then)."""
+    terminal (as plain lines on its stdout)."""
     r = subprocess.run(["setsid", os.path.join(env.linux_bin, "log_lister"), path],
                        stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
-    lines = r.stderr.decode("utf-8", "replace").split("\n")
+    lines = r.stdout.decode("utf-8", "replace").split("\n")
     while lines and lines[-1] == "":
         lines.pop()
     return [l.rstrip(" ") for l in lines]
