@@ -270,6 +270,29 @@ TEST(LogLister, RedirectedStdinAndStdout) {
   EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
 }
 
+// `log_lister ALL.TXT | grep SX9` typed at a terminal: grep gets the
+// reports; the terminal shows what grep keeps and the last wait.
+TEST(LogLister, PipedIntoGrep) {
+  e2e::TempDir dir;
+  e2e::PtySession s({"sh", "-c", "\"$0\" \"$1\" | grep SX9; echo \"status $?\"",
+                     e2e::program_path("log_lister"), kSample},
+                    dir.path());
+  ASSERT_TRUE(s.wait_for_text("Any key to close this window...")) << s.dump();
+  ASSERT_TRUE(s.wait_for_text("SX97547812")) << s.dump();
+  s.send("k");
+  ASSERT_TRUE(s.wait_for_text("status 0")) << s.dump();
+  std::vector<std::string> rows;
+  for (int row = 0; row < 4; ++row) rows.push_back(s.row_text(row));
+  std::sort(rows.begin(), rows.end());  // grep may show its lines after the wait begins
+  EXPECT_EQ(rows, (std::vector<std::string>{
+                      "0904   DCWQFA-MFKNUA  +50.72000   -3.53000  SX92019233   +5.0dB  +1505Hz 0904",
+                      "0914   DCRTMH-MFHJTC  +50.59322   -3.44767  SX97547812   +2.0dB  +1508Hz 0914",
+                      "Any key to close this window...",
+                      "status 0"}))
+      << s.dump();
+  EXPECT_EQ(s.row_text(4), "");
+}
+
 // The terminal is left as it was when the program is ended from outside.
 TEST(LogLister, TerminalRestoredWhenEndedBySignals) {
   for (int sig : {SIGTERM, SIGHUP, SIGQUIT}) {
