@@ -34,7 +34,9 @@ void set_text_colour(int colour);
 
 // One edited line from the keyboard, without its Enter. Backspace takes back
 // the last character; other control keys are ignored; at most 10000
-// characters are kept.
+// characters are kept. Where stdout is not the person's terminal, the
+// question (the text printed since the last line end) and the typing are
+// shown on that terminal, and stdout gets the answer as it is taken.
 std::string read_line();
 
 // The next key press, or "" when none is waiting; never waits. A key with a
@@ -50,7 +52,8 @@ bool key_waiting();
 // a wait for other input checks key_waiting() itself at short intervals.
 int key_input_descriptor();
 // Returns once a key press is waiting (the key stays unread), or when no
-// more keys can come.
+// more keys can come. Where stdout is not the person's terminal, that
+// terminal shows that a key closes the program.
 void wait_for_key();
 
 // The arguments after the program name, joined with single blanks.
