@@ -50,3 +50,5 @@ std::string to_upper(std::string_view text, TextEncoding encoding) {
 }
 
 std::string field_answer(std::string_view line) { return to_upper(first_field(line)); }
+
+bool answers_no(std::string_view line) { return field_answer(line).starts_with('N'); }

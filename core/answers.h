@@ -28,4 +28,8 @@ std::string to_upper(std::string_view text, TextEncoding encoding = kProgramText
 // A field answer: to_upper(first_field(line)).
 std::string field_answer(std::string_view line);
 
+// Whether a typed line answers a yes/no question with no: its field answer
+// begins with N ("n", "no", "No", "nein").
+bool answers_no(std::string_view line);
+
 #endif  // CORE_ANSWERS_H

@@ -21,6 +21,15 @@ TEST(Answers, UpperCase) {
   EXPECT_EQ(field_answer("  n,x"), "N");
 }
 
+// Any answer whose field begins with N means no; anything else, the empty
+// line included, keeps the default yes.
+TEST(Answers, No) {
+  for (const char* line : {"n", "N", "no", "No", "NO", "nein", "  n", "n,x", "\"no\"", "never"})
+    EXPECT_TRUE(answers_no(line)) << line;
+  for (const char* line : {"", "   ", "y", "Y", "yes", "ja", " ,n", "\"\"n", "\xC3\xB1"})
+    EXPECT_FALSE(answers_no(line)) << line;
+}
+
 // The accented letters become capitals whole, in either encoding, and no
 // byte of another character changes.
 TEST(Answers, UpperCaseOfAccentedLetters) {

@@ -1,12 +1,16 @@
-// The console on a POSIX terminal: output to the terminal on stdout (or on
-// stderr when stdout is not one) with SGR colours, raw key input from the
-// terminal (stdin, else /dev/tty; with no terminal at all, stdin as bytes).
+// The console on a POSIX terminal: output to stdout, with SGR colours when
+// it is a terminal and as plain text when it is a file or a pipe; raw key
+// input from the terminal (stdin, else /dev/tty; with no terminal at all,
+// stdin as bytes). When stdout is not the terminal, what waits for the
+// person at the keyboard (questions, instructions, the last wait) is shown
+// on the keyboard's terminal as well.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -26,6 +30,9 @@ namespace {
 // key press of its own.
 constexpr int kEscapeTimeoutMs = 30;
 constexpr int kDefaultWidth = 80;
+// What the person at the terminal is told at the last wait when stdout goes
+// elsewhere.
+constexpr const char* kLastWaitNotice = "Any key to close this window...";
 
 // SGR foreground for each console palette index; 7, the normal colour, is the
 // terminal's own default foreground.
@@ -35,6 +42,10 @@ constexpr const char* kForeground[16] = {"30", "34", "32", "36", "31", "35", "33
 struct Console {
   int out_fd = STDOUT_FILENO;
   bool out_tty = false;
+  bool out_failed = false;  // some text could not be written to stdout
+  // The terminal the person watches: stdout when it is one, else the
+  // keyboard's terminal (or -1: no one there). The cursor is followed on it.
+  int screen_fd = -1;
   int in_fd = STDIN_FILENO;
   bool in_tty = false;
   bool in_ended = false;  // no more keys can come
@@ -44,6 +55,8 @@ struct Console {
   std::deque<std::string> keys;
   std::string tail;
   std::string line;  // a printed line being made, its room kept from line to line
+  std::string open_line;       // what has been printed since the last line end
+  std::int64_t open_line_row = 0;  // the screen row where that began
 };
 
 Console g;
@@ -54,11 +67,32 @@ volatile sig_atomic_t g_raw = 0;           // raw mode is in force on g.in_fd
 volatile sig_atomic_t g_colour_set = 0;    // a colour other than the normal one is in force
 volatile sig_atomic_t g_width_stale = 1;   // the terminal may have changed its size
 
+void restore_terminal();
+
+// The reader of stdout has gone (`| head`): the program ends at once and
+// quietly, killed by SIGPIPE as a POSIX program is there.
+[[noreturn]] void end_by_closed_pipe() {
+  restore_terminal();
+  std::signal(SIGPIPE, SIG_DFL);
+  sigset_t pipe_signal;
+  sigemptyset(&pipe_signal);
+  sigaddset(&pipe_signal, SIGPIPE);
+  pthread_sigmask(SIG_UNBLOCK, &pipe_signal, nullptr);
+  std::raise(SIGPIPE);
+  _exit(1);
+}
+
+// A failed write to stdout is noted for the exit status (the files matter
+// more than the transcript, so the run goes on); one to the person's
+// terminal is let go.
 void write_all(int fd, std::string_view data) {
   while (!data.empty()) {
     const ssize_t n = ::write(fd, data.data(), data.size());
     if (n < 0) {
       if (errno == EINTR) continue;
+      if (fd != g.out_fd) return;
+      if (errno == EPIPE) end_by_closed_pipe();
+      g.out_failed = true;
       set_error(errno);
       return;
     }
@@ -111,6 +145,10 @@ void on_continue(int) {
 
 void on_resize(int) { g_width_stale = 1; }
 
+int open_for_writing(const char* terminal_name) {
+  return terminal_name ? ::open(terminal_name, O_WRONLY | O_NOCTTY | O_CLOEXEC) : -1;
+}
+
 void on_out_of_memory() {
   // An internal failure: no message, exit code 255.
   restore_terminal();
@@ -121,36 +159,47 @@ void refresh_width() {
   if (!g_width_stale) return;
   g_width_stale = 0;
   winsize ws{};
-  const bool known = ioctl(g.out_fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0;
+  const bool known = ioctl(g.screen_fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0;
   g.cursor.set_width(known ? ws.ws_col : kDefaultWidth);
 }
 
-void append_text(std::string& out, std::string_view text) {
-  if (g.out_tty) refresh_width();
+// Text as it goes out; `on_screen`: to the screen, the cursor followed.
+void append_text(std::string& out, std::string_view text, bool on_screen) {
+  if (on_screen) refresh_width();
   for (std::size_t pos = 0; pos < text.size();) {
     // Printable ASCII, the usual case, goes as it is.
     std::size_t run = pos;
     while (run < text.size() && text[run] >= 0x20 && text[run] < 0x7F) ++run;
     if (run > pos) {
-      if (g.out_tty)
+      if (on_screen)
         for (std::size_t i = pos; i < run; ++i) g.cursor.place(1);
       out.append(text.substr(pos, run - pos));
       pos = run;
       continue;
     }
     const DisplayUnit unit = display_unit_at(text, pos);
-    if (g.out_tty) g.cursor.place(unit.cells);
+    if (on_screen) g.cursor.place(unit.cells);
     out.append(unit.bytes);
     pos += unit.length;
   }
 }
 
-void append_newline(std::string& out) {
-  if (!g.out_tty) {
+void append_newline(std::string& out, bool on_screen) {
+  if (!on_screen) {
     out += '\n';
     return;
   }
   for (int feeds = g.cursor.newline(); feeds > 0; --feeds) out += "\r\n";
+  g.open_line_row = g.cursor.row();
+}
+
+// When stdout is not the person's terminal: a line shown there as well.
+void show_line_to_person(std::string_view text) {
+  if (g.out_tty || g.screen_fd < 0) return;
+  std::string out;
+  append_text(out, text, true);
+  append_newline(out, true);
+  write_all(g.screen_fd, out);
 }
 
 // Reads what the keyboard has sent, waiting up to `timeout_ms` for the first
@@ -181,9 +230,17 @@ void read_input(int timeout_ms) {
   }
 }
 
-// The next key, waiting for it; "" when no more keys can come.
-std::string next_key() {
-  while (g.keys.empty() && !g.in_ended) read_input(-1);
+void redraw_line(LineEditor& editor);
+
+// The next key of a line being typed, waiting for it; "" when no more keys
+// can come. When the terminal changes its width meanwhile, the line is drawn
+// anew before the key is taken.
+std::string next_key(LineEditor& editor) {
+  for (;;) {
+    if (g.screen_fd >= 0 && g_width_stale) redraw_line(editor);
+    if (!g.keys.empty() || g.in_ended) break;
+    read_input(-1);
+  }
   if (g.keys.empty()) return {};
   std::string key = std::move(g.keys.front());
   g.keys.pop_front();
@@ -191,17 +248,19 @@ std::string next_key() {
 }
 
 void echo(LineEditor& editor, const std::string& key) {
+  if (g.screen_fd < 0) {
+    editor.add(key, {});
+    return;
+  }
   const DisplayUnit unit = display_unit_at(key, 0);
-  if (g.out_tty) refresh_width();
-  const Placement where = g.out_tty ? g.cursor.place(unit.cells) : Placement{};
-  editor.add(key, where);
-  write_all(g.out_fd, unit.bytes);
+  editor.add(key, g.cursor.place(unit.cells));
+  write_all(g.screen_fd, unit.bytes);
 }
 
 // Takes the last typed character off the screen: up to its row, to its
 // column, blanks over it, and back to its column.
 void erase(const Placement& p) {
-  if (!g.out_tty) return;
+  if (g.screen_fd < 0) return;
   std::string out;
   const std::int64_t up = g.cursor.row() - p.row;
   if (up > 0) out += "\x1b[" + std::to_string(up) + "A";
@@ -210,7 +269,43 @@ void erase(const Placement& p) {
   out.append(static_cast<std::size_t>(p.cells), ' ');
   out += column;
   g.cursor.move_to(p.row, p.col);
-  write_all(g.out_fd, out);
+  write_all(g.screen_fd, out);
+}
+
+// After the terminal has changed its width, the question and the answer so
+// far are drawn anew, the cursor followed at the new width: the terminal has
+// cut or rewrapped the rows they stood in. The rows cleared for it are the
+// ones that held the line for sure (a terminal that rewraps moves the start
+// of a line that grows taller up, one that cuts leaves it where it was), so
+// nothing printed before is overwritten.
+void redraw_line(LineEditor& editor) {
+  const int old_width = g.cursor.width();
+  const std::int64_t old_rows = g.cursor.row() - g.open_line_row + 1;
+  refresh_width();
+  if (g.cursor.width() == old_width) return;
+
+  CursorTracker probe;  // where the line will end at the new width
+  probe.set_width(g.cursor.width());
+  const std::string line = g.open_line + editor.text();
+  for (std::size_t pos = 0; pos < line.size();) {
+    const DisplayUnit unit = display_unit_at(line, pos);
+    probe.place(unit.cells);
+    pos += unit.length;
+  }
+  const std::int64_t up = std::min(old_rows, probe.row() + 1) - 1;
+
+  std::string out;
+  if (up > 0) out += "\x1b[" + std::to_string(up) + "A";
+  out += "\r\x1b[J";
+  g.open_line_row = g.cursor.row() - up;
+  g.cursor.move_to(g.open_line_row, 0);
+  append_text(out, g.open_line, true);
+  editor.place_again([&out](std::string_view character) {
+    const DisplayUnit unit = display_unit_at(character, 0);
+    out.append(unit.bytes);
+    return g.cursor.place(unit.cells);
+  });
+  write_all(g.screen_fd, out);
 }
 
 }  // namespace
@@ -220,59 +315,77 @@ void console_init(int argc, char** argv) {
     if (i > 1) g.tail += ' ';
     g.tail += argv[i];
   }
-  g.out_fd = isatty(STDOUT_FILENO) ? STDOUT_FILENO : STDERR_FILENO;
   g.out_tty = isatty(g.out_fd);
 
   if (isatty(STDIN_FILENO)) {
     g.in_fd = STDIN_FILENO;
   } else {
-    const int tty = ::open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    const int tty = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (tty >= 0) g.in_fd = tty;
   }
   g.in_tty = isatty(g.in_fd);
+  if (g.out_tty)
+    g.screen_fd = g.out_fd;
+  else if (g.in_tty)
+    g.screen_fd = g.in_fd == STDIN_FILENO ? open_for_writing(ttyname(STDIN_FILENO)) : g.in_fd;
   g.decoder = KeyDecoder(/*line_input=*/!g.in_tty);
 
   std::set_new_handler(on_out_of_memory);
-  std::signal(SIGPIPE, SIG_IGN);  // a closed output is a failed write, not an end
+  std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is a failed write; see write_all
   if (g.in_tty && tcgetattr(g.in_fd, &g_saved_termios) == 0) {
     for (int sig : {SIGTERM, SIGHUP, SIGQUIT, SIGINT}) std::signal(sig, on_fatal_signal);
     std::signal(SIGCONT, on_continue);
     enter_raw_mode();
   }
-  if (g.out_tty) std::signal(SIGWINCH, on_resize);
+  if (g.screen_fd >= 0) std::signal(SIGWINCH, on_resize);
   std::atexit(restore_terminal);
 }
 
 void print_text(std::string_view text) {
   std::string out;
-  append_text(out, text);
+  append_text(out, text, g.out_tty);
+  g.open_line.append(text);
   write_all(g.out_fd, out);
 }
 
 void print_newline() {
   std::string out;
-  append_newline(out);
+  append_newline(out, g.out_tty);
+  g.open_line.clear();
   write_all(g.out_fd, out);
 }
 
 void print_line(std::string_view text) {
   g.line.clear();
-  append_text(g.line, text);
-  append_newline(g.line);
+  append_text(g.line, text, g.out_tty);
+  append_newline(g.line, g.out_tty);
+  g.open_line.clear();
   write_all(g.out_fd, g.line);
+}
+
+void print_instruction(std::string_view text) {
+  print_line(text);
+  show_line_to_person(text);
 }
 
 void set_text_colour(int colour) {
   if (colour < 0 || colour >= 16 || colour == g.colour) return;
   g.colour = colour;
-  g_colour_set = colour != kNormalColour;
+  g_colour_set = g.out_tty && colour != kNormalColour;
   if (g.out_tty) write_all(g.out_fd, std::string("\x1b[") + kForeground[colour] + "m");
 }
 
 std::string read_line() {
   LineEditor editor;
+  const bool show_question = !g.out_tty && g.screen_fd >= 0;
+  if (show_question) {
+    std::string out;
+    g.open_line_row = g.cursor.row();
+    append_text(out, g.open_line, true);
+    write_all(g.screen_fd, out);
+  }
   for (;;) {
-    const std::string key = next_key();
+    const std::string key = next_key(editor);
     if (key.empty() || key[0] == kEnterKey) break;  // Enter, or no more keys
     if (key[0] == kBackspaceKey) {
       if (const auto p = editor.remove_last()) erase(*p);
@@ -280,6 +393,14 @@ std::string read_line() {
       echo(editor, key);
     }
     // Other control keys and keys without a character change nothing.
+  }
+  if (!g.out_tty) {
+    if (show_question) {
+      std::string out;
+      append_newline(out, true);
+      write_all(g.screen_fd, out);
+    }
+    print_text(editor.text());  // the transcript: the answer as it is taken
   }
   print_newline();
   return editor.text();
@@ -301,19 +422,22 @@ bool key_waiting() {
 int key_input_descriptor() { return g.in_ended ? -1 : g.in_fd; }
 
 void wait_for_key() {
+  if (!g.in_ended) show_line_to_person(kLastWaitNotice);
   while (g.keys.empty() && !g.in_ended) read_input(-1);
 }
 
 std::string command_tail() { return g.tail; }
 
 void beep() {
-  if (g.out_tty)
-    write_all(g.out_fd, "\a");
+  if (g.screen_fd >= 0)
+    write_all(g.screen_fd, "\a");
   else if (isatty(STDERR_FILENO))
     write_all(STDERR_FILENO, "\a");
 }
 
+int exit_status(int code) { return code == 0 && g.out_failed ? 1 : code; }
+
 void end_program(int code) {
   restore_terminal();
-  std::exit(code);
+  std::exit(exit_status(code));
 }

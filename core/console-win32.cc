@@ -366,6 +366,9 @@ void print_line(std::string_view text) {
   print_newline();
 }
 
+// The text always goes to the console the person watches, when there is one.
+void print_instruction(std::string_view text) { print_line(text); }
+
 void set_text_colour(int colour) {
   if (colour < 0 || colour >= 16) return;
   g.attribute = static_cast<WORD>((g.attribute & 0xF0) | colour);
@@ -438,6 +441,8 @@ void wait_for_key() {
 std::string command_tail() { return g.tail; }
 
 void beep() { MessageBeep(MB_OK); }
+
+int exit_status(int code) { return code; }
 
 void end_program(int code) {
   restore_console();

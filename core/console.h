@@ -16,7 +16,7 @@
 
 inline constexpr int kNormalColour = 7;
 
-// Sets up the console: output to the terminal, raw key input, the terminal
+// Sets up the console: output to stdout, raw key input, the terminal
 // restored at every end. Keeps the arguments for command_tail.
 void console_init(int argc, char** argv);
 
@@ -25,13 +25,18 @@ void console_init(int argc, char** argv);
 void print_text(std::string_view text);
 void print_newline();
 void print_line(std::string_view text);
+// A line that tells the person at the keyboard what to do: print_line, and
+// where stdout is not the terminal the person watches, shown there too.
+void print_instruction(std::string_view text);
 
 // Foreground for all later output; 16 or more keeps the current one.
 void set_text_colour(int colour);
 
 // One edited line from the keyboard, without its Enter. Backspace takes back
 // the last character; other control keys are ignored; at most 10000
-// characters are kept.
+// characters are kept. Where stdout is not the person's terminal, the
+// question (the text printed since the last line end) and the typing are
+// shown on that terminal, and stdout gets the answer as it is taken.
 std::string read_line();
 
 // The next key press, or "" when none is waiting; never waits. A key with a
@@ -47,7 +52,8 @@ bool key_waiting();
 // a wait for other input checks key_waiting() itself at short intervals.
 int key_input_descriptor();
 // Returns once a key press is waiting (the key stays unread), or when no
-// more keys can come.
+// more keys can come. Where stdout is not the person's terminal, that
+// terminal shows that a key closes the program.
 void wait_for_key();
 
 // The arguments after the program name, joined with single blanks.
@@ -55,7 +61,11 @@ std::string command_tail();
 
 void beep();
 
-// Restores the terminal and ends the process with `code`.
+// The status a program ends with that asks for `code`: 1 instead of 0 when
+// some of its text could not be written to stdout.
+int exit_status(int code);
+
+// Restores the terminal and ends the process with exit_status(code).
 [[noreturn]] void end_program(int code);
 
 #endif  // CORE_CONSOLE_H

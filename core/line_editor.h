@@ -52,6 +52,16 @@ class LineEditor {
   std::optional<Placement> remove_last();
   const std::string& text() const { return text_; }
   std::size_t size() const { return placements_.size(); }
+  // After the line has been drawn anew: `place` gets every character, in
+  // order, and returns where it now stands.
+  template <typename Place>
+  void place_again(Place place) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < placements_.size(); ++i) {
+      placements_[i] = place(std::string_view(text_).substr(start, lengths_[i]));
+      start += lengths_[i];
+    }
+  }
 
  private:
   std::string text_;

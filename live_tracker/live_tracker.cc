@@ -145,7 +145,7 @@ int run_live_tracker() {
   }
   write_line(outputs.csv, kCsvHeader);
   print_newline();
-  print_line("Press [esc] to finish");
+  print_instruction("Press [esc] to finish");
   print_newline();
 
   receive_loop(socket, outputs);

@@ -3,5 +3,5 @@
 
 int main(int argc, char** argv) {
   console_init(argc, argv);
-  return run_log_lister();
+  return exit_status(run_log_lister());
 }

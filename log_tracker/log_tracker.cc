@@ -65,7 +65,7 @@ std::string first_line_of(const std::string& name) {
 
 void announce_following() {
   print_newline();
-  print_line("Press [esc] to finish");
+  print_instruction("Press [esc] to finish");
   print_newline();
 }
 
@@ -127,7 +127,7 @@ int run_log_tracker() {
   print_newline();
 
   print_text("Read incoming data in real time     [Y]/n   ");
-  const bool follow_mode = field_answer(read_line()) != "N";
+  const bool follow_mode = !answers_no(read_line());
 
   FileHandle source;
   std::string decoded_name;

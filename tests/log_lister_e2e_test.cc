@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -212,6 +213,34 @@ TEST(LogLister, LineEditingAcrossAWrappedRow) {
   EXPECT_EQ(exit_code(s), 0);
 }
 
+// The terminal narrowed while a wrapped answer is typed: whatever is typed or
+// taken back afterwards, the screen shows the answer that will be taken.
+TEST(LogLister, LineEditingAfterTheTerminalIsNarrowed) {
+  e2e::TempDir dir;
+  e2e::PtySession s(options({}, dir, 10, 30));
+  ASSERT_TRUE(s.wait_for_text("Source file  [ALL.TXT]")) << s.dump();
+  s.send("1234567890");  // 6 on the prompt's row, 4 on the next
+  ASSERT_TRUE(s.wait_for_text("7890")) << s.dump();
+  s.resize(10, 20);
+  s.pump(milliseconds(100));
+  s.send("\x7f\x7f\x7f\x7fx");
+  const auto shown = [&] {
+    std::string text = s.screen_text();
+    std::erase(text, '\n');
+    return text;
+  };
+  ASSERT_TRUE(s.wait_for([&] { return shown() == "Source file  [ALL.TXT]  123456x"; }))
+      << s.dump();
+  s.resize(10, 14);  // and once more, before Backspace
+  s.pump(milliseconds(100));
+  s.send("\x7f\x7f");
+  ASSERT_TRUE(s.wait_for([&] { return shown() == "Source file  [ALL.TXT]  12345"; }))
+      << s.dump();
+  s.send("\r");
+  EXPECT_TRUE(s.wait_for([&] { return shown().ends_with("12345 Does not exist"); })) << s.dump();
+  EXPECT_EQ(exit_code(s), 0);
+}
+
 TEST(LogLister, BackspaceOnAnEmptyLineAndWholeCharacters) {
   e2e::TempDir dir;
   e2e::write_file(dir.file("\xC3\xA9t\xC3\xA9.txt"), e2e::read_file(kSample));
@@ -259,22 +288,53 @@ TEST(LogLister, ControlBytesInTheLogAreShownNotObeyed) {
   EXPECT_EQ(exit_code(s), 0);
 }
 
-// Keys come from the terminal even when stdin is a file, and the output goes
-// to the terminal on stderr when stdout is a file.
+// `log_lister ALL.TXT > reports.txt` typed at a terminal whose stdin is a
+// file: the reports go to the file as plain lines; the terminal shows only
+// that a key closes the program, and keys still come from it.
 TEST(LogLister, RedirectedStdinAndStdout) {
   e2e::TempDir dir;
   e2e::write_file(dir.file("empty"), "");
   e2e::PtyOptions o = options({kSample}, dir);
   o.stdin_file = dir.file("empty");
-  o.stdout_file = dir.file("out");
+  o.stdout_file = dir.file("reports.txt");
   e2e::PtySession s(o);
-  ASSERT_TRUE(s.wait_for_text("1542   DEWOFA-AGPDAA")) << s.dump();
+  ASSERT_TRUE(s.wait_for_text("Any key to close this window...")) << s.dump();
   s.pump(milliseconds(200));
+  EXPECT_EQ(s.screen_text(), "Any key to close this window...");
   EXPECT_TRUE(s.running());
   s.send("k");
   EXPECT_EQ(exit_code(s), 0);
-  EXPECT_EQ(e2e::read_file(dir.file("out")), "");
+  const std::string reports = e2e::read_file(dir.file("reports.txt"));
+  EXPECT_EQ(std::count(reports.begin(), reports.end(), '\n'), 40);
+  EXPECT_TRUE(reports.starts_with(
+      "0904   DCWQFA-MFKNUA  +50.72000   -3.53000  SX92019233   +5.0dB  +1505Hz 0904 \n"
+      "0914   DCRTMH-MFHJTC  +50.59322   -3.44767  SX97547812   +2.0dB  +1508Hz 0914 \n"));
+  EXPECT_TRUE(reports.ends_with(
+      "1542   DEWOFA-AGPDAA  +52.02000   +4.30000              -24.0dB  +1488Hz 1542 \n"));
   EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
+}
+
+// `log_lister ALL.TXT | grep SX9` typed at a terminal: grep gets the
+// reports; the terminal shows what grep keeps and the last wait.
+TEST(LogLister, PipedIntoGrep) {
+  e2e::TempDir dir;
+  e2e::PtySession s({"sh", "-c", "\"$0\" \"$1\" | grep SX9; echo \"status $?\"",
+                     e2e::program_path("log_lister"), kSample},
+                    dir.path());
+  ASSERT_TRUE(s.wait_for_text("Any key to close this window...")) << s.dump();
+  ASSERT_TRUE(s.wait_for_text("SX97547812")) << s.dump();
+  s.send("k");
+  ASSERT_TRUE(s.wait_for_text("status 0")) << s.dump();
+  std::vector<std::string> rows;
+  for (int row = 0; row < 4; ++row) rows.push_back(s.row_text(row));
+  std::sort(rows.begin(), rows.end());  // grep may show its lines after the wait begins
+  EXPECT_EQ(rows, (std::vector<std::string>{
+                      "0904   DCWQFA-MFKNUA  +50.72000   -3.53000  SX92019233   +5.0dB  +1505Hz 0904",
+                      "0914   DCRTMH-MFHJTC  +50.59322   -3.44767  SX97547812   +2.0dB  +1508Hz 0914",
+                      "Any key to close this window...",
+                      "status 0"}))
+      << s.dump();
+  EXPECT_EQ(s.row_text(4), "");
 }
 
 // The terminal is left as it was when the program is ended from outside.

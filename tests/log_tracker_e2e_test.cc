@@ -434,13 +434,13 @@ TEST(LogTrackerBatch, LogWithoutReportsGivesEmptyDocument) {
 // ---------------------------------------------------------------------------
 // The questions
 
-TEST(LogTrackerQuestions, OnlyNChoosesTheOnePass) {
+TEST(LogTrackerQuestions, AnswersBeginningWithNChooseTheOnePass) {
   struct Case {
     const char* answer;
     bool one_pass;
   };
-  const Case cases[] = {{"n", true},   {"N", true},    {"  n", true}, {"n,x", true},
-                        {"", false},   {"y", false},   {"no", false}};
+  const Case cases[] = {{"n", true},  {"N", true}, {"  n", true}, {"n,x", true},
+                        {"no", true}, {"", false}, {"y", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("answer \"") + c.answer + "\"");
     TempDir dir;
@@ -837,6 +837,119 @@ TEST(LogTrackerEnd, TerminalRestoredAfterSigtermInLastWait) {
   EXPECT_EQ(exit_code(s), -SIGTERM) << s.dump();
   EXPECT_EQ(termios_diff(s.termios_at_start(), s.termios_now()), "");
   EXPECT_EQ(read_file(dir.file("TRACK.KML")), kSmallLogKml);
+}
+
+// ---------------------------------------------------------------------------
+// Redirection and pipes
+
+// What log_tracker writes of kSmallLog after the destination answer.
+constexpr std::string_view kSmallLogTranscriptEnd =
+    "2150   DECPAA-MBXAAA  +51.50000   -1.25000  SU52057822  -12.0dB  +1505Hz 2150 \n"
+    "2154   DFGKAA-AATFAA  +52.25000   +0.50000  TL70646430   +5.0dB  +1505Hz 2154 \n"
+    "0017   OCAUAA-JHGCAA  -33.87500 +151.20000              -20.0dB  +1507Hz 0017 \n"
+    "0019   DBUAAA-MFNGAA  +50.00000   -3.60000  SX85351239   +0.0dB  +1488Hz 0019 \n";
+
+std::string transcript_up_to_destination(std::string_view destination_answer) {
+  return "\n\n\n" + std::string(kTitle) + "\n\n" + std::string(kFollowQuestion) + "n\n\n" +
+         "Destination (.KML) file        [240517_2131.KML]     " +
+         std::string(destination_answer) + "\n";
+}
+
+// `log_tracker small.log > out.txt` at a terminal: the file gets the whole
+// dialogue as plain text, answers as they were taken; the terminal shows
+// the questions, what is typed at them, and the last wait.
+TEST(LogTrackerRedirected, TranscriptInTheFileQuestionsOnTheTerminal) {
+  TempDir dir;
+  write_file(dir.file("small.log"), kSmallLog);
+  PtyOptions options = tracker_options(dir, {"small.log"}, "2024-05-17 21:31:00");
+  options.stdout_file = dir.file("out.txt");
+  PtySession s(options);
+  expect_question(s, kFollowQuestion);
+  s.send("n\r");
+  ASSERT_TRUE(s.wait_for_text("Destination (.KML) file")) << s.dump();
+  s.send("trx\x7f" "ack\r");
+  ASSERT_TRUE(s.wait_for_text("Any key to close this window...")) << s.dump();
+  EXPECT_EQ(s.screen_text(), std::string(kFollowQuestion) + "n\n" +
+                                 "Destination (.KML) file        [240517_2131.KML]     track\n" +
+                                 "Any key to close this window...");
+  expect_key_wait_then_exit(s, 0);
+  EXPECT_EQ(read_file(dir.file("out.txt")), transcript_up_to_destination("track") +
+                                                "Will generate  TRACK.KML\n" +
+                                                std::string(kSmallLogTranscriptEnd) +
+                                                "TRACK.KML Generated\n");
+  EXPECT_EQ(read_file(dir.file("TRACK.KML")), kSmallLogKml);
+  EXPECT_EQ(termios_diff(s.termios_at_start(), s.termios_now()), "");
+}
+
+// `printf 'n\n\n' | setsid log_tracker ALL.TXT`: with no terminal at all the
+// answers come from stdin and the transcript goes to stdout; nothing reaches
+// the terminal the shell was started from. A stdout that cannot be written
+// (a full disk) does not stop the run: the track is whole, the status 1.
+TEST(LogTrackerRedirected, NoTerminalAtAll) {
+  const struct {
+    const char* stdout_to;
+    int status;
+  } cases[] = {{"out.txt", 0}, {"/dev/full", 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stdout_to);
+    TempDir dir;
+    write_file(dir.file("ALL.TXT"), kSmallLog);
+    PtyOptions options = tracker_options(dir, {}, "2024-05-17 21:31:00");
+    options.argv = {"sh", "-c",
+                    "printf 'n\\n\\n' | setsid \"$0\" ALL.TXT > \"$1\"; echo \"status $?\"",
+                    program_path("log_tracker"), c.stdout_to};
+    PtySession s(options);
+    EXPECT_EQ(exit_code(s), 0) << s.dump();
+    EXPECT_EQ(s.screen_text(), "status " + std::to_string(c.status));
+    EXPECT_EQ(read_file(dir.file("240517_2131.KML")), kSmallLogKml);
+    if (c.status == 0) {
+      EXPECT_EQ(read_file(dir.file("out.txt")), transcript_up_to_destination("") +
+                                                    "Will generate  240517_2131.KML\n" +
+                                                    std::string(kSmallLogTranscriptEnd) +
+                                                    "240517_2131.KML Generated\n");
+    }
+  }
+}
+
+// The reader of the pipe goes after the first report line (`| grep -m 1`,
+// as `| head -1` does): log_tracker ends at once, killed by SIGPIPE, with
+// the terminal restored and every KML line written so far whole.
+TEST(LogTrackerRedirected, PipeClosedByItsReaderEndsTheRunAtOnce) {
+  constexpr int kReports = 20000;
+  constexpr std::string_view kPoint = "        -1.25000,+51.50000\r\n";
+  TempDir dir;
+  std::string log;
+  for (int i = 0; i < kReports; ++i) log += "2150       -12   0.3 1505  ~        DECPAA-MBXAAA\n";
+  write_file(dir.file("big.log"), log);
+  PtyOptions options = tracker_options(dir);
+  options.argv = {"bash", "-c", "\"$0\" big.log | grep -m 1 Hz; echo \"status ${PIPESTATUS[0]}\"",
+                  program_path("log_tracker")};
+  PtySession s(options);
+  expect_question(s, kFollowQuestion);
+  s.send("n\r");
+  ASSERT_TRUE(s.wait_for_text("Destination (.KML) file")) << s.dump();
+  s.send("track\r");
+  ASSERT_TRUE(s.wait_for_text("status ")) << s.dump();
+  const int row = s.screen().find_row("status ");
+  EXPECT_EQ(s.row_text(row), "status 141");
+  EXPECT_EQ(s.row_text(row - 1),
+            "2150   DECPAA-MBXAAA  +51.50000   -1.25000  SU52057822  -12.0dB  +1505Hz 2150");
+  EXPECT_EQ(exit_code(s), 0);
+  EXPECT_EQ(termios_diff(s.termios_at_start(), s.termios_now()), "");
+
+  const std::string kml = read_file(dir.file("TRACK.KML"));
+  const std::string_view track_start = "    <LineString>\r\n"
+                                       "    <altitudeMode>clampToGround</altitudeMode>\r\n"
+                                       "     <coordinates>\r\n";
+  const std::size_t head = kSmallLogKml.find(track_start) + track_start.size();
+  ASSERT_EQ(kml.substr(0, head), kSmallLogKml.substr(0, head));  // the same first point
+  const std::string points = kml.substr(head);
+  const std::size_t count = points.size() / kPoint.size();
+  EXPECT_GE(count, 1u);
+  EXPECT_LT(count, static_cast<std::size_t>(kReports)) << "the run went on";
+  std::string whole;
+  for (std::size_t i = 0; i < count; ++i) whole += kPoint;
+  EXPECT_EQ(points, whole);
 }
 
 }  // namespace

@@ -8,19 +8,11 @@
 // Any mode also takes --host ADDRESS (127.0.0.1), --port N (16004),
 // --count N (send everything N times), --rate PER_SECOND (pace the decodes;
 // overrides --interval) and --heartbeats.
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -33,6 +25,7 @@
 #include "decode_record.h"
 #include "line_reader.h"
 #include "text_file.h"
+#include "udp_sender.h"
 
 namespace {
 
@@ -247,8 +240,7 @@ bool read_options(int argc, char** argv, Options& options) {
 }
 
 struct Sender {
-  int socket = -1;
-  sockaddr_in to{};
+  UdpSender socket;
   std::chrono::nanoseconds pause{0};
   Clock::time_point next_send = Clock::now();
   bool heartbeats = false;
@@ -257,16 +249,9 @@ struct Sender {
 };
 
 bool send_bytes(Sender& sender, const std::string& bytes) {
-  for (;;) {
-    const ssize_t n = ::sendto(sender.socket, bytes.data(), bytes.size(), 0,
-                               reinterpret_cast<const sockaddr*>(&sender.to), sizeof sender.to);
-    if (n >= 0) break;
-    if (errno == EINTR) continue;
-    if (errno == ENOBUFS) {  // the sending queue is full for a moment
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      continue;
-    }
-    std::fprintf(stderr, "decode_sender: cannot send: %s\n", std::strerror(errno));
+  std::string error;
+  if (!send_datagram(sender.socket, bytes, error)) {
+    std::fprintf(stderr, "decode_sender: %s\n", error.c_str());
     return false;
   }
   ++sender.datagrams_sent;
@@ -291,8 +276,7 @@ bool send_paced(Sender& sender, const std::string& datagram) {
 bool send_log(Sender& sender, const std::string& name) {
   FileHandle file = open_for_reading(name);
   if (!file) {
-    std::fprintf(stderr, "decode_sender: cannot read %s: %s\n", name.c_str(),
-                 std::strerror(errno));
+    std::fprintf(stderr, "decode_sender: cannot read %s\n", name.c_str());
     return false;
   }
   bool good = true;
@@ -303,20 +287,6 @@ bool send_log(Sender& sender, const std::string& name) {
   });
   close_file(file);
   return good;
-}
-
-bool find_address(const std::string& host, int port, sockaddr_in& to) {
-  to.sin_family = AF_INET;
-  to.sin_port = htons(static_cast<std::uint16_t>(port));
-  if (::inet_pton(AF_INET, host.c_str(), &to.sin_addr) == 1) return true;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_DGRAM;
-  addrinfo* found = nullptr;
-  if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
-  to.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-  ::freeaddrinfo(found);
-  return true;
 }
 
 }  // namespace
@@ -342,15 +312,9 @@ int main(int argc, char** argv) {
   }
 
   Sender sender;
-  if (!find_address(options.host, options.port, sender.to)) {
-    std::fprintf(stderr, "decode_sender: unknown host %s\n", options.host.c_str());
-    return 1;
-  }
-  sender.socket = ::socket(AF_INET, SOCK_DGRAM, 0);
-  const int on = 1;
-  if (sender.socket < 0 ||
-      ::setsockopt(sender.socket, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
-    std::fprintf(stderr, "decode_sender: no socket: %s\n", std::strerror(errno));
+  std::string error;
+  if (!open_udp_sender(options.host, options.port, sender.socket, error)) {
+    std::fprintf(stderr, "decode_sender: %s\n", error.c_str());
     return 1;
   }
   const double pause_ms =
@@ -369,7 +333,7 @@ int main(int argc, char** argv) {
       }
     }
   }
-  ::close(sender.socket);
+  close_udp_sender(sender.socket);
   std::printf("decode_sender: %ld datagrams sent to %s:%d\n", sender.datagrams_sent,
               options.host.c_str(), options.port);
   return good ? 0 : 1;

@@ -3,7 +3,8 @@
 
     wine_e2e.py BUILD_WIN_BIN [LINUX_BIN]
 
-BUILD_WIN_BIN holds log_lister.exe, log_tracker.exe and live_tracker.exe.
+BUILD_WIN_BIN holds log_lister.exe, log_tracker.exe, live_tracker.exe and
+decode_sender.exe.
 LINUX_BIN (default: build/bin of this source tree) holds the POSIX build of
 the same programs and decode_sender: the POSIX programs give the expected
 screens and files, run the same way in a tmux pane of their own, and
@@ -368,10 +369,10 @@ def key_wait_then_exit(t, pane, code, key="x"):
 
 def linux_lister_lines(env, path):
     """The report lines the POSIX log_lister prints for `path`, with no
-    terminal (its text goes to stderr then)."""
+    terminal (as plain lines on its stdout)."""
     r = subprocess.run(["setsid", os.path.join(env.linux_bin, "log_lister"), path],
                        stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
-    lines = r.stderr.decode("utf-8", "replace").split("\n")
+    lines = r.stdout.decode("utf-8", "replace").split("\n")
     while lines and lines[-1] == "":
         lines.pop()
     return [l.rstrip(" ") for l in lines]
@@ -730,6 +731,48 @@ def test_live_port_in_use_ends_at_once(t, env):
 
 
 # ---------------------------------------------------------------------------
+# decode_sender
+
+def sent_datagrams(env, argv, cwd):
+    """Runs a decode_sender with a port of our own on the loopback added;
+    returns its exit status, what it printed (the port as PORT) and the
+    datagrams that arrived, in order."""
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+        s.bind(("127.0.0.1", 0))
+        port = s.getsockname()[1]
+        r = subprocess.run(argv + ["--port", str(port)], cwd=cwd, env=env.env,
+                           capture_output=True, timeout=120)
+        got = []
+        s.settimeout(1.0)
+        try:
+            while True:
+                got.append(s.recv(65536))
+        except socket.timeout:
+            pass
+    printed = r.stdout.decode("utf-8", "replace").replace(":%d" % port, ":PORT").strip()
+    return r.returncode, printed, got
+
+
+def test_sender_sends_what_the_posix_one_sends(t, env):
+    d = env.new_dir()
+    with open(SAMPLE, "rb") as f:
+        head = b"".join(f.readlines()[:60])
+    with open(os.path.join(d, "log.txt"), "wb") as f:
+        f.write(head)
+    for args in (["--message", "DECPAA-MBXAAA", "--message", "CQ K1ABC FN42", "--time", "12:34",
+                  "--snr", "-7", "--dt", "0.4", "--freq", "1505", "--heartbeats"],
+                 ["--log", "log.txt", "--interval", "5"]):
+        linux = sent_datagrams(env, [os.path.join(env.linux_bin, "decode_sender")] + args, d)
+        win = sent_datagrams(env, ["wine", os.path.join(env.win_bin, "decode_sender.exe")] + args, d)
+        what = "decode_sender " + " ".join(args)
+        t.equal(linux[0], 0, what + ": POSIX exit status")
+        t.true(len(linux[2]) > 1, what + ": POSIX sender sent %d datagrams" % len(linux[2]))
+        t.equal(win[0], 0, what + ": decode_sender.exe exit status")
+        t.equal(win[1], linux[1], what + ": what decode_sender.exe printed")
+        t.equal(win[2], linux[2], what + ": datagrams of decode_sender.exe vs POSIX")
+
+
+# ---------------------------------------------------------------------------
 
 TESTS = [
     ("log_lister", [test_lister_sample_as_argument, test_lister_prompt_takes_default,
@@ -738,6 +781,7 @@ TESTS = [
     ("log_tracker", [test_tracker_batch_sample_track, test_tracker_destination_answers]),
     ("live_tracker", [test_live_one_message, test_live_sample_replay,
                       test_live_port_in_use_ends_at_once]),
+    ("decode_sender", [test_sender_sends_what_the_posix_one_sends]),
 ]
 
 
@@ -757,7 +801,7 @@ def main(argv):
             print("SKIP: the POSIX build's %s is missing in %s (cmake --build build)"
                   % (name, linux_bin))
             return SKIP
-    missing = [n for n in ("log_lister", "log_tracker", "live_tracker")
+    missing = [n for n in ("log_lister", "log_tracker", "live_tracker", "decode_sender")
                if not os.path.isfile(os.path.join(win_bin, n + ".exe"))]
     if missing:
         print("FAIL: missing in %s: %s" % (win_bin, ", ".join(n + ".exe" for n in missing)))
