@@ -727,7 +727,7 @@ TEST(LogTrackerFollow, FollowsAllTxtAsWsjtxWritesIt) {
   ASSERT_TRUE(s.wait_for_text("0520   DFGKAA-AATFAA", milliseconds(2500))) << s.dump();
 
   s.send("\x1b");
-  ASSERT_TRUE(s.wait_for_text("GROW.KML Generated", milliseconds(2000))) << s.dump();
+  ASSERT_TRUE(s.wait_for_text("GROW.KML Generated", milliseconds(3000))) << s.dump();
   for (const char* shown : {"0516   DFGKAA", "0517   DBUAAA", "0518   OCAUAA", "0519   DECPAA",
                             "0520   DFGKAA"}) {
     int rows = 0;
@@ -757,7 +757,7 @@ TEST(LogTrackerFollow, FollowsMonthlyLogsIntoTheNextMonth) {
   write_file(dir.file("2025-04-ALL.TXT"), all_txt_line("0000", "DBUAAA-MFNGAA"));
   ASSERT_TRUE(s.wait_for_text("0000   DBUAAA-MFNGAA", milliseconds(2500))) << s.dump();
   s.send("\x1b");
-  ASSERT_TRUE(s.wait_for_text("MONTH.KML Generated", milliseconds(2000))) << s.dump();
+  ASSERT_TRUE(s.wait_for_text("MONTH.KML Generated", milliseconds(3000))) << s.dump();
   expect_key_wait_then_exit(s, 0);
   EXPECT_EQ(track_points(read_file(dir.file("MONTH.KML"))),
             (std::vector<std::string>{"+0.50000,+52.25000", "-3.60000,+50.00000"}));
@@ -784,7 +784,7 @@ TEST(LogTrackerFollow, EscDuringALargeAdditionEndsWithinAStep) {
   append_file(dir.file("ALL.TXT"), burst);
   ASSERT_TRUE(s.wait_for_text("+51.50000", milliseconds(2500))) << s.dump();  // the reports have begun
   s.send("\x1b");
-  ASSERT_TRUE(s.wait_for_text("BURST.KML Generated", milliseconds(2000))) << s.dump();
+  ASSERT_TRUE(s.wait_for_text("BURST.KML Generated", milliseconds(3000))) << s.dump();
   expect_key_wait_then_exit(s, 0);
 
   const std::vector<std::string> points = track_points(read_file(dir.file("BURST.KML")));
