@@ -85,8 +85,8 @@ std::string generated(const OutputFile& file, const char* done) {
 
 }  // namespace
 
-std::string csv_name_for(const std::string& kml_name) {
-  return kml_name.substr(0, kml_name.find('.')) + ".CSV";
+std::string csv_name_for(const std::string& kml_name, std::string_view separators) {
+  return kml_name.substr(0, kml_name.find('.', file_name_start(kml_name, separators))) + ".CSV";
 }
 
 std::string csv_line(const DecodeRecord& r) {

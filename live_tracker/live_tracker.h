@@ -5,16 +5,20 @@
 #define LIVE_TRACKER_LIVE_TRACKER_H
 
 #include <string>
+#include <string_view>
 
 #include "decode_record.h"
+#include "destination.h"
 #include "kml_track.h"
 #include "output_file.h"
 
 // The whole run; returns the exit status. Needs console_init first.
 int run_live_tracker();
 
-// The CSV file beside a KML file: the KML name up to its first ".", ".CSV".
-std::string csv_name_for(const std::string& kml_name);
+// The CSV file beside a KML file: the KML name up to the first "." of its
+// file name, then ".CSV"; its folder stays as it is.
+std::string csv_name_for(const std::string& kml_name,
+                         std::string_view separators = kFolderSeparators);
 
 // One CSV line: time text, latitude, longitude.
 std::string csv_line(const DecodeRecord& record);
