@@ -58,4 +58,11 @@ void beep();
 // Restores the terminal and ends the process with `code`.
 [[noreturn]] void end_program(int code);
 
+// The closing wait, then the end with `code`: a failure's line stays
+// readable in a window opened just for the program.
+[[noreturn]] inline void end_after_closing_wait(int code) {
+  wait_for_key();
+  end_program(code);
+}
+
 #endif  // CORE_CONSOLE_H

@@ -93,9 +93,9 @@ std::string csv_line(const DecodeRecord& r) {
   return format_mask(kCsvMask, {r.time_text, r.latitude, r.longitude});
 }
 
-void record_position(DecodeRecord& record, LiveOutputs& outputs) {
+bool record_position(DecodeRecord& record, LiveOutputs& outputs) {
   const std::optional<Position> position = decode_position(record.message);
-  if (!position) return;
+  if (!position) return false;
   record.latitude = position->latitude;
   record.longitude = position->longitude;
   record.grid_ref = to_national_grid(record.latitude, record.longitude, grid_digits(ReportStyle::live));
@@ -106,13 +106,13 @@ void record_position(DecodeRecord& record, LiveOutputs& outputs) {
   set_text_colour(kReportColour);
   print_line(format_report_line(record, ReportStyle::live));
   set_text_colour(kNormalColour);
+  return true;
 }
 
 void handle_decode(DecodeRecord& record, LiveOutputs& outputs) {
-  if (is_position_message(record.message)) {
-    record_position(record, outputs);
-    return;
-  }
+  // A "-" in the position message's place is common in ordinary messages
+  // too ("K1ABC -12"): those that do not decode are shown like any other.
+  if (is_position_message(record.message) && record_position(record, outputs)) return;
   set_text_colour(kPlainDecodeColour);  // stays until the next colour change
   print_line(record.message);
 }
@@ -135,13 +135,13 @@ int run_live_tracker() {
   outputs.track.out = create_output(kml_name);
   if (!outputs.track.out.file) {
     print_line(kml_name + " Cannot be created");
-    end_program(1);
+    end_after_closing_wait(1);
   }
   outputs.csv = create_output(csv_name);
   if (!outputs.csv.file) {
     finish_track(outputs.track);  // leave a valid, empty document
     print_line(csv_name + " Cannot be created");
-    end_program(1);
+    end_after_closing_wait(1);
   }
   write_line(outputs.csv, kCsvHeader);
   print_newline();

@@ -28,11 +28,11 @@ struct LiveOutputs {
   OutputFile csv;
 };
 
-// A decoded message: a plain one is shown in cyan, a position message is
-// passed to record_position.
+// A decoded message: a position message is passed to record_position; a
+// plain one, or one that record_position rejects, is shown in cyan.
 void handle_decode(DecodeRecord& record, LiveOutputs& outputs);
 // A position message: decoded, reported, added to the track and the CSV
-// file; a rejected one leaves no trace.
-void record_position(DecodeRecord& record, LiveOutputs& outputs);
+// file; false, with nothing done, when its position is rejected.
+bool record_position(DecodeRecord& record, LiveOutputs& outputs);
 
 #endif  // LIVE_TRACKER_LIVE_TRACKER_H

@@ -93,7 +93,7 @@ int run_log_tracker() {
   track.out = create_output(kml_name);
   if (!track.out.file) {
     print_line(kml_name + " Cannot be created");
-    end_program(1);
+    end_after_closing_wait(1);
   }
 
   if (follow_mode)

@@ -439,12 +439,15 @@ TEST(LogTrackerQuestions, DestinationAnswersNameTheTrack) {
   }
 }
 
-TEST(LogTrackerQuestions, DestinationThatCannotBeCreatedEndsAtOnce) {
+TEST(LogTrackerQuestions, DestinationThatCannotBeCreatedEndsAfterAKey) {
   TempDir dir;
   write_file(dir.file("small.log"), kSmallLog);
   PtySession s(tracker_options(dir, {"small.log"}));
   answer_batch(s, "nofolder/x");
-  // No key wait: the program ends by itself.
+  ASSERT_TRUE(s.wait_for_text("Cannot be created")) << s.dump();
+  s.pump(milliseconds(300));
+  EXPECT_TRUE(s.running());  // the closing wait
+  s.send("x");
   EXPECT_EQ(exit_code(s), 1) << s.dump();
   EXPECT_TRUE(s.screen().contains("Will generate  nofolder/X.KML")) << s.dump();
   const int row = s.screen().find_row("Cannot be created");
@@ -456,6 +459,7 @@ TEST(LogTrackerQuestions, DestinationThatCannotBeCreatedEndsAtOnce) {
   EXPECT_EQ(termios_diff(s.termios_at_start(), s.termios_now()), "");
 }
 
+// The line stays readable: the program ends after a key, with status 1.
 TEST(LogTrackerQuestions, MissingSourceEndsWithoutTrack) {
   struct Case {
     const char* what;
@@ -480,7 +484,11 @@ TEST(LogTrackerQuestions, MissingSourceEndsWithoutTrack) {
       ASSERT_TRUE(s.wait_for_text("Source file")) << s.dump();
       s.send(std::string(c.typed) + "\r");
     }
-    EXPECT_EQ(exit_code(s), 0) << s.dump();
+    ASSERT_TRUE(s.wait_for_text("Does not exist")) << s.dump();
+    s.pump(milliseconds(300));
+    EXPECT_TRUE(s.running());
+    s.send("x");
+    EXPECT_EQ(exit_code(s), 1) << s.dump();
     const int row = s.screen().find_row("Does not exist");
     ASSERT_GE(row, 0) << s.dump();
     EXPECT_EQ(s.row_text(row), c.shown);
