@@ -121,8 +121,12 @@ int run_live_tracker() {
   print_banner();
   UdpHandle socket;
   if (!open_listener(socket)) {
+    const bool taken = is_port_taken_error(last_error());
+    set_text_colour(kNormalColour);
+    print_line("UDP port " + number_text(kListenPort) +
+               (taken ? " Is in use by another program" : " Cannot be opened"));
     beep();
-    return 0;
+    end_after_closing_wait(1);
   }
 
   const std::string kml_name = ask_destination(default_destination_name(local_time()));

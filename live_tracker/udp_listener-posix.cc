@@ -93,6 +93,8 @@ UdpHandle open_udp_listener(int port) {
   return UdpHandle{fd};
 }
 
+bool is_port_taken_error(int error) { return error == EADDRINUSE; }
+
 std::size_t take_waiting_datagrams(UdpHandle handle, std::deque<std::string>& into,
                                    std::size_t room_bytes) {
   if (!handle) return 0;

@@ -81,6 +81,9 @@ int wait_readable(SOCKET s, int ms) {
 
 }  // namespace
 
+// WSAEACCES: another program holds the port for its exclusive use.
+bool is_port_taken_error(int error) { return error == WSAEADDRINUSE || error == WSAEACCES; }
+
 UdpHandle open_udp_listener(int port) {
   if (port < 0 || port > 65535) {
     set_error(WSAEINVAL);

@@ -23,6 +23,9 @@ struct UdpHandle {
 // reception allowed. The port is not shared: while one listener holds it,
 // a second open fails.
 UdpHandle open_udp_listener(int port = kListenPort);
+// Whether the error number of a failed open_udp_listener says that another
+// program holds the port.
+bool is_port_taken_error(int error);
 
 enum class ReceiveResult { datagram, timeout, key, error };
 

@@ -497,8 +497,9 @@ TEST(LiveTracker, DatagramsOtherThanPlainDecodes) {
   EXPECT_EQ(run.file("RULES.CSV"), expected_csv(reports));
 }
 
-// Another program holds the port: a beep and the end, before any question.
-TEST(LiveTracker, PortInUseEndsAtOnceWithABeep) {
+// Another program holds the port: a beep, a line that says so and, after the
+// closing wait, the end with status 1, before any question.
+TEST(LiveTracker, PortInUseIsToldWithABeep) {
   const int held = ::socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -510,11 +511,17 @@ TEST(LiveTracker, PortInUseEndsAtOnceWithABeep) {
 
   Tracker run;
   e2e::PtySession& s = run.session;
+  const bool told = s.wait_for_text("UDP port 16004 Is in use by another program");
+  s.pump(milliseconds(300));
+  const bool waiting = s.running();
+  if (waiting) s.send("x");
   int status = -1;
   const bool ended = s.wait_exit(milliseconds(5000), &status);
   ::close(held);
+  ASSERT_TRUE(told) << s.dump();
+  EXPECT_TRUE(waiting);
   ASSERT_TRUE(ended) << s.dump();
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
   EXPECT_EQ(s.screen().bell_count(), 1);
   EXPECT_TRUE(s.screen().contains("Host name")) << s.dump();
   EXPECT_FALSE(s.screen().contains("Listening")) << s.dump();
