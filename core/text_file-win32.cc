@@ -31,6 +31,17 @@ std::wstring wide(const std::string& text) {
 // Largest single read or write the API takes.
 constexpr std::size_t kMaxChunk = std::numeric_limits<DWORD>::max() / 2;
 
+// The volume and file number of an existing file; false when it cannot be
+// had. Asks for no access, so a file held without sharing still answers.
+bool file_identity(const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
+  const HANDLE h = CreateFileW(wide(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const bool known = GetFileInformationByHandle(h, &info) != 0;
+  CloseHandle(h);
+  return known;
+}
+
 }  // namespace
 
 bool is_existing_file(const std::string& name) {
@@ -48,6 +59,14 @@ bool is_existing_file(const std::string& name) {
   } while (!any && FindNextFileW(search, &found));
   FindClose(search);
   return any;
+}
+
+bool is_same_file(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+  return file_identity(a, ia) && file_identity(b, ib) &&
+         ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+         ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
 FileHandle open_for_reading(const std::string& name, Sharing sharing) {

@@ -28,6 +28,10 @@ FileHandle open_for_reading(const std::string& name, Sharing sharing = Sharing::
 // Reads up to `size` bytes; 0 at the end of the file or on a failure.
 std::size_t read_block(FileHandle file, char* buffer, std::size_t size);
 
+// True when the two names are spelled alike or reach one existing file
+// (the same device and file number, through links or other spellings).
+bool is_same_file(const std::string& a, const std::string& b);
+
 // Creates the file, or empties it when it exists, for writing only.
 FileHandle create_for_writing(const std::string& name);
 

@@ -134,6 +134,10 @@ int run_live_tracker() {
   set_text_colour(kMessageColour);
   print_line("Will generate  " + kml_name + " And  " + csv_name);
   set_text_colour(kNormalColour);
+  if (is_same_file(kml_name, csv_name)) {
+    print_line(csv_name + " Cannot be both the .KML file and the .CSV file");
+    end_after_closing_wait(1);
+  }
 
   LiveOutputs outputs;
   outputs.track.out = create_output(kml_name);

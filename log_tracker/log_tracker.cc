@@ -80,16 +80,22 @@ int run_log_tracker() {
   const bool follow_mode = field_answer(read_line()) != "N";
 
   FileHandle source;
+  std::string source_name = kDecodedName;
   if (follow_mode) {
     print_coloured_line(kMessageColour, "Extract decoded data as it arrives via 'DECODED.TXT'");
   } else {
-    source = open_source_or_end(ask_source_name());
+    source_name = ask_source_name();
+    source = open_source_or_end(source_name);
   }
 
   print_newline();
   KmlTrack track;
   const std::string kml_name = ask_destination(default_destination_name(local_time()));
   print_coloured_line(kMessageColour, "Will generate  " + kml_name);
+  if (is_same_file(kml_name, source_name)) {
+    print_line(kml_name + " Is the source file and cannot be the destination");
+    end_after_closing_wait(1);
+  }
   track.out = create_output(kml_name);
   if (!track.out.file) {
     print_line(kml_name + " Cannot be created");

@@ -631,6 +631,35 @@ TEST(LiveTracker, TrackThatCannotBeCreatedEndsWithStatusOne) {
   EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
 }
 
+// Names that reach one file, spelled alike or through a link: said in one
+// line, nothing created or changed, status 1.
+TEST(LiveTracker, KmlAndCsvThatAreOneFileAreRefused) {
+  for (const bool through_link : {false, true}) {
+    SCOPED_TRACE(through_link);
+    Tracker run;
+    e2e::PtySession& s = run.session;
+    if (through_link) {
+      e2e::write_file(run.dir.file("RUN.KML"), "kept");
+      std::filesystem::create_symlink("RUN.KML", run.dir.file("RUN.CSV"));
+    }
+    ASSERT_TRUE(s.wait_for_text(rtrim(kPrompt))) << s.dump();
+    s.send(through_link ? "run\r" : "track.csv\r");
+    const std::string line = through_link
+                                 ? "RUN.CSV Cannot be both the .KML file and the .CSV file"
+                                 : "TRACK.CSV Cannot be both the .KML file and the .CSV file";
+    ASSERT_TRUE(s.wait_for_text(line)) << s.dump();
+    s.send("x");  // after the closing wait
+    int status = -1;
+    ASSERT_TRUE(s.wait_exit(milliseconds(5000), &status)) << s.dump();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_FALSE(s.screen().contains(kPressEsc));
+    if (through_link)
+      EXPECT_EQ(run.file("RUN.KML"), "kept");
+    else
+      EXPECT_TRUE(std::filesystem::is_empty(run.dir.path()));
+  }
+}
+
 // Closing the window or ending the program from outside: the terminal is
 // left as it was, and what was received is already in the table.
 TEST(LiveTracker, EndedFromOutsideKeepsTheTerminalAndTheTable) {

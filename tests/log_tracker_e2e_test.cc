@@ -499,6 +499,41 @@ TEST(LogTrackerQuestions, MissingSourceEndsWithoutTrack) {
   }
 }
 
+// A destination that is the log read, by its name, through a link, or
+// DECODED.TXT in follow mode: refused in one line, the log untouched,
+// status 1 after the closing wait.
+TEST(LogTrackerQuestions, DestinationThatIsTheSourceIsRefused) {
+  struct Case {
+    const char* what;
+    const char* log;  // the file read
+    bool follow;
+    const char* answer;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"same name", "ALL.TXT", false, "all.txt", "ALL.TXT Is the source file and cannot be the destination"},
+      {"a link", "all.txt", false, "link.txt", "LINK.TXT Is the source file and cannot be the destination"},
+      {"follow mode", "DECODED.TXT", true, "decoded.txt",
+       "DECODED.TXT Is the source file and cannot be the destination"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    write_file(dir.file(c.log), kSmallLog);
+    fs::create_symlink(c.log, dir.file("LINK.TXT"));
+    PtySession s(tracker_options(dir, c.follow ? std::vector<std::string>{}
+                                               : std::vector<std::string>{c.log}));
+    ASSERT_TRUE(s.wait_for_text("Read incoming data in real time")) << s.dump();
+    s.send(c.follow ? "\r" : "n\r");
+    ASSERT_TRUE(s.wait_for_text("Destination (.KML) file")) << s.dump();
+    s.send(std::string(c.answer) + "\r");
+    ASSERT_TRUE(s.wait_for_text(c.shown)) << s.dump();
+    expect_key_wait_then_exit(s, 1);
+    EXPECT_EQ(read_file(dir.file(c.log)), kSmallLog);
+    EXPECT_FALSE(s.screen().contains("Press [esc]")) << s.dump();
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Following DECODED.TXT
 
