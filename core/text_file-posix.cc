@@ -24,8 +24,18 @@ bool is_same_file(const std::string& a, const std::string& b) {
 }
 
 FileHandle open_for_reading(const std::string& name, Sharing) {
-  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) set_error(errno);
+  // O_NONBLOCK: opening a pipe that no program writes would wait for one.
+  const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    set_error(errno);
+    return FileHandle{};
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    set_error(ENOENT);
+    return FileHandle{};
+  }
   return FileHandle{fd};
 }
 

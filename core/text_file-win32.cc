@@ -71,8 +71,14 @@ bool is_same_file(const std::string& a, const std::string& b) {
 
 FileHandle open_for_reading(const std::string& name, Sharing sharing) {
   const DWORD share = sharing == Sharing::read_write ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
-  return from_handle(CreateFileW(wide(name).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  FileHandle file = from_handle(CreateFileW(wide(name).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (file && GetFileType(handle_of(file)) != FILE_TYPE_DISK) {  // a pipe or a device
+    CloseHandle(handle_of(file));
+    set_error(ERROR_FILE_NOT_FOUND);
+    return FileHandle{};
+  }
+  return file;
 }
 
 std::size_t read_block(FileHandle file, char* buffer, std::size_t size) {

@@ -23,6 +23,8 @@ bool is_existing_file(const std::string& name);
 // rewriting is shared. Systems without share modes ignore it.
 enum class Sharing { exclusive, read_write };
 
+// Opens an ordinary file (a link to one counts) without waiting: a pipe, a
+// device or a folder is refused as a missing file is.
 FileHandle open_for_reading(const std::string& name, Sharing sharing = Sharing::exclusive);
 
 // Reads up to `size` bytes; 0 at the end of the file or on a failure.

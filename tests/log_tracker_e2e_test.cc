@@ -2,6 +2,7 @@
 // screen, and the KML track it leaves behind, in both the one-pass reading of
 // a log and the once-a-minute following of DECODED.TXT.
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -660,6 +661,27 @@ TEST(LogTrackerFollow, EscWithoutUsableDecodeGivesEmptyDocument) {
     if (c.decoded) {
       EXPECT_EQ(read_file(dir.file("DECODED.TXT")), *c.decoded);
     }
+  }
+}
+
+// A DECODED.TXT that is no ordinary file counts as missing: a pipe that
+// no program writes does not hold the check, a device that never ends does
+// not keep it reading; Esc ends the run within a step.
+TEST(LogTrackerFollow, DecodedThatIsNoFileCountsAsMissing) {
+  for (const bool pipe : {true, false}) {
+    SCOPED_TRACE(pipe ? "a pipe" : "a link to /dev/zero");
+    TempDir dir;
+    if (pipe)
+      ASSERT_EQ(mkfifo(dir.file("DECODED.TXT").c_str(), 0600), 0);
+    else
+      fs::create_symlink("/dev/zero", dir.file("DECODED.TXT"));
+    PtySession s(tracker_options(dir, {}, "2023-12-07 05:15:10"));
+    start_following(s, "none");
+    ASSERT_TRUE(s.wait_for_text(".", milliseconds(2000))) << s.dump();
+    s.send("\x1b");
+    ASSERT_TRUE(s.wait_for_text("NONE.KML Generated", milliseconds(3000))) << s.dump();
+    expect_key_wait_then_exit(s, 0);
+    EXPECT_EQ(read_file(dir.file("NONE.KML")), kEmptyKml);
   }
 }
 
