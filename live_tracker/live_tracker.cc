@@ -14,7 +14,7 @@
 namespace {
 
 constexpr int kReceiveWaitMs = 20000;
-// Datagrams taken off the socket but not yet handled, at most.
+// Memory for datagrams taken off the socket but not yet handled, at most.
 constexpr std::size_t kQueueLimitBytes = 64 << 20;
 
 constexpr int kPlainDecodeColour = 3;
@@ -56,24 +56,25 @@ bool open_listener(UdpHandle& socket) {
 // between two decodes, so that a burst is not lost while the console is busy.
 void receive_loop(UdpHandle socket, LiveOutputs& outputs) {
   std::deque<std::string> queue;
-  std::size_t queued_bytes = 0;
+  std::size_t queued_bytes = 0;  // what the queue costs (queued_cost)
+  std::string received;          // its room of a whole datagram kept for the next
   std::string datagram;
   for (;;) {
     if (is_esc_key(poll_key())) return;
     if (key_waiting()) continue;  // take the next key first, without a wait
     if (queue.empty()) {
       clear_error();
-      if (receive_datagram(socket, datagram, kReceiveWaitMs, key_input_descriptor()) !=
+      if (receive_datagram(socket, received, kReceiveWaitMs, key_input_descriptor()) !=
           ReceiveResult::datagram)
         continue;
-      queue.push_back(std::move(datagram));
-      queued_bytes += queue.back().size() + 1;
+      queue.emplace_back(received.data(), received.size());
+      queued_bytes += queued_cost(queue.back());
     }
     if (queued_bytes < kQueueLimitBytes)
       queued_bytes += take_waiting_datagrams(socket, queue, kQueueLimitBytes - queued_bytes);
+    queued_bytes -= queued_cost(queue.front());
     datagram = std::move(queue.front());
     queue.pop_front();
-    queued_bytes -= datagram.size() + 1;
     std::optional<DecodeRecord> record = parse_decode_datagram(datagram);
     if (record) handle_decode(*record, outputs);
   }

@@ -101,8 +101,8 @@ std::size_t take_waiting_datagrams(UdpHandle handle, std::deque<std::string>& in
   std::string buffer;
   std::size_t taken = 0;
   while (taken < room_bytes && take_datagram(fd_of(handle), buffer) == Take::got) {
-    taken += buffer.size() + 1;
     into.emplace_back(buffer.data(), buffer.size());  // sized copy, not the whole buffer
+    taken += queued_cost(into.back());
   }
   return taken;
 }
