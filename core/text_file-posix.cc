@@ -44,7 +44,7 @@ std::size_t read_block(FileHandle file, char* buffer, std::size_t size) {
     const ssize_t n = ::read(fd_of(file), buffer, size);
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno != EINTR) {
-      set_error(errno);
+      set_read_error(errno);
       return 0;
     }
   }

@@ -85,7 +85,7 @@ std::size_t read_block(FileHandle file, char* buffer, std::size_t size) {
   DWORD got = 0;
   if (!ReadFile(handle_of(file), buffer, static_cast<DWORD>(size < kMaxChunk ? size : kMaxChunk), &got,
                 nullptr)) {
-    set_error(static_cast<int>(GetLastError()));
+    set_read_error(static_cast<int>(GetLastError()));
     return 0;
   }
   return got;

@@ -27,7 +27,8 @@ enum class Sharing { exclusive, read_write };
 // device or a folder is refused as a missing file is.
 FileHandle open_for_reading(const std::string& name, Sharing sharing = Sharing::exclusive);
 
-// Reads up to `size` bytes; 0 at the end of the file or on a failure.
+// Reads up to `size` bytes; 0 at the end of the file or on a failure, which
+// read_error_seen() (error_state.h) tells apart.
 std::size_t read_block(FileHandle file, char* buffer, std::size_t size);
 
 // True when the two names are spelled alike or reach one existing file

@@ -108,8 +108,12 @@ int run_log_tracker() {
     batch_pass(source, track);
 
   finish_track(track);
-  const bool complete = !track.out.lost_lines;
-  print_line(kml_name + (complete ? " Generated" : " Was not completely written"));
+  const bool written = !track.out.lost_lines;
+  print_line(kml_name + (written ? " Generated" : " Was not completely written"));
+  // A read that failed (a failing disk, a share gone) ended the pass early:
+  // the track holds the points read up to there.
+  const bool read = follow_mode || !read_error_seen();
+  if (!read) print_line(source_name + " Was not completely read");
   wait_for_key();
-  return complete ? 0 : 1;
+  return written && read ? 0 : 1;
 }

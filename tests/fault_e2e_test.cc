@@ -175,6 +175,53 @@ TEST(HostileLogs, OneLineOf100Megabytes) {
   ASSERT_TRUE(s.wait_exit(seconds(10)));
 }
 
+// A log that cannot be read to its end (a failing disk, a share gone): the
+// reports read up to there are shown and kept in a valid, closed track; the
+// closing line says the log was not read completely, and the status is 1.
+TEST(ReadErrors, LogThatFailsPartWayIsToldNotCompletelyRead) {
+  const std::string other = "1234       -15   0.3 1512  ~        CQ G4ABC IO91\r\n";
+  ASSERT_EQ(other.size(), kReport.size());
+  std::string log;
+  for (int i = 0; i < 40000; ++i) log += i % 100 == 99 ? kReport : other;  // 2 MB
+  const std::size_t lines_read = 30000;  // past the first block read
+  const std::string point = "        -1.25000,+51.50000\r\n";
+  for (const char* program : {"log_lister", "log_tracker"}) {
+    SCOPED_TRACE(program);
+    e2e::TempDir dir;
+    e2e::write_file(dir.file("LOG.TXT"), log);
+    e2e::PtyOptions o;
+    o.argv = {e2e::program_path(program), "LOG.TXT"};
+    o.working_dir = dir.path();
+    o.env = {"LD_PRELOAD=" + e2e::program_path("read_fault.so"),
+             "READ_FAILS_AFTER=" + std::to_string(lines_read * kReport.size())};
+    e2e::PtySession s(o);
+    const bool tracker = std::string(program) == "log_tracker";
+    if (tracker) {
+      ASSERT_TRUE(s.wait_for_text("[Y]/n")) << s.dump();
+      s.send("n\r");
+      ASSERT_TRUE(s.wait_for_text("Destination")) << s.dump();
+      s.send("cut\r");
+    }
+    ASSERT_TRUE(s.wait_for_text("LOG.TXT Was not completely read", seconds(30))) << s.dump();
+    s.pump(milliseconds(300));
+    EXPECT_TRUE(s.running()) << "no closing wait";
+    s.send("q");
+    int status = 0;
+    ASSERT_TRUE(s.wait_exit(seconds(10), &status));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    if (tracker) {
+      const int row = s.screen().find_row("LOG.TXT Was not completely read");
+      EXPECT_EQ(s.row_text(row - 1), "CUT.KML Generated") << s.dump();
+      const std::string kml = e2e::read_file(dir.file("CUT.KML"));
+      EXPECT_EQ(count(kml, point), 1 + 300 + 1);  // Start, the path, End
+      const std::string end = point +
+                              "      </coordinates>\r\n      </Point>\r\n  </Placemark>\r\n"
+                              "   </Document>\r\n   </kml>\r\n";
+      EXPECT_EQ(kml.substr(kml.size() - std::min(kml.size(), end.size())), end);
+    }
+  }
+}
+
 // live_tracker answered with `name`, waiting for datagrams.
 struct LiveRun {
   e2e::TempDir dir;
