@@ -79,6 +79,26 @@ void restore_terminal() {
   }
 }
 
+// The same in a signal handler, where nothing may wait: nobody may be
+// reading the terminal's output (stalled, or its window frozen), so the
+// modes change at once and the colour reset goes only if it can go at once.
+// Async-signal-safe: only tcsetattr, fcntl and write.
+void restore_terminal_at_once() {
+  if (g_raw) {
+    tcsetattr(g.in_fd, TCSANOW, &g_saved_termios);
+    g_raw = 0;
+  }
+  if (g_colour_set) {
+    static const char reset[] = "\x1b[39m";
+    const int flags = fcntl(g.out_fd, F_GETFL);
+    if (flags >= 0 && fcntl(g.out_fd, F_SETFL, flags | O_NONBLOCK) == 0) {
+      (void)!::write(g.out_fd, reset, sizeof reset - 1);
+      fcntl(g.out_fd, F_SETFL, flags);  // the descriptor may be shared with the shell
+    }
+    g_colour_set = 0;
+  }
+}
+
 void enter_raw_mode() {
   termios raw = g_saved_termios;
   raw.c_iflag &= ~(BRKINT | ICRNL | INPCK | ISTRIP | IXON);  // no break signal, CR stays CR, no parity strip, no Ctrl-S/Q flow control
@@ -89,7 +109,7 @@ void enter_raw_mode() {
 }
 
 void on_fatal_signal(int sig) {
-  restore_terminal();
+  restore_terminal_at_once();
   std::signal(sig, SIG_DFL);
   std::raise(sig);
 }
