@@ -3,6 +3,7 @@
 // terminal (stdin, else /dev/tty; with no terminal at all, stdin as bytes).
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "closing_texts.h"
 #include "console.h"
 #include "key_decoder.h"
 #include "line_editor.h"
@@ -108,10 +110,32 @@ void enter_raw_mode() {
   if (tcsetattr(g.in_fd, TCSADRAIN, &raw) == 0) g_raw = 1;
 }
 
+// SIGQUIT and SIGINT: the terminal restored, the end at once.
 void on_fatal_signal(int sig) {
   restore_terminal_at_once();
   std::signal(sig, SIG_DFL);
   std::raise(sig);
+}
+
+// SIGTERM and SIGHUP: the output files completed, the terminal restored,
+// the end at once.
+void on_end_signal(int sig) {
+  write_closing_texts();
+  restore_terminal_at_once();
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
+}
+
+// Handles `sig` with `handler`, the other ending signals waiting meanwhile;
+// a signal ignored from the start (nohup) stays ignored.
+void take_signal(int sig, void (*handler)(int)) {
+  struct sigaction action {};
+  if (sigaction(sig, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) return;
+  action = {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  for (int other : {SIGTERM, SIGHUP, SIGQUIT, SIGINT}) sigaddset(&action.sa_mask, other);
+  sigaction(sig, &action, nullptr);
 }
 
 void on_continue(int) {
@@ -135,6 +159,22 @@ void on_out_of_memory() {
   // An internal failure: no message, exit code 255.
   restore_terminal();
   _exit(255);
+}
+
+// The terminal has gone (its window closed) and no SIGHUP has come, as when
+// the shell that started us dies without passing it on: the same end as
+// SIGHUP brings. Called between two steps of the main flow, where the files
+// are whole; a question waiting for its answer takes none.
+[[noreturn]] void end_by_hang_up() {
+  write_closing_texts();
+  restore_terminal_at_once();
+  std::signal(SIGHUP, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGHUP);
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  std::raise(SIGHUP);
+  _exit(128 + SIGHUP);
 }
 
 void refresh_width() {
@@ -186,7 +226,8 @@ void read_input(int timeout_ms) {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n < 0 && errno == EAGAIN) return;
-      g.in_ended = true;  // end of input, or the terminal is gone
+      if (g.in_tty) end_by_hang_up();  // a terminal gives no end of input: it has gone
+      g.in_ended = true;  // end of input, or the keyboard is gone
       g.decoder.flush(g.keys);
       return;
     }
@@ -254,8 +295,10 @@ void console_init(int argc, char** argv) {
 
   std::set_new_handler(on_out_of_memory);
   std::signal(SIGPIPE, SIG_IGN);  // a closed output is a failed write, not an end
+  // Ended from outside, with or without a terminal, the files are completed.
+  for (int sig : {SIGTERM, SIGHUP}) take_signal(sig, on_end_signal);
   if (g.in_tty && tcgetattr(g.in_fd, &g_saved_termios) == 0) {
-    for (int sig : {SIGTERM, SIGHUP, SIGQUIT, SIGINT}) std::signal(sig, on_fatal_signal);
+    for (int sig : {SIGQUIT, SIGINT}) take_signal(sig, on_fatal_signal);
     std::signal(SIGCONT, on_continue);
     enter_raw_mode();
   }

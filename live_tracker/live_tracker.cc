@@ -9,6 +9,7 @@
 #include "mask_format.h"
 #include "national_grid.h"
 #include "report_line.h"
+#include "thread_signals.h"
 #include "udp_listener.h"
 
 namespace {
@@ -101,9 +102,13 @@ bool record_position(DecodeRecord& record, LiveOutputs& outputs) {
   record.longitude = position->longitude;
   record.grid_ref = to_national_grid(record.latitude, record.longitude, grid_digits(ReportStyle::live));
   // The files first: a report on the screen is already in both files,
-  // however the program is ended the moment after.
-  add_track_point(outputs.track, *position);
-  write_line(outputs.csv, csv_line(record));
+  // however the program is ended the moment after; ended from outside, it is
+  // in both or in neither.
+  {
+    const EndSignalsHeld held;
+    add_track_point(outputs.track, *position);
+    write_line(outputs.csv, csv_line(record));
+  }
   set_text_colour(kReportColour);
   print_line(format_report_line(record, ReportStyle::live));
   set_text_colour(kNormalColour);
@@ -141,18 +146,21 @@ int run_live_tracker() {
   }
 
   LiveOutputs outputs;
-  outputs.track.out = create_output(kml_name);
+  open_track(outputs.track, kml_name);
   if (!outputs.track.out.file) {
     print_line(kml_name + " Cannot be created");
     end_after_closing_wait(1);
   }
-  outputs.csv = create_output(csv_name);
+  {
+    const EndSignalsHeld held;  // ended from outside, the table has its header
+    outputs.csv = create_output(csv_name);
+    if (outputs.csv.file) write_line(outputs.csv, kCsvHeader);
+  }
   if (!outputs.csv.file) {
     finish_track(outputs.track);  // leave a valid, empty document
     print_line(csv_name + " Cannot be created");
     end_after_closing_wait(1);
   }
-  write_line(outputs.csv, kCsvHeader);
   print_newline();
   print_line("Press [esc] to finish");
   print_newline();

@@ -96,7 +96,7 @@ int run_log_tracker() {
     print_line(kml_name + " Is the source file and cannot be the destination");
     end_after_closing_wait(1);
   }
-  track.out = create_output(kml_name);
+  open_track(track, kml_name);
   if (!track.out.file) {
     print_line(kml_name + " Cannot be created");
     end_after_closing_wait(1);

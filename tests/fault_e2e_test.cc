@@ -142,6 +142,16 @@ std::string garbage(std::size_t size, unsigned seed) {
 }
 
 const std::string kReport = "1234       -15   0.3 1512  ~        DECPAA-MBXAAA\r\n";
+// The coordinate line of kReport's position in a KML track.
+const std::string kPoint = "        -1.25000,+51.50000\r\n";
+
+// Whether a KML track is complete, with its End placemark at kPoint.
+bool ends_at_kpoint(const std::string& kml) {
+  const std::string end = kPoint +
+                          "      </coordinates>\r\n      </Point>\r\n  </Placemark>\r\n"
+                          "   </Document>\r\n   </kml>\r\n";
+  return kml.size() >= end.size() && kml.compare(kml.size() - end.size(), end.size(), end) == 0;
+}
 
 TEST(HostileLogs, BinaryGarbage) {
   const std::string log = garbage(8 << 20, 1) + kReport;
@@ -184,7 +194,6 @@ TEST(ReadErrors, LogThatFailsPartWayIsToldNotCompletelyRead) {
   std::string log;
   for (int i = 0; i < 40000; ++i) log += i % 100 == 99 ? kReport : other;  // 2 MB
   const std::size_t lines_read = 30000;  // past the first block read
-  const std::string point = "        -1.25000,+51.50000\r\n";
   for (const char* program : {"log_lister", "log_tracker"}) {
     SCOPED_TRACE(program);
     e2e::TempDir dir;
@@ -213,11 +222,8 @@ TEST(ReadErrors, LogThatFailsPartWayIsToldNotCompletelyRead) {
       const int row = s.screen().find_row("LOG.TXT Was not completely read");
       EXPECT_EQ(s.row_text(row - 1), "CUT.KML Generated") << s.dump();
       const std::string kml = e2e::read_file(dir.file("CUT.KML"));
-      EXPECT_EQ(count(kml, point), 1 + 300 + 1);  // Start, the path, End
-      const std::string end = point +
-                              "      </coordinates>\r\n      </Point>\r\n  </Placemark>\r\n"
-                              "   </Document>\r\n   </kml>\r\n";
-      EXPECT_EQ(kml.substr(kml.size() - std::min(kml.size(), end.size())), end);
+      EXPECT_EQ(count(kml, kPoint), 1 + 300 + 1);  // Start, the path, End
+      EXPECT_TRUE(ends_at_kpoint(kml));
     }
   }
 }
@@ -325,7 +331,8 @@ TEST(FullDevice, LiveTrackerNamesTheIncompleteFile) {
 }
 
 // Ended from outside in the middle of a run: every report shown is in both
-// files, and the terminal, where it still exists, is as it was.
+// files, the KML is complete with its End placemark, and the terminal,
+// where it still exists, is as it was.
 TEST(AbruptEnds, LiveTrackerKeepsEveryShownPoint) {
   for (int how : {SIGTERM, SIGHUP, 0 /* the terminal closed */}) {
     LiveRun run;
@@ -348,7 +355,59 @@ TEST(AbruptEnds, LiveTrackerKeepsEveryShownPoint) {
     const std::string csv = e2e::read_file(run.dir.file("RUN.CSV"));
     const std::string kml = e2e::read_file(run.dir.file("RUN.KML"));
     EXPECT_EQ(count(csv, "\r\n"), 1 + 5) << how;
-    EXPECT_EQ(count(kml, "        -1.25000,+51.50000\r\n"), 1 + 5) << how;  // Start and the path
+    EXPECT_EQ(count(kml, kPoint), 1 + 5 + 1) << how;  // Start, the path, End
+    EXPECT_TRUE(ends_at_kpoint(kml)) << how;
+  }
+}
+
+// Ended while nobody reads the terminal (its output stopped): the program
+// still ends at once by the signal, its terminal modes restored, the track
+// complete.
+TEST(AbruptEnds, EndedWhileTheTerminalIsStalled) {
+  for (int how : {SIGTERM, SIGHUP}) {
+    LiveRun run;
+    e2e::PtySession& s = *run.session;
+    UdpSender sender;
+    sender.send(decode("CQ G4ABC IO91", 0));  // its colour stays in force
+    ASSERT_TRUE(s.wait_for_text("CQ G4ABC IO91")) << s.dump();
+    s.stop_output();
+    for (int i = 0; i < 1000; ++i) sender.send(decode("CQ G4ABC IO91", 1));  // the program waits to show them
+    s.pump(milliseconds(300));
+    s.signal(how);
+    int status = 0;
+    const bool ended = s.wait_exit(seconds(5), &status);
+    s.start_output();
+    ASSERT_TRUE(ended || s.wait_exit(seconds(5))) << how;
+    EXPECT_TRUE(ended) << how << ": ended only once the terminal took output again";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == how) << status;
+    EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "") << how;
+    EXPECT_EQ(e2e::read_file(run.dir.file("RUN.KML")).substr(0, 5), "<?xml") << how;
+  }
+}
+
+// A hang-up while a question waits for its answer takes no answer: no file
+// is created, whether the program gets SIGHUP or only finds its terminal
+// gone (started by a shell that dies of the hang-up without passing it on).
+TEST(AbruptEnds, HangUpAtTheQuestionCreatesNoFile) {
+  for (const bool under_shell : {false, true}) {
+    e2e::TempDir dir;
+    e2e::PtyOptions o;
+    o.argv = {e2e::program_path("live_tracker")};
+    if (under_shell) o.argv = {"/bin/sh", "-c", "\"$0\"; true", o.argv[0]};
+    o.working_dir = dir.path();
+    e2e::PtySession s(o);
+    ASSERT_TRUE(s.wait_for_text("Destination (.KML) file")) << s.dump();
+    if (under_shell) {
+      s.close_master();
+      ASSERT_TRUE(s.wait_exit(seconds(5)));  // the shell
+      std::this_thread::sleep_for(milliseconds(500));
+    } else {
+      s.signal(SIGHUP);
+      int status = 0;
+      ASSERT_TRUE(s.wait_exit(seconds(5), &status));
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << under_shell;
   }
 }
 
@@ -370,12 +429,13 @@ TEST(AbruptEnds, LogTrackerFollowModeKeepsEveryShownPoint) {
   ASSERT_TRUE(s.wait_exit(seconds(10)));
   EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
   const std::string kml = e2e::read_file(dir.file("FOLLOW.KML"));
-  EXPECT_GE(count(kml, "        -1.25000,+51.50000\r\n"), 2);
+  EXPECT_GE(count(kml, kPoint), 3);  // Start, the path, End
+  EXPECT_TRUE(ends_at_kpoint(kml));
 }
 
 // Ended in the middle of a batch pass, while its second thread reads ahead:
 // the program ends by the signal, the terminal is as it was, and the track
-// holds the points up to where it stopped.
+// holds the points up to where it stopped, closed at the last of them.
 TEST(AbruptEnds, LogTrackerBatchPassEndsWithItsReadingThread) {
   for (int how : {SIGTERM, SIGHUP}) {
     e2e::TempDir dir;
@@ -392,10 +452,9 @@ TEST(AbruptEnds, LogTrackerBatchPassEndsWithItsReadingThread) {
     s.send("batch\r");
     // Nothing reads the terminal from here on: the program stops in the
     // middle of the pass once the terminal's queue is full.
-    const std::string point = "        -1.25000,+51.50000\r\n";
     const auto points_so_far = [&] {
       return std::filesystem::exists(dir.file("BATCH.KML"))
-                 ? count(e2e::read_file(dir.file("BATCH.KML")), point)
+                 ? count(e2e::read_file(dir.file("BATCH.KML")), kPoint)
                  : 0;
     };
     const auto deadline = std::chrono::steady_clock::now() + seconds(20);
@@ -407,8 +466,9 @@ TEST(AbruptEnds, LogTrackerBatchPassEndsWithItsReadingThread) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == how) << status;
     EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "") << how;
     const std::string kml = e2e::read_file(dir.file("BATCH.KML"));
-    EXPECT_GE(count(kml, point), 100) << how;
-    EXPECT_EQ(kml.find("</kml>"), std::string::npos) << how << ": the pass had ended";
+    EXPECT_GE(count(kml, kPoint), 100) << how;
+    EXPECT_LT(count(kml, kPoint), 1 + 100000 + 1) << how << ": the pass had ended";
+    EXPECT_TRUE(ends_at_kpoint(kml)) << how;
   }
 }
 
