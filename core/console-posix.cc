@@ -274,9 +274,26 @@ void erase(const Placement& p) {
   write_all(g.out_fd, out);
 }
 
+// Descriptors 0, 1 and 2 that the program was started without are opened
+// on /dev/null, before anything else is opened: otherwise the first files
+// and the socket that the program opens would take their numbers, and get
+// its console text, or be read as its keyboard.
+void fill_standard_descriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (null < 0) _exit(255);  // an internal failure: no message
+    if (null != fd) {
+      dup2(null, fd);
+      ::close(null);
+    }
+  }
+}
+
 }  // namespace
 
 void console_init(int argc, char** argv) {
+  fill_standard_descriptors();
   for (int i = 1; i < argc; ++i) {
     if (i > 1) g.tail += ' ';
     g.tail += argv[i];

@@ -330,6 +330,69 @@ TEST(FullDevice, LiveTrackerNamesTheIncompleteFile) {
   }
 }
 
+// Started with descriptors 0, 1 and 2 closed and no terminal at all: the
+// console text goes nowhere (not into the files), and the socket is not
+// read as the keyboard (its datagrams name no file); with no keys, the
+// default name is taken.
+TEST(ClosedDescriptors, LiveTrackerKeepsItsFilesAndKeysApart) {
+  e2e::TempDir dir;
+  const std::string program = e2e::program_path("live_tracker");
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    setsid();  // no controlling terminal
+    if (chdir(dir.path().c_str()) != 0) _exit(127);
+    for (int fd = 0; fd < 1024; ++fd) close(fd);
+    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const auto files = [&] {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  UdpSender sender;
+  const auto deadline = std::chrono::steady_clock::now() + seconds(5);
+  while (files().size() < 2 && std::chrono::steady_clock::now() < deadline) {
+    sender.send("stolen\r\n");
+    std::this_thread::sleep_for(milliseconds(50));
+  }
+  std::this_thread::sleep_for(milliseconds(200));
+  kill(pid, SIGTERM);
+  int status = 0;
+  bool ended = false;
+  for (int i = 0; i < 100 && !ended; ++i) {
+    ended = waitpid(pid, &status, WNOHANG) == pid;
+    if (!ended) std::this_thread::sleep_for(milliseconds(50));
+  }
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  EXPECT_TRUE(ended && WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  const std::vector<std::string> names = files();
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_TRUE(std::regex_match(names[0], std::regex("[0-9]{6}_[0-9]{4}\\.CSV"))) << names[0];
+  EXPECT_EQ(names[1], names[0].substr(0, 11) + ".KML");
+  EXPECT_EQ(e2e::read_file(dir.file(names[0])), "Time, Lat , Long\r\n");
+  EXPECT_EQ(e2e::read_file(dir.file(names[1])),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+            "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\r\n"
+            " <Document>\r\n"
+            "      <name>Paths</name>\r\n"
+            "      <description>Path</description>\r\n"
+            "      <Style id=\"yellowLineGreenPoly\">\r\n"
+            "        <LineStyle>\r\n"
+            "          <color>ffff00ff</color>\r\n"
+            "          <width>6</width>\r\n"
+            "        </LineStyle>\r\n"
+            "       </Style>\r\n"
+            "   </Document>\r\n"
+            "   </kml>\r\n");
+}
+
 // Ended from outside in the middle of a run: every report shown is in both
 // files, the KML is complete with its End placemark, and the terminal,
 // where it still exists, is as it was.
