@@ -6,6 +6,7 @@
 // on the keyboard's terminal as well.
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "closing_texts.h"
 #include "console.h"
 #include "key_decoder.h"
 #include "line_editor.h"
@@ -113,6 +115,26 @@ void restore_terminal() {
   }
 }
 
+// The same in a signal handler, where nothing may wait: nobody may be
+// reading the terminal's output (stalled, or its window frozen), so the
+// modes change at once and the colour reset goes only if it can go at once.
+// Async-signal-safe: only tcsetattr, fcntl and write.
+void restore_terminal_at_once() {
+  if (g_raw) {
+    tcsetattr(g.in_fd, TCSANOW, &g_saved_termios);
+    g_raw = 0;
+  }
+  if (g_colour_set) {
+    static const char reset[] = "\x1b[39m";
+    const int flags = fcntl(g.out_fd, F_GETFL);
+    if (flags >= 0 && fcntl(g.out_fd, F_SETFL, flags | O_NONBLOCK) == 0) {
+      (void)!::write(g.out_fd, reset, sizeof reset - 1);
+      fcntl(g.out_fd, F_SETFL, flags);  // the descriptor may be shared with the shell
+    }
+    g_colour_set = 0;
+  }
+}
+
 void enter_raw_mode() {
   termios raw = g_saved_termios;
   raw.c_iflag &= ~(BRKINT | ICRNL | INPCK | ISTRIP | IXON);  // no break signal, CR stays CR, no parity strip, no Ctrl-S/Q flow control
@@ -122,10 +144,32 @@ void enter_raw_mode() {
   if (tcsetattr(g.in_fd, TCSADRAIN, &raw) == 0) g_raw = 1;
 }
 
+// SIGQUIT and SIGINT: the terminal restored, the end at once.
 void on_fatal_signal(int sig) {
-  restore_terminal();
+  restore_terminal_at_once();
   std::signal(sig, SIG_DFL);
   std::raise(sig);
+}
+
+// SIGTERM and SIGHUP: the output files completed, the terminal restored,
+// the end at once.
+void on_end_signal(int sig) {
+  write_closing_texts();
+  restore_terminal_at_once();
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
+}
+
+// Handles `sig` with `handler`, the other ending signals waiting meanwhile;
+// a signal ignored from the start (nohup) stays ignored.
+void take_signal(int sig, void (*handler)(int)) {
+  struct sigaction action {};
+  if (sigaction(sig, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) return;
+  action = {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  for (int other : {SIGTERM, SIGHUP, SIGQUIT, SIGINT}) sigaddset(&action.sa_mask, other);
+  sigaction(sig, &action, nullptr);
 }
 
 void on_continue(int) {
@@ -153,6 +197,22 @@ void on_out_of_memory() {
   // An internal failure: no message, exit code 255.
   restore_terminal();
   _exit(255);
+}
+
+// The terminal has gone (its window closed) and no SIGHUP has come, as when
+// the shell that started us dies without passing it on: the same end as
+// SIGHUP brings. Called between two steps of the main flow, where the files
+// are whole; a question waiting for its answer takes none.
+[[noreturn]] void end_by_hang_up() {
+  write_closing_texts();
+  restore_terminal_at_once();
+  std::signal(SIGHUP, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGHUP);
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  std::raise(SIGHUP);
+  _exit(128 + SIGHUP);
 }
 
 void refresh_width() {
@@ -215,7 +275,8 @@ void read_input(int timeout_ms) {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n < 0 && errno == EAGAIN) return;
-      g.in_ended = true;  // end of input, or the terminal is gone
+      if (g.in_tty) end_by_hang_up();  // a terminal gives no end of input: it has gone
+      g.in_ended = true;  // end of input, or the keyboard is gone
       g.decoder.flush(g.keys);
       return;
     }
@@ -308,9 +369,26 @@ void redraw_line(LineEditor& editor) {
   write_all(g.screen_fd, out);
 }
 
+// Descriptors 0, 1 and 2 that the program was started without are opened
+// on /dev/null, before anything else is opened: otherwise the first files
+// and the socket that the program opens would take their numbers, and get
+// its console text, or be read as its keyboard.
+void fill_standard_descriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (null < 0) _exit(255);  // an internal failure: no message
+    if (null != fd) {
+      dup2(null, fd);
+      ::close(null);
+    }
+  }
+}
+
 }  // namespace
 
 void console_init(int argc, char** argv) {
+  fill_standard_descriptors();
   for (int i = 1; i < argc; ++i) {
     if (i > 1) g.tail += ' ';
     g.tail += argv[i];
@@ -332,8 +410,10 @@ void console_init(int argc, char** argv) {
 
   std::set_new_handler(on_out_of_memory);
   std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is a failed write; see write_all
+  // Ended from outside, with or without a terminal, the files are completed.
+  for (int sig : {SIGTERM, SIGHUP}) take_signal(sig, on_end_signal);
   if (g.in_tty && tcgetattr(g.in_fd, &g_saved_termios) == 0) {
-    for (int sig : {SIGTERM, SIGHUP, SIGQUIT, SIGINT}) std::signal(sig, on_fatal_signal);
+    for (int sig : {SIGQUIT, SIGINT}) take_signal(sig, on_fatal_signal);
     std::signal(SIGCONT, on_continue);
     enter_raw_mode();
   }

@@ -24,10 +24,23 @@ inline constexpr CapitalsIn kDestinationCapitals = CapitalsIn::whole_answer;
 inline constexpr CapitalsIn kDestinationCapitals = CapitalsIn::file_name;
 #endif
 
+// What separates folders in a path: "/", and on Windows also "\" and the
+// ":" after a drive letter.
+#ifdef _WIN32
+inline constexpr std::string_view kFolderSeparators = "\\/:";
+#else
+inline constexpr std::string_view kFolderSeparators = "/";
+#endif
+
+// Where the file name begins in `path`: after its last folder separator,
+// 0 when it has none.
+std::size_t file_name_start(std::string_view path, std::string_view separators = kFolderSeparators);
+
 // The destination for a typed line: its first field, in capitals as
-// `capitals` says (the file name is the part after the last "/"); the
-// default when empty; ".KML" appended when it holds no "." anywhere.
+// `capitals` says; the default when empty; ".KML" appended when its file
+// name holds no ".". Folders are kept as typed.
 std::string destination_from_answer(std::string_view line, const std::string& default_name,
-                                    CapitalsIn capitals = kDestinationCapitals);
+                                    CapitalsIn capitals = kDestinationCapitals,
+                                    std::string_view separators = kFolderSeparators);
 
 #endif  // CORE_DESTINATION_H

@@ -21,16 +21,26 @@ TEST(Destination, Answers) {
 }
 
 // Where file names are case-sensitive, folders keep their letters; where
-// they are not, the whole answer is taken in capitals. Either way a "." in a
-// folder name counts as a ".".
+// they are not, the whole answer is taken in capitals.
 TEST(Destination, CapitalsInFoldersOnlyWhereCaseDoesNotMatter) {
   const std::string def = "231207_0515.KML";
   const auto file_name = CapitalsIn::file_name, whole = CapitalsIn::whole_answer;
-  EXPECT_EQ(destination_from_answer("tracks/t1", def, file_name), "tracks/T1.KML");
-  EXPECT_EQ(destination_from_answer("data.old/track", def, file_name), "data.old/TRACK");
-  EXPECT_EQ(destination_from_answer("./out.kml", def, file_name), "./OUT.KML");
-  EXPECT_EQ(destination_from_answer("tracks\\t1", def, whole), "TRACKS\\T1.KML");
-  EXPECT_EQ(destination_from_answer("c:\\data.old\\track", def, whole), "C:\\DATA.OLD\\TRACK");
+  EXPECT_EQ(destination_from_answer("tracks/t1", def, file_name, "/"), "tracks/T1.KML");
+  EXPECT_EQ(destination_from_answer("./out.kml", def, file_name, "/"), "./OUT.KML");
+  EXPECT_EQ(destination_from_answer("tracks\\t1", def, whole, "\\/:"), "TRACKS\\T1.KML");
+}
+
+// A "." in a folder name is no "." of the file name: ".KML" is still added.
+TEST(Destination, DotsInFoldersDoNotCount) {
+  const std::string def = "231207_0515.KML";
+  const auto file_name = CapitalsIn::file_name, whole = CapitalsIn::whole_answer;
+  EXPECT_EQ(destination_from_answer("data.old/track", def, file_name, "/"), "data.old/TRACK.KML");
+  EXPECT_EQ(destination_from_answer("./run", def, file_name, "/"), "./RUN.KML");
+  EXPECT_EQ(destination_from_answer("tracks.2024/leg1.kml", def, file_name, "/"),
+            "tracks.2024/LEG1.KML");
+  EXPECT_EQ(destination_from_answer("c:\\data.old\\track", def, whole, "\\/:"),
+            "C:\\DATA.OLD\\TRACK.KML");
+  EXPECT_EQ(destination_from_answer("d:my.trk", def, whole, "\\/:"), "D:MY.TRK");
 }
 
 }  // namespace

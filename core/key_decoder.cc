@@ -79,14 +79,29 @@ std::size_t KeyDecoder::escape_length() const {
   return 0;
 }
 
+std::size_t KeyDecoder::skip_overlong(std::size_t pos) {
+  for (; pos < partial_.size(); ++pos) {
+    const unsigned char c = partial_[pos];
+    if (c >= 0x20 && c <= 0x3F) continue;  // parameter and intermediate bytes
+    overlong_ = false;
+    return c >= 0x40 && c <= 0x7E ? pos + 1 : pos;  // its final byte, or a broken end
+  }
+  return pos;
+}
+
 void KeyDecoder::decode(std::deque<std::string>& keys) {
-  std::size_t pos = 0;
+  std::size_t pos = overlong_ ? skip_overlong(0) : 0;
   while (pos < partial_.size()) {
     const unsigned char c = partial_[pos];
     if (c == 0x1B) {
       partial_.erase(0, pos);
       pos = 0;
       const std::size_t length = escape_length();
+      if (length == 0 && partial_.size() > kLongestSequence) {
+        overlong_ = true;
+        pos = skip_overlong(kLongestSequence);
+        continue;
+      }
       if (length == 0) return;  // wait for the rest, or for the timeout
       if (length == 1) {
         keys.emplace_back(1, kEscKey);
@@ -135,6 +150,7 @@ void KeyDecoder::feed(std::string_view bytes, std::deque<std::string>& keys) {
 }
 
 void KeyDecoder::flush(std::deque<std::string>& keys) {
+  overlong_ = false;
   if (partial_.empty()) return;
   if (partial_ == "\x1b") {
     keys.emplace_back(1, kEscKey);

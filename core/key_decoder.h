@@ -36,16 +36,23 @@ class KeyDecoder {
   void flush(std::deque<std::string>& keys);
 
   // Bytes are waiting for the rest of their sequence.
-  bool pending() const { return !partial_.empty(); }
+  bool pending() const { return !partial_.empty() || overlong_; }
+
+  // Longest escape sequence held while it is unfinished; a longer one is no
+  // key and is dropped as its bytes come, up to its end.
+  static constexpr std::size_t kLongestSequence = 64;
 
  private:
   // Decodes partial_ as far as it goes.
   void decode(std::deque<std::string>& keys);
   // Length of the escape sequence at the start of partial_, 0 if unfinished.
   std::size_t escape_length() const;
+  // Drops the bytes of an overlong sequence from `pos` on; where it ends.
+  std::size_t skip_overlong(std::size_t pos);
 
   bool line_input_;
   bool after_cr_ = false;
+  bool overlong_ = false;  // the rest of an overlong sequence is being dropped
   std::string partial_;
 };
 

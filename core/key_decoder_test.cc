@@ -56,6 +56,26 @@ TEST(KeyDecoder, LoneEscWaitsForTimeout) {
   EXPECT_TRUE(decode("\x1b[1").empty());
 }
 
+// A sequence that never ends within the longest a key can be is not held
+// whole: it is dropped as it comes, and the keys after it are decoded.
+TEST(KeyDecoder, OverlongSequenceIsDroppedAsItComes) {
+  KeyDecoder d;
+  std::deque<std::string> keys;
+  d.feed("\x1b[", keys);
+  const std::string digits(256, '1');
+  for (int i = 0; i < 4096; ++i) d.feed(digits, keys);  // 1 MiB in the pieces a read gives
+  EXPECT_TRUE(d.pending());
+  d.feed("Ax", keys);  // its final byte, then a key
+  EXPECT_EQ(keys, (std::deque<std::string>{"x"}));
+  // One held within the limit is still a key.
+  keys.clear();
+  d.feed("\x1b[" + std::string(59, '1') + ";5", keys);
+  d.feed("A", keys);
+  EXPECT_EQ(keys, (std::deque<std::string>{scan_key(0x48)}));
+  // Cut by a byte that cannot belong to it: that byte is the next key.
+  EXPECT_EQ(decode("\x1b[" + std::string(100, '2') + "\x7f"), (std::deque<std::string>{"\b"}));
+}
+
 TEST(KeyDecoder, LineInputFromAFile) {
   EXPECT_EQ(decode("N\nx\r\ny\r", true), (std::deque<std::string>{"N", "\r", "x", "\r", "y", "\r"}));
   EXPECT_EQ(decode("\n\n", true), (std::deque<std::string>{"\r", "\r"}));

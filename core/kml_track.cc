@@ -1,6 +1,8 @@
 #include "kml_track.h"
 
+#include "closing_texts.h"
 #include "mask_format.h"
+#include "thread_signals.h"
 
 namespace {
 
@@ -65,6 +67,29 @@ void write_lines(OutputFile& out, const char* const (&lines)[N]) {
   for (const char* line : lines) write_line(out, line);
 }
 
+template <std::size_t N>
+void append_lines(std::string& text, const char* const (&lines)[N]) {
+  for (const char* line : lines) text.append(line).append("\r\n");
+}
+
+// The lines that write_kml_tail writes, as one text.
+std::string tail_text(const std::string& end_coordinates) {
+  std::string text;
+  append_lines(text, kPathTail);
+  text.append(end_coordinates).append("\r\n");
+  append_lines(text, kEndPlacemarkTail);
+  append_lines(text, kDocumentTail);
+  return text;
+}
+
+// The lines that write_kml_empty writes, as one text.
+std::string empty_document_text() {
+  std::string text;
+  append_lines(text, kDocumentHead);
+  append_lines(text, kDocumentTail);
+  return text;
+}
+
 }  // namespace
 
 std::string kml_coordinate_line(double latitude, double longitude) {
@@ -94,16 +119,27 @@ void write_kml_empty(OutputFile& out) {
   write_lines(out, kDocumentTail);
 }
 
+void open_track(KmlTrack& track, const std::string& name) {
+  const EndSignalsHeld held;
+  track.out = create_output(name);
+  if (track.out.file) set_closing_text(track.out.file, empty_document_text());
+}
+
 void add_track_point(KmlTrack& track, const Position& p) {
+  const EndSignalsHeld held;
   track.last_position = p;
   if (!track.track_started) {
     write_kml_head(track.out, p.latitude, p.longitude);
     track.track_started = true;
   }
-  write_kml_point(track.out, p.latitude, p.longitude);
+  const std::string coordinates = kml_coordinate_line(p.latitude, p.longitude);
+  write_line(track.out, coordinates);
+  if (track.out.file) set_closing_text(track.out.file, tail_text(coordinates));
 }
 
 void finish_track(KmlTrack& track) {
+  const EndSignalsHeld held;
+  clear_closing_text(track.out.file);
   if (track.track_started)
     write_kml_tail(track.out, track.last_position.latitude, track.last_position.longitude);
   else

@@ -24,13 +24,17 @@ void write_kml_tail(OutputFile& out, double latitude, double longitude);
 // A whole document without any placemark, for a run that accepted no position.
 void write_kml_empty(OutputFile& out);
 
-// A track in the making, as both trackers keep it.
+// A track in the making, as both trackers keep it. Ended from outside
+// (closing_texts.h), the program still writes its closing part, or the
+// empty document when no position came.
 struct KmlTrack {
   OutputFile out;
   bool track_started = false;
   Position last_position;
 };
 
+// Creates the file (check track.out.file for success).
+void open_track(KmlTrack& track, const std::string& name);
 // Adds an accepted position: the head first if this is the first one.
 void add_track_point(KmlTrack& track, const Position& position);
 // Writes the closing part (or the empty document) and closes the file.

@@ -96,6 +96,7 @@ void for_each_line(FileHandle file, std::size_t kept, OnLine&& on_line) {
 }
 
 // The first line of `file` (cut to `kept` bytes); "" when there is none.
+// Reads no more than `kept` bytes.
 std::string first_line(FileHandle file, std::size_t kept);
 
 #endif  // CORE_LINE_READER_H

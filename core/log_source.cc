@@ -24,12 +24,12 @@ std::string ask_source_name() {
 FileHandle open_source_or_end(const std::string& name) {
   if (!is_existing_file(name)) {
     print_line(name + " Does not exist");
-    end_program(0);
+    end_after_closing_wait(1);
   }
   FileHandle file = open_for_reading(name);
   if (!file) {
     print_line(name + " Cannot be read");
-    end_program(1);
+    end_after_closing_wait(1);
   }
   return file;
 }

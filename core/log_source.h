@@ -26,8 +26,8 @@ std::string default_log_name();
 std::string ask_source_name();
 
 // Opens the log. A name that is not an ordinary file is reported with
-// " Does not exist" and ends the program (status 0); one that cannot be
-// opened with " Cannot be read" (status 1).
+// " Does not exist", one that cannot be opened with " Cannot be read";
+// either ends the program with status 1 after the closing wait.
 FileHandle open_source_or_end(const std::string& name);
 
 // Calls on_line(std::string_view) for each line of the log that may hold a

@@ -41,9 +41,26 @@ std::vector<FolderFile> ordinary_files_here() {
   return files;
 }
 
+bool is_same_file(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  struct stat sa {}, sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
 FileHandle open_for_reading(const std::string& name, Sharing) {
-  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) set_error(errno);
+  // O_NONBLOCK: opening a pipe that no program writes would wait for one.
+  const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    set_error(errno);
+    return FileHandle{};
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    set_error(ENOENT);
+    return FileHandle{};
+  }
   return FileHandle{fd};
 }
 
@@ -58,7 +75,7 @@ std::size_t read_block(FileHandle file, char* buffer, std::size_t size) {
     const ssize_t n = ::read(fd_of(file), buffer, size);
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno != EINTR) {
-      set_error(errno);
+      set_read_error(errno);
       return 0;
     }
   }

@@ -42,6 +42,17 @@ constexpr DWORD kNotOrdinary =
 // Largest single read or write the API takes.
 constexpr std::size_t kMaxChunk = std::numeric_limits<DWORD>::max() / 2;
 
+// The volume and file number of an existing file; false when it cannot be
+// had. Asks for no access, so a file held without sharing still answers.
+bool file_identity(const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
+  const HANDLE h = CreateFileW(wide(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const bool known = GetFileInformationByHandle(h, &info) != 0;
+  CloseHandle(h);
+  return known;
+}
+
 }  // namespace
 
 bool is_existing_file(const std::string& name) {
@@ -84,13 +95,27 @@ std::vector<FolderFile> ordinary_files_here() {
   return files;
 }
 
+bool is_same_file(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+  return file_identity(a, ia) && file_identity(b, ib) &&
+         ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+         ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
 FileHandle open_for_reading(const std::string& name, Sharing sharing) {
   const DWORD share = sharing == Sharing::read_write_delete
                           ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
                       : sharing == Sharing::read_write ? FILE_SHARE_READ | FILE_SHARE_WRITE
                                                        : 0;
-  return from_handle(CreateFileW(wide(name).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  FileHandle file = from_handle(CreateFileW(wide(name).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (file && GetFileType(handle_of(file)) != FILE_TYPE_DISK) {  // a pipe or a device
+    CloseHandle(handle_of(file));
+    set_error(ERROR_FILE_NOT_FOUND);
+    return FileHandle{};
+  }
+  return file;
 }
 
 bool seek_file(FileHandle file, std::uint64_t offset) {
@@ -105,7 +130,7 @@ std::size_t read_block(FileHandle file, char* buffer, std::size_t size) {
   DWORD got = 0;
   if (!ReadFile(handle_of(file), buffer, static_cast<DWORD>(size < kMaxChunk ? size : kMaxChunk), &got,
                 nullptr)) {
-    set_error(static_cast<int>(GetLastError()));
+    set_read_error(static_cast<int>(GetLastError()));
     return 0;
   }
   return got;

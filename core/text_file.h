@@ -46,13 +46,20 @@ std::vector<FolderFile> ordinary_files_here();
 // WSJT-X can erase it meanwhile.
 enum class Sharing { exclusive, read_write, read_write_delete };
 
+// Opens an ordinary file (a link to one counts) without waiting: a pipe, a
+// device or a folder is refused as a missing file is.
 FileHandle open_for_reading(const std::string& name, Sharing sharing = Sharing::exclusive);
 
 // Moves to `offset` bytes from the start; false on a failure.
 bool seek_file(FileHandle file, std::uint64_t offset);
 
-// Reads up to `size` bytes; 0 at the end of the file or on a failure.
+// Reads up to `size` bytes; 0 at the end of the file or on a failure, which
+// read_error_seen() (error_state.h) tells apart.
 std::size_t read_block(FileHandle file, char* buffer, std::size_t size);
+
+// True when the two names are spelled alike or reach one existing file
+// (the same device and file number, through links or other spellings).
+bool is_same_file(const std::string& a, const std::string& b);
 
 // Creates the file, or empties it when it exists, for writing only.
 FileHandle create_for_writing(const std::string& name);

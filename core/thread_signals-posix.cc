@@ -15,3 +15,27 @@ std::thread start_thread_without_signals(std::function<void()> body) {
   pthread_sigmask(SIG_SETMASK, &before, nullptr);
   return thread;
 }
+
+namespace {
+thread_local int t_end_held = 0;  // EndSignalsHeld objects alive in this thread
+
+sigset_t end_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
+  return set;
+}
+}  // namespace
+
+EndSignalsHeld::EndSignalsHeld() {
+  if (t_end_held++ > 0) return;
+  const sigset_t set = end_signals();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+EndSignalsHeld::~EndSignalsHeld() {
+  if (--t_end_held > 0) return;
+  const sigset_t set = end_signals();
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}

@@ -1,6 +1,6 @@
-// Signals are the main thread's: there the console's handlers restore the
-// terminal and end the program at once. Run in another thread, a handler
-// would wait for the main thread's output to drain before it could end it.
+// Signals are the main thread's: there the console's handlers complete the
+// output files, restore the terminal and end the program at once. Run in
+// another thread, a handler would find the main thread's work half done.
 #ifndef CORE_THREAD_SIGNALS_H
 #define CORE_THREAD_SIGNALS_H
 
@@ -10,5 +10,16 @@
 // Starts `body` in a thread that never takes the signals the console
 // handles, from its first instruction on.
 std::thread start_thread_without_signals(std::function<void()> body);
+
+// While an object lives, the signals that end the program from outside
+// (SIGTERM, SIGHUP) wait in the calling thread: work done under it is seen
+// by their handlers whole or not at all. Objects may nest.
+class EndSignalsHeld {
+ public:
+  EndSignalsHeld();
+  ~EndSignalsHeld();
+  EndSignalsHeld(const EndSignalsHeld&) = delete;
+  EndSignalsHeld& operator=(const EndSignalsHeld&) = delete;
+};
 
 #endif  // CORE_THREAD_SIGNALS_H

@@ -9,12 +9,13 @@
 #include "mask_format.h"
 #include "national_grid.h"
 #include "report_line.h"
+#include "thread_signals.h"
 #include "udp_listener.h"
 
 namespace {
 
 constexpr int kReceiveWaitMs = 20000;
-// Datagrams taken off the socket but not yet handled, at most.
+// Memory for datagrams taken off the socket but not yet handled, at most.
 constexpr std::size_t kQueueLimitBytes = 64 << 20;
 
 constexpr int kPlainDecodeColour = 3;
@@ -56,24 +57,25 @@ bool open_listener(UdpHandle& socket) {
 // between two decodes, so that a burst is not lost while the console is busy.
 void receive_loop(UdpHandle socket, LiveOutputs& outputs) {
   std::deque<std::string> queue;
-  std::size_t queued_bytes = 0;
+  std::size_t queued_bytes = 0;  // what the queue costs (queued_cost)
+  std::string received;          // its room of a whole datagram kept for the next
   std::string datagram;
   for (;;) {
     if (is_esc_key(poll_key())) return;
     if (key_waiting()) continue;  // take the next key first, without a wait
     if (queue.empty()) {
       clear_error();
-      if (receive_datagram(socket, datagram, kReceiveWaitMs, key_input_descriptor()) !=
+      if (receive_datagram(socket, received, kReceiveWaitMs, key_input_descriptor()) !=
           ReceiveResult::datagram)
         continue;
-      queue.push_back(std::move(datagram));
-      queued_bytes += queue.back().size() + 1;
+      queue.emplace_back(received.data(), received.size());
+      queued_bytes += queued_cost(queue.back());
     }
     if (queued_bytes < kQueueLimitBytes)
       queued_bytes += take_waiting_datagrams(socket, queue, kQueueLimitBytes - queued_bytes);
+    queued_bytes -= queued_cost(queue.front());
     datagram = std::move(queue.front());
     queue.pop_front();
-    queued_bytes -= datagram.size() + 1;
     std::optional<DecodeRecord> record = parse_decode_datagram(datagram);
     if (record) handle_decode(*record, outputs);
   }
@@ -85,34 +87,38 @@ std::string generated(const OutputFile& file, const char* done) {
 
 }  // namespace
 
-std::string csv_name_for(const std::string& kml_name) {
-  return kml_name.substr(0, kml_name.find('.')) + ".CSV";
+std::string csv_name_for(const std::string& kml_name, std::string_view separators) {
+  return kml_name.substr(0, kml_name.find('.', file_name_start(kml_name, separators))) + ".CSV";
 }
 
 std::string csv_line(const DecodeRecord& r) {
   return format_mask(kCsvMask, {r.time_text, r.latitude, r.longitude});
 }
 
-void record_position(DecodeRecord& record, LiveOutputs& outputs) {
+bool record_position(DecodeRecord& record, LiveOutputs& outputs) {
   const std::optional<Position> position = decode_position(record.message);
-  if (!position) return;
+  if (!position) return false;
   record.latitude = position->latitude;
   record.longitude = position->longitude;
   record.grid_ref = to_national_grid(record.latitude, record.longitude, grid_digits(ReportStyle::live));
   // The files first: a report on the screen is already in both files,
-  // however the program is ended the moment after.
-  add_track_point(outputs.track, *position);
-  write_line(outputs.csv, csv_line(record));
+  // however the program is ended the moment after; ended from outside, it is
+  // in both or in neither.
+  {
+    const EndSignalsHeld held;
+    add_track_point(outputs.track, *position);
+    write_line(outputs.csv, csv_line(record));
+  }
   set_text_colour(kReportColour);
   print_line(format_report_line(record, ReportStyle::live));
   set_text_colour(kNormalColour);
+  return true;
 }
 
 void handle_decode(DecodeRecord& record, LiveOutputs& outputs) {
-  if (is_position_message(record.message)) {
-    record_position(record, outputs);
-    return;
-  }
+  // A "-" in the position message's place is common in ordinary messages
+  // too ("K1ABC -12"): those that do not decode are shown like any other.
+  if (is_position_message(record.message) && record_position(record, outputs)) return;
   set_text_colour(kPlainDecodeColour);  // stays until the next colour change
   print_line(record.message);
 }
@@ -121,8 +127,12 @@ int run_live_tracker() {
   print_banner();
   UdpHandle socket;
   if (!open_listener(socket)) {
+    const bool taken = is_port_taken_error(last_error());
+    set_text_colour(kNormalColour);
+    print_line("UDP port " + number_text(kListenPort) +
+               (taken ? " Is in use by another program" : " Cannot be opened"));
     beep();
-    return 0;
+    end_after_closing_wait(1);
   }
 
   const std::string kml_name = ask_destination(default_destination_name(local_time()));
@@ -130,20 +140,27 @@ int run_live_tracker() {
   set_text_colour(kMessageColour);
   print_line("Will generate  " + kml_name + " And  " + csv_name);
   set_text_colour(kNormalColour);
+  if (is_same_file(kml_name, csv_name)) {
+    print_line(csv_name + " Cannot be both the .KML file and the .CSV file");
+    end_after_closing_wait(1);
+  }
 
   LiveOutputs outputs;
-  outputs.track.out = create_output(kml_name);
+  open_track(outputs.track, kml_name);
   if (!outputs.track.out.file) {
     print_line(kml_name + " Cannot be created");
-    end_program(1);
+    end_after_closing_wait(1);
   }
-  outputs.csv = create_output(csv_name);
+  {
+    const EndSignalsHeld held;  // ended from outside, the table has its header
+    outputs.csv = create_output(csv_name);
+    if (outputs.csv.file) write_line(outputs.csv, kCsvHeader);
+  }
   if (!outputs.csv.file) {
     finish_track(outputs.track);  // leave a valid, empty document
     print_line(csv_name + " Cannot be created");
-    end_program(1);
+    end_after_closing_wait(1);
   }
-  write_line(outputs.csv, kCsvHeader);
   print_newline();
   print_instruction("Press [esc] to finish");
   print_newline();

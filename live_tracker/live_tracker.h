@@ -5,16 +5,20 @@
 #define LIVE_TRACKER_LIVE_TRACKER_H
 
 #include <string>
+#include <string_view>
 
 #include "decode_record.h"
+#include "destination.h"
 #include "kml_track.h"
 #include "output_file.h"
 
 // The whole run; returns the exit status. Needs console_init first.
 int run_live_tracker();
 
-// The CSV file beside a KML file: the KML name up to its first ".", ".CSV".
-std::string csv_name_for(const std::string& kml_name);
+// The CSV file beside a KML file: the KML name up to the first "." of its
+// file name, then ".CSV"; its folder stays as it is.
+std::string csv_name_for(const std::string& kml_name,
+                         std::string_view separators = kFolderSeparators);
 
 // One CSV line: time text, latitude, longitude.
 std::string csv_line(const DecodeRecord& record);
@@ -24,11 +28,11 @@ struct LiveOutputs {
   OutputFile csv;
 };
 
-// A decoded message: a plain one is shown in cyan, a position message is
-// passed to record_position.
+// A decoded message: a position message is passed to record_position; a
+// plain one, or one that record_position rejects, is shown in cyan.
 void handle_decode(DecodeRecord& record, LiveOutputs& outputs);
 // A position message: decoded, reported, added to the track and the CSV
-// file; a rejected one leaves no trace.
-void record_position(DecodeRecord& record, LiveOutputs& outputs);
+// file; false, with nothing done, when its position is rejected.
+bool record_position(DecodeRecord& record, LiveOutputs& outputs);
 
 #endif  // LIVE_TRACKER_LIVE_TRACKER_H

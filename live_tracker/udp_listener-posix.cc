@@ -93,14 +93,16 @@ UdpHandle open_udp_listener(int port) {
   return UdpHandle{fd};
 }
 
+bool is_port_taken_error(int error) { return error == EADDRINUSE; }
+
 std::size_t take_waiting_datagrams(UdpHandle handle, std::deque<std::string>& into,
                                    std::size_t room_bytes) {
   if (!handle) return 0;
   std::string buffer;
   std::size_t taken = 0;
   while (taken < room_bytes && take_datagram(fd_of(handle), buffer) == Take::got) {
-    taken += buffer.size() + 1;
     into.emplace_back(buffer.data(), buffer.size());  // sized copy, not the whole buffer
+    taken += queued_cost(into.back());
   }
   return taken;
 }

@@ -81,6 +81,9 @@ int wait_readable(SOCKET s, int ms) {
 
 }  // namespace
 
+// WSAEACCES: another program holds the port for its exclusive use.
+bool is_port_taken_error(int error) { return error == WSAEADDRINUSE || error == WSAEACCES; }
+
 UdpHandle open_udp_listener(int port) {
   if (port < 0 || port > 65535) {
     set_error(WSAEINVAL);
@@ -119,8 +122,8 @@ std::size_t take_waiting_datagrams(UdpHandle handle, std::deque<std::string>& in
   std::string buffer;
   std::size_t taken = 0;
   while (taken < room_bytes && take_datagram(socket_of(handle), buffer) == Take::got) {
-    taken += buffer.size() + 1;
     into.emplace_back(buffer.data(), buffer.size());
+    taken += queued_cost(into.back());
   }
   return taken;
 }

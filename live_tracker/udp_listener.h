@@ -23,6 +23,9 @@ struct UdpHandle {
 // reception allowed. The port is not shared: while one listener holds it,
 // a second open fails.
 UdpHandle open_udp_listener(int port = kListenPort);
+// Whether the error number of a failed open_udp_listener says that another
+// program holds the port.
+bool is_port_taken_error(int error);
 
 enum class ReceiveResult { datagram, timeout, key, error };
 
@@ -34,9 +37,19 @@ enum class ReceiveResult { datagram, timeout, key, error };
 ReceiveResult receive_datagram(UdpHandle handle, std::string& out, int timeout_ms,
                                int also_wake_fd = -1);
 
+// What a datagram held in a queue costs in memory: its string, and the
+// block that holds its bytes when they do not fit inside the string, with
+// the allocator's own bookkeeping of that block.
+inline std::size_t queued_cost(const std::string& datagram) {
+  constexpr std::size_t kBlockOverhead = 16;
+  const bool own_block = datagram.capacity() > std::string().capacity();
+  return sizeof(std::string) + (own_block ? datagram.capacity() + 1 + kBlockOverhead : 0);
+}
+
 // Takes, without waiting, the datagrams already waiting on the socket and
-// appends them to `into`, until about `room_bytes` are taken; returns the
-// bytes taken. Keeps the system's queue short while a burst arrives.
+// appends them to `into`, until about `room_bytes` are taken (counted by
+// queued_cost); returns what they cost. Keeps the system's queue short
+// while a burst arrives.
 std::size_t take_waiting_datagrams(UdpHandle handle, std::deque<std::string>& into,
                                    std::size_t room_bytes);
 

@@ -18,6 +18,9 @@ int run_log_lister() {
     }
   });
   close_file(file);
+  // A read that failed (a failing disk, a share gone) ends the pass early.
+  const bool complete = !read_error_seen();
+  if (!complete) print_line(name + " Was not completely read");
   wait_for_key();
-  return 0;
+  return complete ? 0 : 1;
 }

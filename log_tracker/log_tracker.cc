@@ -130,25 +130,31 @@ int run_log_tracker() {
   const bool follow_mode = !answers_no(read_line());
 
   FileHandle source;
+  std::string source_name;
   std::string decoded_name;
   std::optional<LogFollower> log;
   if (follow_mode) {
     decoded_name = decoded_file_name();
     if (decoded_name.empty()) log.emplace();
-    print_coloured_line(kMessageColour, "Extract decoded data as it arrives via '" +
-                                            (log ? log->name() : decoded_name) + "'");
+    source_name = log ? log->name() : decoded_name;
+    print_coloured_line(kMessageColour, "Extract decoded data as it arrives via '" + source_name + "'");
   } else {
-    source = open_source_or_end(ask_source_name());
+    source_name = ask_source_name();
+    source = open_source_or_end(source_name);
   }
 
   print_newline();
   KmlTrack track;
   const std::string kml_name = ask_destination(default_destination_name(local_time()));
   print_coloured_line(kMessageColour, "Will generate  " + kml_name);
-  track.out = create_output(kml_name);
+  if (is_same_file(kml_name, source_name)) {
+    print_line(kml_name + " Is the source file and cannot be the destination");
+    end_after_closing_wait(1);
+  }
+  open_track(track, kml_name);
   if (!track.out.file) {
     print_line(kml_name + " Cannot be created");
-    end_program(1);
+    end_after_closing_wait(1);
   }
 
   if (log)
@@ -159,8 +165,12 @@ int run_log_tracker() {
     batch_pass(source, track);
 
   finish_track(track);
-  const bool complete = !track.out.lost_lines;
-  print_line(kml_name + (complete ? " Generated" : " Was not completely written"));
+  const bool written = !track.out.lost_lines;
+  print_line(kml_name + (written ? " Generated" : " Was not completely written"));
+  // A read that failed (a failing disk, a share gone) ended the pass early:
+  // the track holds the points read up to there.
+  const bool read = follow_mode || !read_error_seen();
+  if (!read) print_line(source_name + " Was not completely read");
   wait_for_key();
-  return complete ? 0 : 1;
+  return written && read ? 0 : 1;
 }

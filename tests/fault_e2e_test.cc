@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <fstream>
 #include <random>
@@ -75,6 +77,23 @@ class UdpSender {
   void send(const std::string& bytes) {
     sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to_), sizeof to_);
   }
+  // The same datagram `count` times, many to a system call.
+  void send_many(const std::string& bytes, int count) {
+    constexpr int kBatch = 256;
+    iovec part{const_cast<char*>(bytes.data()), bytes.size()};
+    mmsghdr batch[kBatch] = {};
+    for (mmsghdr& m : batch) {
+      m.msg_hdr.msg_name = &to_;
+      m.msg_hdr.msg_namelen = sizeof to_;
+      m.msg_hdr.msg_iov = &part;
+      m.msg_hdr.msg_iovlen = 1;
+    }
+    for (int left = count; left > 0;) {
+      const int n = sendmmsg(fd_, batch, static_cast<unsigned>(std::min(left, kBatch)), 0);
+      if (n <= 0) break;
+      left -= n;
+    }
+  }
 
  private:
   int fd_;
@@ -123,6 +142,16 @@ std::string garbage(std::size_t size, unsigned seed) {
 }
 
 const std::string kReport = "1234       -15   0.3 1512  ~        DECPAA-MBXAAA\r\n";
+// The coordinate line of kReport's position in a KML track.
+const std::string kPoint = "        -1.25000,+51.50000\r\n";
+
+// Whether a KML track is complete, with its End placemark at kPoint.
+bool ends_at_kpoint(const std::string& kml) {
+  const std::string end = kPoint +
+                          "      </coordinates>\r\n      </Point>\r\n  </Placemark>\r\n"
+                          "   </Document>\r\n   </kml>\r\n";
+  return kml.size() >= end.size() && kml.compare(kml.size() - end.size(), end.size(), end) == 0;
+}
 
 TEST(HostileLogs, BinaryGarbage) {
   const std::string log = garbage(8 << 20, 1) + kReport;
@@ -154,6 +183,49 @@ TEST(HostileLogs, OneLineOf100Megabytes) {
   expect_peak_below_mib(s.pid(), 16);
   s.send("q");
   ASSERT_TRUE(s.wait_exit(seconds(10)));
+}
+
+// A log that cannot be read to its end (a failing disk, a share gone): the
+// reports read up to there are shown and kept in a valid, closed track; the
+// closing line says the log was not read completely, and the status is 1.
+TEST(ReadErrors, LogThatFailsPartWayIsToldNotCompletelyRead) {
+  const std::string other = "1234       -15   0.3 1512  ~        CQ G4ABC IO91\r\n";
+  ASSERT_EQ(other.size(), kReport.size());
+  std::string log;
+  for (int i = 0; i < 40000; ++i) log += i % 100 == 99 ? kReport : other;  // 2 MB
+  const std::size_t lines_read = 30000;  // past the first block read
+  for (const char* program : {"log_lister", "log_tracker"}) {
+    SCOPED_TRACE(program);
+    e2e::TempDir dir;
+    e2e::write_file(dir.file("LOG.TXT"), log);
+    e2e::PtyOptions o;
+    o.argv = {e2e::program_path(program), "LOG.TXT"};
+    o.working_dir = dir.path();
+    o.env = {"LD_PRELOAD=" + e2e::program_path("read_fault.so"),
+             "READ_FAILS_AFTER=" + std::to_string(lines_read * kReport.size())};
+    e2e::PtySession s(o);
+    const bool tracker = std::string(program) == "log_tracker";
+    if (tracker) {
+      ASSERT_TRUE(s.wait_for_text("[Y]/n")) << s.dump();
+      s.send("n\r");
+      ASSERT_TRUE(s.wait_for_text("Destination")) << s.dump();
+      s.send("cut\r");
+    }
+    ASSERT_TRUE(s.wait_for_text("LOG.TXT Was not completely read", seconds(30))) << s.dump();
+    s.pump(milliseconds(300));
+    EXPECT_TRUE(s.running()) << "no closing wait";
+    s.send("q");
+    int status = 0;
+    ASSERT_TRUE(s.wait_exit(seconds(10), &status));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    if (tracker) {
+      const int row = s.screen().find_row("LOG.TXT Was not completely read");
+      EXPECT_EQ(s.row_text(row - 1), "CUT.KML Generated") << s.dump();
+      const std::string kml = e2e::read_file(dir.file("CUT.KML"));
+      EXPECT_EQ(count(kml, kPoint), 1 + 300 + 1);  // Start, the path, End
+      EXPECT_TRUE(ends_at_kpoint(kml));
+    }
+  }
 }
 
 // live_tracker answered with `name`, waiting for datagrams.
@@ -205,6 +277,30 @@ TEST(HostileDatagrams, FloodOfRandomDatagramsThenOneGoodReport) {
   EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
 }
 
+// A flood of small decodes, faster than the screen shows them: what waits in
+// the program's queue is counted at what it costs in memory, so the program
+// stays within the queue's limit (64 MiB) and a little more.
+TEST(HostileDatagrams, FloodOfSmallDecodesStaysWithinTheQueueLimit) {
+#ifdef SANITIZED_BUILD
+  GTEST_SKIP() << "memory figures say nothing in a sanitized build";
+#endif
+  LiveRun run(24);
+  e2e::PtySession& s = *run.session;
+  std::atomic<bool> sent{false};
+  std::thread flood([&] {
+    UdpSender sender;
+    sender.send_many(decode("a", 0), 2500000);
+    sent = true;
+  });
+  while (!sent) s.pump(milliseconds(50));
+  flood.join();
+  expect_peak_below_mib(s.pid(), 64 + 8);
+  s.send("\x1b");
+  ASSERT_TRUE(s.wait_for_text("Any key to close this window...", seconds(60))) << s.dump();
+  s.send("q");
+  ASSERT_TRUE(s.wait_exit(seconds(10)));
+}
+
 // A device that takes no byte: the reports are still shown, the other file
 // is complete, and the end names the file that is not, with status 1.
 TEST(FullDevice, LiveTrackerNamesTheIncompleteFile) {
@@ -234,8 +330,72 @@ TEST(FullDevice, LiveTrackerNamesTheIncompleteFile) {
   }
 }
 
+// Started with descriptors 0, 1 and 2 closed and no terminal at all: the
+// console text goes nowhere (not into the files), and the socket is not
+// read as the keyboard (its datagrams name no file); with no keys, the
+// default name is taken.
+TEST(ClosedDescriptors, LiveTrackerKeepsItsFilesAndKeysApart) {
+  e2e::TempDir dir;
+  const std::string program = e2e::program_path("live_tracker");
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    setsid();  // no controlling terminal
+    if (chdir(dir.path().c_str()) != 0) _exit(127);
+    for (int fd = 0; fd < 1024; ++fd) close(fd);
+    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const auto files = [&] {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  UdpSender sender;
+  const auto deadline = std::chrono::steady_clock::now() + seconds(5);
+  while (files().size() < 2 && std::chrono::steady_clock::now() < deadline) {
+    sender.send("stolen\r\n");
+    std::this_thread::sleep_for(milliseconds(50));
+  }
+  std::this_thread::sleep_for(milliseconds(200));
+  kill(pid, SIGTERM);
+  int status = 0;
+  bool ended = false;
+  for (int i = 0; i < 100 && !ended; ++i) {
+    ended = waitpid(pid, &status, WNOHANG) == pid;
+    if (!ended) std::this_thread::sleep_for(milliseconds(50));
+  }
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  EXPECT_TRUE(ended && WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  const std::vector<std::string> names = files();
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_TRUE(std::regex_match(names[0], std::regex("[0-9]{6}_[0-9]{4}\\.CSV"))) << names[0];
+  EXPECT_EQ(names[1], names[0].substr(0, 11) + ".KML");
+  EXPECT_EQ(e2e::read_file(dir.file(names[0])), "Time, Lat , Long\r\n");
+  EXPECT_EQ(e2e::read_file(dir.file(names[1])),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+            "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\r\n"
+            " <Document>\r\n"
+            "      <name>Paths</name>\r\n"
+            "      <description>Path</description>\r\n"
+            "      <Style id=\"yellowLineGreenPoly\">\r\n"
+            "        <LineStyle>\r\n"
+            "          <color>ffff00ff</color>\r\n"
+            "          <width>6</width>\r\n"
+            "        </LineStyle>\r\n"
+            "       </Style>\r\n"
+            "   </Document>\r\n"
+            "   </kml>\r\n");
+}
+
 // Ended from outside in the middle of a run: every report shown is in both
-// files, and the terminal, where it still exists, is as it was.
+// files, the KML is complete with its End placemark, and the terminal,
+// where it still exists, is as it was.
 TEST(AbruptEnds, LiveTrackerKeepsEveryShownPoint) {
   for (int how : {SIGTERM, SIGHUP, 0 /* the terminal closed */}) {
     LiveRun run;
@@ -258,7 +418,59 @@ TEST(AbruptEnds, LiveTrackerKeepsEveryShownPoint) {
     const std::string csv = e2e::read_file(run.dir.file("RUN.CSV"));
     const std::string kml = e2e::read_file(run.dir.file("RUN.KML"));
     EXPECT_EQ(count(csv, "\r\n"), 1 + 5) << how;
-    EXPECT_EQ(count(kml, "        -1.25000,+51.50000\r\n"), 1 + 5) << how;  // Start and the path
+    EXPECT_EQ(count(kml, kPoint), 1 + 5 + 1) << how;  // Start, the path, End
+    EXPECT_TRUE(ends_at_kpoint(kml)) << how;
+  }
+}
+
+// Ended while nobody reads the terminal (its output stopped): the program
+// still ends at once by the signal, its terminal modes restored, the track
+// complete.
+TEST(AbruptEnds, EndedWhileTheTerminalIsStalled) {
+  for (int how : {SIGTERM, SIGHUP}) {
+    LiveRun run;
+    e2e::PtySession& s = *run.session;
+    UdpSender sender;
+    sender.send(decode("CQ G4ABC IO91", 0));  // its colour stays in force
+    ASSERT_TRUE(s.wait_for_text("CQ G4ABC IO91")) << s.dump();
+    s.stop_output();
+    for (int i = 0; i < 1000; ++i) sender.send(decode("CQ G4ABC IO91", 1));  // the program waits to show them
+    s.pump(milliseconds(300));
+    s.signal(how);
+    int status = 0;
+    const bool ended = s.wait_exit(seconds(5), &status);
+    s.start_output();
+    ASSERT_TRUE(ended || s.wait_exit(seconds(5))) << how;
+    EXPECT_TRUE(ended) << how << ": ended only once the terminal took output again";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == how) << status;
+    EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "") << how;
+    EXPECT_EQ(e2e::read_file(run.dir.file("RUN.KML")).substr(0, 5), "<?xml") << how;
+  }
+}
+
+// A hang-up while a question waits for its answer takes no answer: no file
+// is created, whether the program gets SIGHUP or only finds its terminal
+// gone (started by a shell that dies of the hang-up without passing it on).
+TEST(AbruptEnds, HangUpAtTheQuestionCreatesNoFile) {
+  for (const bool under_shell : {false, true}) {
+    e2e::TempDir dir;
+    e2e::PtyOptions o;
+    o.argv = {e2e::program_path("live_tracker")};
+    if (under_shell) o.argv = {"/bin/sh", "-c", "\"$0\"; true", o.argv[0]};
+    o.working_dir = dir.path();
+    e2e::PtySession s(o);
+    ASSERT_TRUE(s.wait_for_text("Destination (.KML) file")) << s.dump();
+    if (under_shell) {
+      s.close_master();
+      ASSERT_TRUE(s.wait_exit(seconds(5)));  // the shell
+      std::this_thread::sleep_for(milliseconds(500));
+    } else {
+      s.signal(SIGHUP);
+      int status = 0;
+      ASSERT_TRUE(s.wait_exit(seconds(5), &status));
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << under_shell;
   }
 }
 
@@ -280,12 +492,13 @@ TEST(AbruptEnds, LogTrackerFollowModeKeepsEveryShownPoint) {
   ASSERT_TRUE(s.wait_exit(seconds(10)));
   EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
   const std::string kml = e2e::read_file(dir.file("FOLLOW.KML"));
-  EXPECT_GE(count(kml, "        -1.25000,+51.50000\r\n"), 2);
+  EXPECT_GE(count(kml, kPoint), 3);  // Start, the path, End
+  EXPECT_TRUE(ends_at_kpoint(kml));
 }
 
 // Ended in the middle of a batch pass, while its second thread reads ahead:
 // the program ends by the signal, the terminal is as it was, and the track
-// holds the points up to where it stopped.
+// holds the points up to where it stopped, closed at the last of them.
 TEST(AbruptEnds, LogTrackerBatchPassEndsWithItsReadingThread) {
   for (int how : {SIGTERM, SIGHUP}) {
     e2e::TempDir dir;
@@ -302,10 +515,9 @@ TEST(AbruptEnds, LogTrackerBatchPassEndsWithItsReadingThread) {
     s.send("batch\r");
     // Nothing reads the terminal from here on: the program stops in the
     // middle of the pass once the terminal's queue is full.
-    const std::string point = "        -1.25000,+51.50000\r\n";
     const auto points_so_far = [&] {
       return std::filesystem::exists(dir.file("BATCH.KML"))
-                 ? count(e2e::read_file(dir.file("BATCH.KML")), point)
+                 ? count(e2e::read_file(dir.file("BATCH.KML")), kPoint)
                  : 0;
     };
     const auto deadline = std::chrono::steady_clock::now() + seconds(20);
@@ -317,8 +529,9 @@ TEST(AbruptEnds, LogTrackerBatchPassEndsWithItsReadingThread) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == how) << status;
     EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "") << how;
     const std::string kml = e2e::read_file(dir.file("BATCH.KML"));
-    EXPECT_GE(count(kml, point), 100) << how;
-    EXPECT_EQ(kml.find("</kml>"), std::string::npos) << how << ": the pass had ended";
+    EXPECT_GE(count(kml, kPoint), 100) << how;
+    EXPECT_LT(count(kml, kPoint), 1 + 100000 + 1) << how << ": the pass had ended";
+    EXPECT_TRUE(ends_at_kpoint(kml)) << how;
   }
 }
 

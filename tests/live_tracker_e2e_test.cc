@@ -340,8 +340,8 @@ TEST(LiveTracker, ReplayOfTheSampleLogGivesEveryReportTrackAndTable) {
   const int decodes = (datagrams + 1) / 2;  // a Heartbeat between each two
   ASSERT_GT(decodes, 400);
 
-  // One row per decode, but none for the rejected "YDKQWB-CHPANE".
-  const int rows = decodes - 1;
+  // One row per decode, the rejected "YDKQWB-CHPANE" shown as a plain one.
+  const int rows = decodes;
   ASSERT_TRUE(run.session.wait_for_text("LU5XYZ EA8QRT R-09")) << run.session.dump();
   ASSERT_TRUE(run.session.wait_for_quiet());
   e2e::PtySession& s = run.session;
@@ -368,7 +368,7 @@ TEST(LiveTracker, ReplayOfTheSampleLogGivesEveryReportTrackAndTable) {
   EXPECT_EQ(shown_reports, expected_lines);
   EXPECT_EQ(plain, rows - 40);
   EXPECT_EQ(s.row_text(run.first_loop_row), "DL1ABC JA1XYZ -02");  // the log's first decode
-  EXPECT_FALSE(s.screen().contains("YDKQWB"));
+  EXPECT_TRUE(s.screen().contains("YDKQWB-CHPANE"));
   // The datagram's time of day shows as hh:mm.
   EXPECT_EQ(reports.front().line.substr(0, 22), "09:04  DCWQFA-MFKNUA  ");
 
@@ -386,7 +386,8 @@ TEST(LiveTracker, ReplayOfTheSampleLogGivesEveryReportTrackAndTable) {
 }
 
 // Whatever else comes on the port: other message types, datagrams cut
-// short, a null Mode text, control bytes and an impossible latitude. None of
+// short, a null Mode text, control bytes and "-" in the place of a position
+// message whose latitude is impossible (shown as ordinary decodes). None of
 // them touches the files; the positions that follow do.
 TEST(LiveTracker, DatagramsOtherThanPlainDecodes) {
   Tracker run;
@@ -427,6 +428,7 @@ TEST(LiveTracker, DatagramsOtherThanPlainDecodes) {
   udp.send(decode("\x1b[2J\x1b]0;T\x07"));
   udp.send(decode("\xc2\x9b" "2J \x7f \xff \xc3\xa9t\xc3\xa9"));  // C1 CSI, DEL, no UTF-8
   udp.send(decode("YAAAAA-AAAAAA"));
+  udp.send(decode("K1ABC -12"));
   udp.send(decode("EI5GHJ F4ABC RR73"));
   ASSERT_TRUE(s.wait_for_text("EI5GHJ F4ABC RR73")) << s.dump();
   ASSERT_TRUE(s.wait_for_quiet());
@@ -438,11 +440,13 @@ TEST(LiveTracker, DatagramsOtherThanPlainDecodes) {
       "",
       "\u241B[2J\u241B]0;T\u2407",
       "\uFFFD\uFFFD2J \u2421 \uFFFD \u00e9t\u00e9",
+      "YAAAAA-AAAAAA",
+      "K1ABC -12",
       "EI5GHJ F4ABC RR73",
       "",
   };
-  EXPECT_EQ(run.loop_rows(8), plain_rows) << s.dump();
-  for (int i : {0, 1, 4, 5, 6}) EXPECT_EQ(s.cell_fg(run.first_loop_row + i, 0), 3) << i;
+  EXPECT_EQ(run.loop_rows(10), plain_rows) << s.dump();
+  for (int i : {0, 1, 4, 5, 6, 7, 8}) EXPECT_EQ(s.cell_fg(run.first_loop_row + i, 0), 3) << i;
   EXPECT_EQ(s.screen().pen_fg(), 3);
   EXPECT_EQ(s.screen().bell_count(), bells);
   EXPECT_EQ(s.raw_output().find("\x1b[2J"), std::string::npos);
@@ -476,7 +480,7 @@ TEST(LiveTracker, DatagramsOtherThanPlainDecodes) {
   ASSERT_TRUE(s.wait_for_text(reports[2].line)) << s.dump();
   ASSERT_TRUE(s.wait_for_quiet());
   for (int i = 0; i < 3; ++i) {
-    const int row = run.first_loop_row + 7 + i;
+    const int row = run.first_loop_row + 9 + i;
     EXPECT_EQ(s.row_text(row), reports[i].line) << s.dump();
     EXPECT_EQ(s.row_fg_map(row).substr(0, reports[i].line.size()),
               std::string(reports[i].line.size(), '6'));
@@ -487,14 +491,15 @@ TEST(LiveTracker, DatagramsOtherThanPlainDecodes) {
       << run.file("RULES.CSV");
 
   const int closing = run.finish();
-  EXPECT_EQ(closing, run.first_loop_row + 10);
+  EXPECT_EQ(closing, run.first_loop_row + 12);
   expect_closing(run, closing, "RULES.KML", "RULES.CSV", 7);
   EXPECT_EQ(run.file("RULES.KML"), expected_kml(positions_of(reports)));
   EXPECT_EQ(run.file("RULES.CSV"), expected_csv(reports));
 }
 
-// Another program holds the port: a beep and the end, before any question.
-TEST(LiveTracker, PortInUseEndsAtOnceWithABeep) {
+// Another program holds the port: a beep, a line that says so and, after the
+// closing wait, the end with status 1, before any question.
+TEST(LiveTracker, PortInUseIsToldWithABeep) {
   const int held = ::socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -506,11 +511,17 @@ TEST(LiveTracker, PortInUseEndsAtOnceWithABeep) {
 
   Tracker run;
   e2e::PtySession& s = run.session;
+  const bool told = s.wait_for_text("UDP port 16004 Is in use by another program");
+  s.pump(milliseconds(300));
+  const bool waiting = s.running();
+  if (waiting) s.send("x");
   int status = -1;
   const bool ended = s.wait_exit(milliseconds(5000), &status);
   ::close(held);
+  ASSERT_TRUE(told) << s.dump();
+  EXPECT_TRUE(waiting);
   ASSERT_TRUE(ended) << s.dump();
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
   EXPECT_EQ(s.screen().bell_count(), 1);
   EXPECT_TRUE(s.screen().contains("Host name")) << s.dump();
   EXPECT_FALSE(s.screen().contains("Listening")) << s.dump();
@@ -607,6 +618,8 @@ TEST(LiveTracker, TrackThatCannotBeCreatedEndsWithStatusOne) {
   e2e::PtySession& s = run.session;
   ASSERT_TRUE(s.wait_for_text(rtrim(kPrompt))) << s.dump();
   s.send("nofolder/x\r");
+  ASSERT_TRUE(s.wait_for_text("Cannot be created")) << s.dump();
+  s.send("x");  // after the closing wait
   int status = -1;
   ASSERT_TRUE(s.wait_exit(milliseconds(5000), &status)) << s.dump();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
@@ -616,6 +629,35 @@ TEST(LiveTracker, TrackThatCannotBeCreatedEndsWithStatusOne) {
   EXPECT_FALSE(s.screen().contains(kPressEsc));
   EXPECT_TRUE(std::filesystem::is_empty(run.dir.path()));
   EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
+}
+
+// Names that reach one file, spelled alike or through a link: said in one
+// line, nothing created or changed, status 1.
+TEST(LiveTracker, KmlAndCsvThatAreOneFileAreRefused) {
+  for (const bool through_link : {false, true}) {
+    SCOPED_TRACE(through_link);
+    Tracker run;
+    e2e::PtySession& s = run.session;
+    if (through_link) {
+      e2e::write_file(run.dir.file("RUN.KML"), "kept");
+      std::filesystem::create_symlink("RUN.KML", run.dir.file("RUN.CSV"));
+    }
+    ASSERT_TRUE(s.wait_for_text(rtrim(kPrompt))) << s.dump();
+    s.send(through_link ? "run\r" : "track.csv\r");
+    const std::string line = through_link
+                                 ? "RUN.CSV Cannot be both the .KML file and the .CSV file"
+                                 : "TRACK.CSV Cannot be both the .KML file and the .CSV file";
+    ASSERT_TRUE(s.wait_for_text(line)) << s.dump();
+    s.send("x");  // after the closing wait
+    int status = -1;
+    ASSERT_TRUE(s.wait_exit(milliseconds(5000), &status)) << s.dump();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_FALSE(s.screen().contains(kPressEsc));
+    if (through_link)
+      EXPECT_EQ(run.file("RUN.KML"), "kept");
+    else
+      EXPECT_TRUE(std::filesystem::is_empty(run.dir.path()));
+  }
 }
 
 // Closing the window or ending the program from outside: the terminal is

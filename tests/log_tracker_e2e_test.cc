@@ -2,6 +2,7 @@
 // screen, and the KML track it leaves behind, in both the one-pass reading of
 // a log and the once-a-minute following of DECODED.TXT.
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -490,12 +491,15 @@ TEST(LogTrackerQuestions, DestinationAnswersNameTheTrack) {
   }
 }
 
-TEST(LogTrackerQuestions, DestinationThatCannotBeCreatedEndsAtOnce) {
+TEST(LogTrackerQuestions, DestinationThatCannotBeCreatedEndsAfterAKey) {
   TempDir dir;
   write_file(dir.file("small.log"), kSmallLog);
   PtySession s(tracker_options(dir, {"small.log"}));
   answer_batch(s, "nofolder/x");
-  // No key wait: the program ends by itself.
+  ASSERT_TRUE(s.wait_for_text("Cannot be created")) << s.dump();
+  s.pump(milliseconds(300));
+  EXPECT_TRUE(s.running());  // the closing wait
+  s.send("x");
   EXPECT_EQ(exit_code(s), 1) << s.dump();
   EXPECT_TRUE(s.screen().contains("Will generate  nofolder/X.KML")) << s.dump();
   const int row = s.screen().find_row("Cannot be created");
@@ -507,6 +511,7 @@ TEST(LogTrackerQuestions, DestinationThatCannotBeCreatedEndsAtOnce) {
   EXPECT_EQ(termios_diff(s.termios_at_start(), s.termios_now()), "");
 }
 
+// The line stays readable: the program ends after a key, with status 1.
 TEST(LogTrackerQuestions, MissingSourceEndsWithoutTrack) {
   struct Case {
     const char* what;
@@ -531,7 +536,11 @@ TEST(LogTrackerQuestions, MissingSourceEndsWithoutTrack) {
       ASSERT_TRUE(s.wait_for_text("Source file")) << s.dump();
       s.send(std::string(c.typed) + "\r");
     }
-    EXPECT_EQ(exit_code(s), 0) << s.dump();
+    ASSERT_TRUE(s.wait_for_text("Does not exist")) << s.dump();
+    s.pump(milliseconds(300));
+    EXPECT_TRUE(s.running());
+    s.send("x");
+    EXPECT_EQ(exit_code(s), 1) << s.dump();
     const int row = s.screen().find_row("Does not exist");
     ASSERT_GE(row, 0) << s.dump();
     EXPECT_EQ(s.row_text(row), c.shown);
@@ -539,6 +548,41 @@ TEST(LogTrackerQuestions, MissingSourceEndsWithoutTrack) {
     EXPECT_FALSE(s.screen().contains("Destination")) << s.dump();
     EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"sub"});
     EXPECT_EQ(termios_diff(s.termios_at_start(), s.termios_now()), "");
+  }
+}
+
+// A destination that is the log read, by its name, through a link, or
+// DECODED.TXT in follow mode: refused in one line, the log untouched,
+// status 1 after the closing wait.
+TEST(LogTrackerQuestions, DestinationThatIsTheSourceIsRefused) {
+  struct Case {
+    const char* what;
+    const char* log;  // the file read
+    bool follow;
+    const char* answer;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"same name", "ALL.TXT", false, "all.txt", "ALL.TXT Is the source file and cannot be the destination"},
+      {"a link", "all.txt", false, "link.txt", "LINK.TXT Is the source file and cannot be the destination"},
+      {"follow mode", "DECODED.TXT", true, "decoded.txt",
+       "DECODED.TXT Is the source file and cannot be the destination"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    write_file(dir.file(c.log), kSmallLog);
+    fs::create_symlink(c.log, dir.file("LINK.TXT"));
+    PtySession s(tracker_options(dir, c.follow ? std::vector<std::string>{}
+                                               : std::vector<std::string>{c.log}));
+    ASSERT_TRUE(s.wait_for_text("Read incoming data in real time")) << s.dump();
+    s.send(c.follow ? "\r" : "n\r");
+    ASSERT_TRUE(s.wait_for_text("Destination (.KML) file")) << s.dump();
+    s.send(std::string(c.answer) + "\r");
+    ASSERT_TRUE(s.wait_for_text(c.shown)) << s.dump();
+    expect_key_wait_then_exit(s, 1);
+    EXPECT_EQ(read_file(dir.file(c.log)), kSmallLog);
+    EXPECT_FALSE(s.screen().contains("Press [esc]")) << s.dump();
   }
 }
 
@@ -670,6 +714,27 @@ TEST(LogTrackerFollow, EscWithoutUsableDecodeGivesEmptyDocument) {
     if (c.decoded) {
       EXPECT_EQ(read_file(dir.file("DECODED.TXT")), *c.decoded);
     }
+  }
+}
+
+// A DECODED.TXT that is no ordinary file counts as missing: a pipe that
+// no program writes does not hold the check, a device that never ends does
+// not keep it reading; Esc ends the run within a step.
+TEST(LogTrackerFollow, DecodedThatIsNoFileCountsAsMissing) {
+  for (const bool pipe : {true, false}) {
+    SCOPED_TRACE(pipe ? "a pipe" : "a link to /dev/zero");
+    TempDir dir;
+    if (pipe)
+      ASSERT_EQ(mkfifo(dir.file("DECODED.TXT").c_str(), 0600), 0);
+    else
+      fs::create_symlink("/dev/zero", dir.file("DECODED.TXT"));
+    PtySession s(tracker_options(dir, {}, "2023-12-07 05:15:10"));
+    start_following(s, "none");
+    ASSERT_TRUE(s.wait_for_text(".", milliseconds(2000))) << s.dump();
+    s.send("\x1b");
+    ASSERT_TRUE(s.wait_for_text("NONE.KML Generated", milliseconds(3000))) << s.dump();
+    expect_key_wait_then_exit(s, 0);
+    EXPECT_EQ(read_file(dir.file("NONE.KML")), kEmptyKml);
   }
 }
 

@@ -400,6 +400,14 @@ void PtySession::close_master() {
   }
 }
 
+void PtySession::stop_output() {
+  if (tcflow(slave_fd_, TCOOFF) != 0) throw_errno("tcflow");
+}
+
+void PtySession::start_output() {
+  if (tcflow(slave_fd_, TCOON) != 0) throw_errno("tcflow");
+}
+
 termios PtySession::termios_now() const {
   if (slave_fd_ < 0) throw std::logic_error("the terminal has been closed");
   termios t{};

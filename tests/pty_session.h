@@ -102,6 +102,11 @@ class PtySession {
   // and its reads of the terminal end. The harness's own slave descriptor
   // is closed too; afterwards nothing more is read and termios_now() throws.
   void close_master();
+  // Stops the terminal's output as a frozen window does: the program's
+  // writes to the terminal wait, whatever the test reads, until
+  // start_output().
+  void stop_output();
+  void start_output();
 
   // Current settings of the terminal, read through the harness's own slave
   // descriptor: usable before the program starts and after it has ended.
