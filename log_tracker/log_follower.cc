@@ -86,9 +86,12 @@ bool LogFollower::read_added(const std::function<void(std::string_view)>& on_lin
     else
       on_line(line);
   };
+  // Up to the size seen at the start of the step: what comes meanwhile is
+  // the next step's, which first checks that the file is still the same.
   bool going = true;
-  while (more) {
-    const std::size_t n = read_block(file, block_.get(), kFollowBlockSize);
+  while (more && offset_ < status->size) {
+    const std::uint64_t wanted = std::min<std::uint64_t>(kFollowBlockSize, status->size - offset_);
+    const std::size_t n = read_block(file, block_.get(), static_cast<std::size_t>(wanted));
     if (n == 0) break;
     lines_.feed(std::string_view(block_.get(), n), give);
     const std::size_t keep = std::min(n, kTailKept);
