@@ -76,8 +76,10 @@ std::optional<FileStatus> file_status(const std::string& name) {
       (data.dwFileAttributes & kNotOrdinary) != 0)
     return std::nullopt;
   const ULARGE_INTEGER size{{data.nFileSizeLow, data.nFileSizeHigh}};
-  const ULARGE_INTEGER created{{data.ftCreationTime.dwLowDateTime, data.ftCreationTime.dwHighDateTime}};
-  return FileStatus{size.QuadPart, created.QuadPart};
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file_identity(name, info)) return std::nullopt;
+  const ULARGE_INTEGER index{{info.nFileIndexLow, info.nFileIndexHigh}};
+  return FileStatus{size.QuadPart, index.QuadPart ^ (std::uint64_t{info.dwVolumeSerialNumber} << 32)};
 }
 
 std::vector<FolderFile> ordinary_files_here() {

@@ -21,7 +21,7 @@ struct FileHandle {
 bool is_existing_file(const std::string& name);
 
 // The size of an ordinary file, and what tells it from a file that took its
-// name later (device and inode; on Windows its creation time).
+// name later (its device and file number).
 struct FileStatus {
   std::uint64_t size = 0;
   std::uint64_t identity = 0;
