@@ -25,6 +25,7 @@
 #include "key_decoder.h"
 #include "line_editor.h"
 #include "terminal_text.h"
+#include "thread_signals.h"
 
 namespace {
 
@@ -154,6 +155,7 @@ void on_fatal_signal(int sig) {
 // SIGTERM and SIGHUP: the output files completed, the terminal restored,
 // the end at once.
 void on_end_signal(int sig) {
+  if (end_signal_deferred(sig)) return;  // the files are being written: raised again after
   write_closing_texts();
   restore_terminal_at_once();
   std::signal(sig, SIG_DFL);

@@ -72,14 +72,23 @@ void append_lines(std::string& text, const char* const (&lines)[N]) {
   for (const char* line : lines) text.append(line).append("\r\n");
 }
 
-// The lines that write_kml_tail writes, as one text.
+// The lines that write_kml_tail writes, as one text: the same around the
+// End placemark's coordinates every time.
 std::string tail_text(const std::string& end_coordinates) {
+  static const std::string before = [] {
+    std::string text;
+    append_lines(text, kPathTail);
+    return text;
+  }();
+  static const std::string after = [] {
+    std::string text = "\r\n";
+    append_lines(text, kEndPlacemarkTail);
+    append_lines(text, kDocumentTail);
+    return text;
+  }();
   std::string text;
-  append_lines(text, kPathTail);
-  text.append(end_coordinates).append("\r\n");
-  append_lines(text, kEndPlacemarkTail);
-  append_lines(text, kDocumentTail);
-  return text;
+  text.reserve(before.size() + end_coordinates.size() + after.size());
+  return text.append(before).append(end_coordinates).append(after);
 }
 
 // The lines that write_kml_empty writes, as one text.

@@ -1,5 +1,6 @@
 #include <pthread.h>
 
+#include <atomic>
 #include <csignal>
 #include <utility>
 
@@ -17,25 +18,29 @@ std::thread start_thread_without_signals(std::function<void()> body) {
 }
 
 namespace {
-thread_local int t_end_held = 0;  // EndSignalsHeld objects alive in this thread
-
-sigset_t end_signals() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGHUP);
-  return set;
-}
+// EndSignalsHeld objects alive in this thread, and an ending signal that came
+// meanwhile. The handlers run in the main thread (the others never take
+// these signals) and only read the count.
+thread_local volatile sig_atomic_t t_end_held = 0;
+thread_local volatile sig_atomic_t t_deferred = 0;
 }  // namespace
 
 EndSignalsHeld::EndSignalsHeld() {
-  if (t_end_held++ > 0) return;
-  const sigset_t set = end_signals();
-  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  t_end_held = t_end_held + 1;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
 }
 
 EndSignalsHeld::~EndSignalsHeld() {
-  if (--t_end_held > 0) return;
-  const sigset_t set = end_signals();
-  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  t_end_held = t_end_held - 1;
+  if (t_end_held > 0 || t_deferred == 0) return;
+  const int sig = t_deferred;
+  t_deferred = 0;
+  std::raise(sig);
+}
+
+bool end_signal_deferred(int sig) {
+  if (t_end_held == 0) return false;
+  t_deferred = sig;
+  return true;
 }

@@ -13,7 +13,9 @@ std::thread start_thread_without_signals(std::function<void()> body);
 
 // While an object lives, the signals that end the program from outside
 // (SIGTERM, SIGHUP) wait in the calling thread: work done under it is seen
-// by their handlers whole or not at all. Objects may nest.
+// by their handlers whole or not at all. Objects may nest. No system call:
+// a handler that finds one alive leaves the signal to it
+// (end_signal_deferred), and the last one to go raises it again.
 class EndSignalsHeld {
  public:
   EndSignalsHeld();
@@ -21,5 +23,9 @@ class EndSignalsHeld {
   EndSignalsHeld(const EndSignalsHeld&) = delete;
   EndSignalsHeld& operator=(const EndSignalsHeld&) = delete;
 };
+
+// For the handlers of those signals: true when an EndSignalsHeld lives in
+// this thread, which then raises `sig` again when it goes.
+bool end_signal_deferred(int sig);
 
 #endif  // CORE_THREAD_SIGNALS_H
