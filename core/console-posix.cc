@@ -36,6 +36,8 @@ constexpr int kDefaultWidth = 80;
 // What the person at the terminal is told at the last wait when stdout goes
 // elsewhere.
 constexpr const char* kLastWaitNotice = "Any key to close this window...";
+// Text for stdout that is no terminal goes out in blocks of this size.
+constexpr std::size_t kOutputBlock = 64 * 1024;
 
 // SGR foreground for each console palette index; 7, the normal colour, is the
 // terminal's own default foreground.
@@ -58,6 +60,7 @@ struct Console {
   std::deque<std::string> keys;
   std::string tail;
   std::string line;  // a printed line being made, its room kept from line to line
+  std::string pending;  // text for stdout not written yet (a file or a pipe only)
   std::string open_line;       // what has been printed since the last line end
   std::int64_t open_line_row = 0;  // the screen row where that began
 };
@@ -101,6 +104,27 @@ void write_all(int fd, std::string_view data) {
     }
     data.remove_prefix(static_cast<std::size_t>(n));
   }
+}
+
+// Text for stdout: to a terminal at once; to a file or a pipe in blocks,
+// the last one written before the program waits for a key and at its end.
+void flush_output() {
+  if (g.pending.empty()) return;
+  std::string block;
+  block.swap(g.pending);  // a closed pipe ends the program inside write_all
+  write_all(g.out_fd, block);
+}
+
+void write_output(std::string_view text) {
+  if (g.out_tty) return write_all(g.out_fd, text);
+  g.pending.append(text);
+  if (g.pending.size() >= kOutputBlock) flush_output();
+}
+
+// At the end of the program: the last block, then the terminal as it was.
+void finish_output() {
+  flush_output();
+  restore_terminal();
 }
 
 // Async-signal-safe: only tcsetattr and write.
@@ -420,21 +444,21 @@ void console_init(int argc, char** argv) {
     enter_raw_mode();
   }
   if (g.screen_fd >= 0) std::signal(SIGWINCH, on_resize);
-  std::atexit(restore_terminal);
+  std::atexit(finish_output);
 }
 
 void print_text(std::string_view text) {
   std::string out;
   append_text(out, text, g.out_tty);
   g.open_line.append(text);
-  write_all(g.out_fd, out);
+  write_output(out);
 }
 
 void print_newline() {
   std::string out;
   append_newline(out, g.out_tty);
   g.open_line.clear();
-  write_all(g.out_fd, out);
+  write_output(out);
 }
 
 void print_line(std::string_view text) {
@@ -442,7 +466,7 @@ void print_line(std::string_view text) {
   append_text(g.line, text, g.out_tty);
   append_newline(g.line, g.out_tty);
   g.open_line.clear();
-  write_all(g.out_fd, g.line);
+  write_output(g.line);
 }
 
 void print_instruction(std::string_view text) {
@@ -458,6 +482,7 @@ void set_text_colour(int colour) {
 }
 
 std::string read_line() {
+  flush_output();
   LineEditor editor;
   const bool show_question = !g.out_tty && g.screen_fd >= 0;
   if (show_question) {
@@ -489,6 +514,7 @@ std::string read_line() {
 }
 
 std::string poll_key() {
+  flush_output();
   if (g.keys.empty()) read_input(0);
   if (g.keys.empty()) return {};
   std::string key = std::move(g.keys.front());
@@ -497,6 +523,7 @@ std::string poll_key() {
 }
 
 bool key_waiting() {
+  flush_output();
   if (g.keys.empty()) read_input(0);
   return !g.keys.empty();
 }
@@ -504,6 +531,7 @@ bool key_waiting() {
 int key_input_descriptor() { return g.in_ended ? -1 : g.in_fd; }
 
 void wait_for_key() {
+  flush_output();
   if (!g.in_ended) show_line_to_person(kLastWaitNotice);
   while (g.keys.empty() && !g.in_ended) read_input(-1);
 }
@@ -520,6 +548,6 @@ void beep() {
 int exit_status(int code) { return code == 0 && g.out_failed ? 1 : code; }
 
 void end_program(int code) {
-  restore_terminal();
+  finish_output();
   std::exit(exit_status(code));
 }
