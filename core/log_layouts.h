@@ -72,6 +72,11 @@ struct LayoutFields {
 // from the message on is not looked at).
 std::optional<LayoutFields> fit_layout(std::string_view line, std::string_view picture);
 
+// Whether `mark` stands at place `in_message` of a message where `picture`
+// may put it (a long mode label moving it): a quick test before fit_layout.
+bool has_mark_at_message(std::string_view line, std::string_view picture, std::size_t in_message,
+                         char mark);
+
 // The 13 characters from `at` when the end of the line or a blank follows
 // them (a position message is always a whole message); empty otherwise.
 std::string_view whole_message_at(std::string_view line, std::size_t at);
