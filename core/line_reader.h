@@ -25,6 +25,9 @@
 inline constexpr std::size_t kLineBlockSize = 1 << 20;
 inline constexpr char kEndOfText = 26;  // Ctrl-Z
 
+// CR, LF and Ctrl-Z end a line.
+inline constexpr bool is_line_stop(char c) { return c == '\r' || c == '\n' || c == kEndOfText; }
+
 // One bit for each CR, LF or Ctrl-Z among the 64 bytes from `bytes` (which
 // must all be readable); bit k stands for bytes[k].
 inline std::uint64_t line_end_mask(const char* bytes) {

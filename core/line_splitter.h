@@ -29,8 +29,6 @@ class LineSplitter {
   }
 
  private:
-  static bool is_line_stop(char c) { return c == '\r' || c == '\n' || c == kEndOfText; }
-
   std::size_t kept_;
   std::string open_;        // the kept part of the line begun
   bool after_cr_ = false;   // the last piece ended with a CR: a LF first belongs to it

@@ -10,8 +10,6 @@ constexpr std::size_t kHistory = kScanChunk;
 constexpr std::size_t kRoomPast = 2 * kScanChunk;  // that the scan may read past the bytes
 constexpr std::size_t kMostHits = (kHistory + kLineBlockSize) / kScanChunk + 2;
 
-bool is_line_stop(char c) { return c == '\r' || c == '\n' || c == kEndOfText; }
-
 std::array<char, kHistory> line_ends() {
   std::array<char, kHistory> bytes;
   bytes.fill('\n');

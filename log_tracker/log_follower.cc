@@ -1,6 +1,7 @@
 #include "log_follower.h"
 
 #include "decode_record.h"
+#include "line_reader.h"
 #include "log_source.h"
 
 namespace {
@@ -10,8 +11,6 @@ constexpr std::size_t kFollowBlockSize = 256 * 1024;
 // The bytes before the place read up to that must be the same at the next
 // read: a log emptied and written anew past that place is told this way.
 constexpr std::size_t kTailKept = 64;
-
-bool is_line_stop(char c) { return c == '\r' || c == '\n' || c == kEndOfText; }
 
 }  // namespace
 
