@@ -71,11 +71,15 @@ bool MarkedLineReader::next(std::string_view& line) {
 bool MarkedLineReader::take_line_at(std::size_t at, std::string_view& line) {
   const char* const bytes = bytes_;
   // The scan gives any control byte before a place: the line starts after
-  // the last line stop before the mark (a CR LF pair has its LF after it).
-  // `at` lies past the first chunk, so the bytes looked at are in the buffer.
-  std::size_t start = at;
-  while (start + farthest_place_ >= at && !is_line_stop(bytes[start - 1])) --start;
-  if (start + farthest_place_ < at || (places_ & mark_place(at - start)) == 0) return false;
+  // the last line stop before the mark (a CR LF pair has its LF after it),
+  // found among the 64 bytes before it (`at` lies past the first chunk, so
+  // they are in the buffer); only those up to the farthest place count.
+  const std::uint64_t stops = line_end_mask(bytes + at - kScanChunk) &
+                              ~((std::uint64_t{1} << (kScanChunk - 1 - farthest_place_)) - 1);
+  if (stops == 0) return false;
+  const std::size_t place = static_cast<std::size_t>(__builtin_clzll(stops));  // 63 - last stop's bit
+  if ((places_ & mark_place(place)) == 0) return false;
+  const std::size_t start = at - place;
   const std::int64_t text_start =
       block_origin_ + static_cast<std::int64_t>(start) - static_cast<std::int64_t>(kHistory);
   if (text_start <= last_taken_) return false;
