@@ -75,17 +75,22 @@ volatile sig_atomic_t g_width_stale = 1;   // the terminal may have changed its 
 
 void restore_terminal();
 
+// Ends the program killed by `sig`, as the shell and the parent expect.
+[[noreturn]] void end_by_signal(int sig) {
+  std::signal(sig, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, sig);
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  std::raise(sig);
+  _exit(128 + sig);
+}
+
 // The reader of stdout has gone (`| head`): the program ends at once and
 // quietly, killed by SIGPIPE as a POSIX program is there.
 [[noreturn]] void end_by_closed_pipe() {
   restore_terminal();
-  std::signal(SIGPIPE, SIG_DFL);
-  sigset_t pipe_signal;
-  sigemptyset(&pipe_signal);
-  sigaddset(&pipe_signal, SIGPIPE);
-  pthread_sigmask(SIG_UNBLOCK, &pipe_signal, nullptr);
-  std::raise(SIGPIPE);
-  _exit(1);
+  end_by_signal(SIGPIPE);
 }
 
 // A failed write to stdout is noted for the exit status (the files matter
@@ -232,13 +237,7 @@ void on_out_of_memory() {
 [[noreturn]] void end_by_hang_up() {
   write_closing_texts();
   restore_terminal_at_once();
-  std::signal(SIGHUP, SIG_DFL);
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGHUP);
-  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-  std::raise(SIGHUP);
-  _exit(128 + SIGHUP);
+  end_by_signal(SIGHUP);
 }
 
 void refresh_width() {
