@@ -2,7 +2,7 @@
 
 #include <bit>
 
-#include "mask_format.h"
+#include "clock.h"
 
 namespace {
 

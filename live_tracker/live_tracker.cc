@@ -6,8 +6,8 @@
 #include "console.h"
 #include "decode_datagram.h"
 #include "destination.h"
+#include "dialogue.h"
 #include "mask_format.h"
-#include "national_grid.h"
 #include "report_line.h"
 #include "thread_signals.h"
 #include "udp_listener.h"
@@ -18,23 +18,9 @@ constexpr int kReceiveWaitMs = 20000;
 // Memory for datagrams taken off the socket but not yet handled, at most.
 constexpr std::size_t kQueueLimitBytes = 64 << 20;
 
-constexpr int kPlainDecodeColour = 3;
-constexpr int kMessageColour = 5;
-constexpr int kReportColour = 6;
-constexpr int kHostColour = 8;
-constexpr int kClosingColour = 11;
-
 constexpr const char* kCsvHeader = "Time, Lat , Long";
 constexpr const char* kCsvMask = "\\    \\, +00.#####, +000.#####";
 constexpr const char* kAddressMask = "#_.#_.#_.#";
-
-void print_banner() {
-  for (int i = 0; i < 3; ++i) print_newline();
-  print_line("Generates .KML and .CSV files for plotting on Google Earth.");
-  print_line("Reads UDP Mesages sent from WSJT-X in real time");
-  print_newline();
-  print_newline();
-}
 
 // Shows who we are and opens the socket; false when it cannot be opened.
 bool open_listener(UdpHandle& socket) {
@@ -65,7 +51,7 @@ void receive_loop(UdpHandle socket, LiveOutputs& outputs) {
     if (key_waiting()) continue;  // take the next key first, without a wait
     if (queue.empty()) {
       clear_error();
-      if (receive_datagram(socket, received, kReceiveWaitMs, key_input_descriptor()) !=
+      if (receive_datagram(socket, received, kReceiveWaitMs, key_wake()) !=
           ReceiveResult::datagram)
         continue;
       queue.emplace_back(received.data(), received.size());
@@ -79,10 +65,6 @@ void receive_loop(UdpHandle socket, LiveOutputs& outputs) {
     std::optional<DecodeRecord> record = parse_decode_datagram(datagram);
     if (record) handle_decode(*record, outputs);
   }
-}
-
-std::string generated(const OutputFile& file, const char* done) {
-  return file.name + (file.lost_lines ? " Was not completely written" : done);
 }
 
 }  // namespace
@@ -100,7 +82,6 @@ bool record_position(DecodeRecord& record, LiveOutputs& outputs) {
   if (!position) return false;
   record.latitude = position->latitude;
   record.longitude = position->longitude;
-  record.grid_ref = to_national_grid(record.latitude, record.longitude, grid_digits(ReportStyle::live));
   // The files first: a report on the screen is already in both files,
   // however the program is ended the moment after; ended from outside, it is
   // in both or in neither.
@@ -109,9 +90,7 @@ bool record_position(DecodeRecord& record, LiveOutputs& outputs) {
     add_track_point(outputs.track, *position);
     write_line(outputs.csv, csv_line(record));
   }
-  set_text_colour(kReportColour);
-  print_line(format_report_line(record, ReportStyle::live));
-  set_text_colour(kNormalColour);
+  print_coloured_line(kReportColour, report_line(record, ReportStyle::live));
   return true;
 }
 
@@ -124,7 +103,10 @@ void handle_decode(DecodeRecord& record, LiveOutputs& outputs) {
 }
 
 int run_live_tracker() {
-  print_banner();
+  print_opening({"Generates .KML and .CSV files for plotting on Google Earth.",
+                 "Reads UDP Mesages sent from WSJT-X in real time"});
+  print_newline();
+  print_newline();
   UdpHandle socket;
   if (!open_listener(socket)) {
     const bool taken = is_port_taken_error(last_error());
@@ -137,20 +119,12 @@ int run_live_tracker() {
 
   const std::string kml_name = ask_destination(default_destination_name(local_time()));
   const std::string csv_name = csv_name_for(kml_name);
-  set_text_colour(kMessageColour);
-  print_line("Will generate  " + kml_name + " And  " + csv_name);
-  set_text_colour(kNormalColour);
-  if (is_same_file(kml_name, csv_name)) {
-    print_line(csv_name + " Cannot be both the .KML file and the .CSV file");
-    end_after_closing_wait(1);
-  }
+  print_will_generate(kml_name + " And  " + csv_name);
+  if (is_same_file(kml_name, csv_name))
+    end_with_failure(csv_name + " Cannot be both the .KML file and the .CSV file");
 
   LiveOutputs outputs;
-  open_track(outputs.track, kml_name);
-  if (!outputs.track.out.file) {
-    print_line(kml_name + " Cannot be created");
-    end_after_closing_wait(1);
-  }
+  open_track_or_end(outputs.track, kml_name);
   {
     const EndSignalsHeld held;  // ended from outside, the table has its header
     outputs.csv = create_output(csv_name);
@@ -158,12 +132,9 @@ int run_live_tracker() {
   }
   if (!outputs.csv.file) {
     finish_track(outputs.track);  // leave a valid, empty document
-    print_line(csv_name + " Cannot be created");
-    end_after_closing_wait(1);
+    end_with_failure(csv_name + " Cannot be created");
   }
-  print_newline();
-  print_instruction("Press [esc] to finish");
-  print_newline();
+  print_esc_instruction();
 
   receive_loop(socket, outputs);
 
@@ -171,12 +142,12 @@ int run_live_tracker() {
   close_output(outputs.csv);
   print_line("KML and .CSV File generation terminated ");
   set_text_colour(kClosingColour);
-  print_line(generated(outputs.track.out, " Has been generated in the WSJT folder."));
+  print_line(written_text(outputs.track.out, " Has been generated in the WSJT folder."));
   print_newline();
   print_line("Use  'Open With Google Earth' to view");
   print_newline();
   print_newline();
-  print_line(generated(outputs.csv, " Has been generated in the WSJT folder. "));
+  print_line(written_text(outputs.csv, " Has been generated in the WSJT folder. "));
   print_newline();
   set_text_colour(kNormalColour);
   print_line("Any key to close this window...");

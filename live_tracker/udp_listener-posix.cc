@@ -14,6 +14,7 @@
 
 #include "error_state.h"
 #include "udp_listener.h"
+#include "udp_socket.h"
 
 namespace {
 
@@ -21,25 +22,10 @@ int fd_of(UdpHandle h) { return static_cast<int>(h.value); }
 
 constexpr int kReceiveBufferRequest = 8 << 20;
 
-std::array<std::uint8_t, 4> address_bytes(const sockaddr* address) {
-  std::array<std::uint8_t, 4> bytes{};
-  const auto* in = reinterpret_cast<const sockaddr_in*>(address);
-  std::memcpy(bytes.data(), &in->sin_addr, bytes.size());  // network order: a.b.c.d
-  return bytes;
-}
+}  // namespace
 
-// Milliseconds from now to `deadline`, rounded up, never below zero.
-int milliseconds_left(std::chrono::steady_clock::time_point deadline) {
-  using namespace std::chrono;
-  const auto left = ceil<milliseconds>(deadline - steady_clock::now()).count();
-  return left > 0 ? static_cast<int>(left) : 0;
-}
-
-enum class Take { got, none, failed };
-
-// One datagram without waiting. `none` when the socket turned out to hold
-// nothing after all.
-Take take_datagram(int fd, std::string& out) {
+Take take_datagram(UdpHandle handle, std::string& out) {
+  const int fd = fd_of(handle);
   out.resize(kMaxDatagramSize);
   iovec part{out.data(), out.size()};
   msghdr header{};
@@ -60,8 +46,6 @@ Take take_datagram(int fd, std::string& out) {
   out.resize(static_cast<std::size_t>(got));
   return Take::got;
 }
-
-}  // namespace
 
 UdpHandle open_udp_listener(int port) {
   if (port < 0 || port > 65535) {
@@ -95,27 +79,12 @@ UdpHandle open_udp_listener(int port) {
 
 bool is_port_taken_error(int error) { return error == EADDRINUSE; }
 
-std::size_t take_waiting_datagrams(UdpHandle handle, std::deque<std::string>& into,
-                                   std::size_t room_bytes) {
-  if (!handle) return 0;
-  std::string buffer;
-  std::size_t taken = 0;
-  while (taken < room_bytes && take_datagram(fd_of(handle), buffer) == Take::got) {
-    into.emplace_back(buffer.data(), buffer.size());  // sized copy, not the whole buffer
-    taken += queued_cost(into.back());
-  }
-  return taken;
-}
+const int kInvalidHandleError = EBADF;
 
-ReceiveResult receive_datagram(UdpHandle handle, std::string& out, int timeout_ms,
-                               int also_wake_fd) {
-  out.clear();
-  if (!handle) {
-    set_error(EBADF);
-    return ReceiveResult::error;
-  }
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::milliseconds(timeout_ms > 0 ? timeout_ms : 0);
+ReceiveResult wait_for_datagram(UdpHandle handle, std::string& out, int timeout_ms,
+                                std::chrono::steady_clock::time_point deadline,
+                                const KeyWake& keys) {
+  const int also_wake_fd = keys.keys_can_come ? keys.descriptor : -1;
   const nfds_t count = also_wake_fd >= 0 ? 2 : 1;
   for (;;) {
     pollfd watched[2] = {{fd_of(handle), POLLIN, 0}, {also_wake_fd, POLLIN, 0}};
@@ -135,7 +104,7 @@ ReceiveResult receive_datagram(UdpHandle handle, std::string& out, int timeout_m
     // finds out which it was when reading.
     if (count > 1 && watched[1].revents != 0) return ReceiveResult::key;
     if (watched[0].revents != 0) {
-      const Take take = take_datagram(fd_of(handle), out);
+      const Take take = take_datagram(handle, out);
       if (take == Take::got) return ReceiveResult::datagram;
       if (take == Take::failed) return ReceiveResult::error;
     }
@@ -157,7 +126,7 @@ HostIdentity host_identity() {
     for (const ifaddrs* i = interfaces; i != nullptr; i = i->ifa_next) {
       if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET) continue;
       if (!(i->ifa_flags & IFF_UP) || (i->ifa_flags & IFF_LOOPBACK)) continue;
-      host.address = address_bytes(i->ifa_addr);
+      host.address = address_bytes(&reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr);
       ::freeifaddrs(interfaces);
       return host;
     }
@@ -172,7 +141,7 @@ HostIdentity host_identity() {
     if (::getaddrinfo(host.name.c_str(), nullptr, &hints, &found) == 0) {
       for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
         if (a->ai_addr == nullptr || a->ai_family != AF_INET) continue;
-        host.address = address_bytes(a->ai_addr);
+        host.address = address_bytes(&reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr);
         break;
       }
       ::freeaddrinfo(found);

@@ -1,6 +1,5 @@
-// The UDP listener through Winsock. Windows has no descriptor for the
-// console to wait on beside the socket: while a key may wake the wait, the
-// socket is watched in short slices and the keyboard polled between them.
+// The UDP listener through Winsock. A key wakes a wait as key_wake.h says:
+// the socket is watched in short slices and the keyboard asked between them.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -8,15 +7,14 @@
 #include <chrono>
 #include <cstring>
 
-#include "console.h"
+#include "key_wake.h"
 #include "error_state.h"
 #include "udp_listener.h"
+#include "udp_socket.h"
 
 namespace {
 
 constexpr int kReceiveBufferRequest = 8 << 20;
-// How long the socket is watched before the keyboard is looked at again.
-constexpr int kKeySliceMs = 20;
 
 SOCKET socket_of(UdpHandle h) { return static_cast<SOCKET>(h.value); }
 
@@ -31,37 +29,6 @@ bool winsock_started() {
     return code == 0;
   }();
   return started;
-}
-
-std::array<std::uint8_t, 4> address_bytes(const sockaddr* address) {
-  std::array<std::uint8_t, 4> bytes{};
-  const auto* in = reinterpret_cast<const sockaddr_in*>(address);
-  std::memcpy(bytes.data(), &in->sin_addr, bytes.size());  // network order: a.b.c.d
-  return bytes;
-}
-
-int milliseconds_left(std::chrono::steady_clock::time_point deadline) {
-  using namespace std::chrono;
-  const auto left = ceil<milliseconds>(deadline - steady_clock::now()).count();
-  return left > 0 ? static_cast<int>(left) : 0;
-}
-
-enum class Take { got, none, failed };
-
-// One datagram without waiting (the socket does not block).
-Take take_datagram(SOCKET s, std::string& out) {
-  out.resize(kMaxDatagramSize);
-  const int got = ::recvfrom(s, out.data(), static_cast<int>(out.size()), 0, nullptr, nullptr);
-  if (got == SOCKET_ERROR) {
-    out.clear();
-    const int code = WSAGetLastError();
-    // WSAECONNRESET: an earlier datagram of ours was refused; nothing to take.
-    if (code == WSAEWOULDBLOCK || code == WSAEINTR || code == WSAECONNRESET) return Take::none;
-    set_error(code);  // WSAEMSGSIZE among others: too long a datagram
-    return Take::failed;
-  }
-  out.resize(static_cast<std::size_t>(got));
-  return Take::got;
 }
 
 // Waits up to `ms` for the socket to hold a datagram: 1 ready, 0 not yet,
@@ -80,6 +47,23 @@ int wait_readable(SOCKET s, int ms) {
 }
 
 }  // namespace
+
+// The socket does not block.
+Take take_datagram(UdpHandle handle, std::string& out) {
+  const SOCKET s = socket_of(handle);
+  out.resize(kMaxDatagramSize);
+  const int got = ::recvfrom(s, out.data(), static_cast<int>(out.size()), 0, nullptr, nullptr);
+  if (got == SOCKET_ERROR) {
+    out.clear();
+    const int code = WSAGetLastError();
+    // WSAECONNRESET: an earlier datagram of ours was refused; nothing to take.
+    if (code == WSAEWOULDBLOCK || code == WSAEINTR || code == WSAECONNRESET) return Take::none;
+    set_error(code);  // WSAEMSGSIZE among others: too long a datagram
+    return Take::failed;
+  }
+  out.resize(static_cast<std::size_t>(got));
+  return Take::got;
+}
 
 // WSAEACCES: another program holds the port for its exclusive use.
 bool is_port_taken_error(int error) { return error == WSAEADDRINUSE || error == WSAEACCES; }
@@ -116,28 +100,12 @@ UdpHandle open_udp_listener(int port) {
   return UdpHandle{static_cast<std::intptr_t>(s)};
 }
 
-std::size_t take_waiting_datagrams(UdpHandle handle, std::deque<std::string>& into,
-                                   std::size_t room_bytes) {
-  if (!handle) return 0;
-  std::string buffer;
-  std::size_t taken = 0;
-  while (taken < room_bytes && take_datagram(socket_of(handle), buffer) == Take::got) {
-    into.emplace_back(buffer.data(), buffer.size());
-    taken += queued_cost(into.back());
-  }
-  return taken;
-}
+const int kInvalidHandleError = WSAENOTSOCK;
 
-ReceiveResult receive_datagram(UdpHandle handle, std::string& out, int timeout_ms,
-                               int also_wake_fd) {
-  out.clear();
-  if (!handle) {
-    set_error(WSAENOTSOCK);
-    return ReceiveResult::error;
-  }
-  const bool wake_on_key = also_wake_fd >= 0;
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::milliseconds(timeout_ms > 0 ? timeout_ms : 0);
+ReceiveResult wait_for_datagram(UdpHandle handle, std::string& out, int timeout_ms,
+                                std::chrono::steady_clock::time_point deadline,
+                                const KeyWake& keys) {
+  const bool wake_on_key = keys.keys_can_come;
   for (;;) {
     if (wake_on_key && key_waiting()) return ReceiveResult::key;
     int wait = timeout_ms < 0 ? kKeySliceMs : milliseconds_left(deadline);
@@ -146,7 +114,7 @@ ReceiveResult receive_datagram(UdpHandle handle, std::string& out, int timeout_m
     if (ready < 0) return ReceiveResult::error;
     if (ready > 0) {
       if (wake_on_key && key_waiting()) return ReceiveResult::key;  // keys before datagrams
-      const Take take = take_datagram(socket_of(handle), out);
+      const Take take = take_datagram(handle, out);
       if (take == Take::got) return ReceiveResult::datagram;
       if (take == Take::failed) return ReceiveResult::error;
       continue;
@@ -180,7 +148,7 @@ HostIdentity host_identity() {
       bool have = false;
       for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
         if (a->ai_addr == nullptr || a->ai_family != AF_INET) continue;
-        const std::array<std::uint8_t, 4> bytes = address_bytes(a->ai_addr);
+        const std::array<std::uint8_t, 4> bytes = address_bytes(&reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr);
         if (!have || host.address[0] == 127) host.address = bytes;
         have = true;
         if (bytes[0] != 127) break;

@@ -10,6 +10,8 @@
 #include <deque>
 #include <string>
 
+#include "key_wake.h"
+
 inline constexpr int kListenPort = 16004;
 // Largest datagram taken; a longer one is reported as an error.
 inline constexpr std::size_t kMaxDatagramSize = 65536;
@@ -30,12 +32,12 @@ bool is_port_taken_error(int error);
 enum class ReceiveResult { datagram, timeout, key, error };
 
 // Waits up to `timeout_ms` (a negative value: without limit) for one
-// datagram and puts its bytes in `out`. Returns `key` as soon as
-// `also_wake_fd` (the keyboard's; -1 for none) has input waiting, before any
-// datagram that is also waiting; the caller reads the key itself. `out` is
-// left empty unless the result is `datagram`.
+// datagram and puts its bytes in `out`. Returns `key` as soon as `keys`
+// (key_wake.h; the console's key_wake(), or nothing to watch) says a key is
+// waiting, before any datagram that is also waiting; the caller reads the
+// key itself. `out` is left empty unless the result is `datagram`.
 ReceiveResult receive_datagram(UdpHandle handle, std::string& out, int timeout_ms,
-                               int also_wake_fd = -1);
+                               const KeyWake& keys = {});
 
 // What a datagram held in a queue costs in memory: its string, and the
 // block that holds its bytes when they do not fit inside the string, with

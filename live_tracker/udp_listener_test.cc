@@ -117,24 +117,25 @@ TEST(UdpListener, KeyWakesAtOnceAndComesBeforeDatagrams) {
   ASSERT_TRUE(listener) << last_error();
   int keyboard[2];
   ASSERT_EQ(::pipe(keyboard), 0);
+  const KeyWake keys{true, keyboard[0]};
   std::string got;
 
   // Nothing typed: the pipe does not wake the wait, a datagram does.
   send_to_local(kKeyPort, "one");
-  ASSERT_EQ(receive_datagram(listener, got, 2000, keyboard[0]), ReceiveResult::datagram);
+  ASSERT_EQ(receive_datagram(listener, got, 2000, keys), ReceiveResult::datagram);
   EXPECT_EQ(got, "one");
 
   ASSERT_EQ(::write(keyboard[1], "\x1b", 1), 1);
   auto start = Clock::now();
-  EXPECT_EQ(receive_datagram(listener, got, 10000, keyboard[0]), ReceiveResult::key);
+  EXPECT_EQ(receive_datagram(listener, got, 10000, keys), ReceiveResult::key);
   EXPECT_LT(elapsed_ms(start), 1000);
 
   // A key and a datagram both waiting: the key first, the datagram kept.
   send_to_local(kKeyPort, "two");
-  EXPECT_EQ(receive_datagram(listener, got, 2000, keyboard[0]), ReceiveResult::key);
+  EXPECT_EQ(receive_datagram(listener, got, 2000, keys), ReceiveResult::key);
   char key;
   ASSERT_EQ(::read(keyboard[0], &key, 1), 1);
-  ASSERT_EQ(receive_datagram(listener, got, 2000, keyboard[0]), ReceiveResult::datagram);
+  ASSERT_EQ(receive_datagram(listener, got, 2000, keys), ReceiveResult::datagram);
   EXPECT_EQ(got, "two");
 
   ::close(keyboard[0]);

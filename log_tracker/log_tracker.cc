@@ -5,12 +5,13 @@
 #include "clock.h"
 #include "console.h"
 #include "destination.h"
+#include "dialogue.h"
 #include "kml_track.h"
 #include "line_reader.h"
 #include "log_follower.h"
 #include "log_source.h"
-#include "national_grid.h"
 #include "report_line.h"
+#include "source_question.h"
 
 namespace {
 
@@ -21,25 +22,14 @@ constexpr const char* kDecodedSmallName = "decoded.txt";
 constexpr int kPollingStepMs = 950;
 constexpr int kCheckSecond = 59;
 
-constexpr int kMessageColour = 5;
-constexpr int kReportColour = 6;
-
-void print_coloured_line(int colour, const std::string& text) {
-  set_text_colour(colour);
-  print_line(text);
-  set_text_colour(kNormalColour);
-}
-
 // A log line that holds a position report: shown, and added to the track.
 void report_step(std::string_view line, KmlTrack& track) {
-  std::optional<DecodeRecord> report = parse_log_line(line);
+  const std::optional<DecodeRecord> report = parse_log_line(line);
   if (!report) return;
-  report->grid_ref = to_national_grid(report->latitude, report->longitude,
-                                      grid_digits(ReportStyle::log_reader));
   // The track first: a report on the screen is already in the file,
   // however the program is ended the moment after.
   add_track_point(track, {report->latitude, report->longitude});
-  print_coloured_line(kReportColour, format_report_line(*report, ReportStyle::log_reader));
+  print_coloured_line(kReportColour, report_line(*report, ReportStyle::log_reader));
 }
 
 void batch_pass(FileHandle& source, KmlTrack& track) {
@@ -63,16 +53,10 @@ std::string first_line_of(const std::string& name) {
   return line;
 }
 
-void announce_following() {
-  print_newline();
-  print_instruction("Press [esc] to finish");
-  print_newline();
-}
-
 // The first line of DECODED.TXT, once a minute and at Esc. A line just as
 // the one handled before is the same decode: it adds no second point.
 void follow_decoded(const std::string& name, KmlTrack& track) {
-  announce_following();
+  print_esc_instruction();
   std::string handled;
   for (;;) {
     pause_ms(kPollingStepMs);
@@ -93,7 +77,7 @@ void follow_decoded(const std::string& name, KmlTrack& track) {
 
 // Every line added to the log, a step at a time, until Esc.
 void follow_log(LogFollower& log, KmlTrack& track) {
-  announce_following();
+  print_esc_instruction();
   bool dots_open = false;  // the row of dots has no line end yet
   bool esc = false;
   const auto on_line = [&](std::string_view line) {
@@ -120,10 +104,9 @@ void follow_log(LogFollower& log, KmlTrack& track) {
 }  // namespace
 
 int run_log_tracker() {
-  for (int i = 0; i < 3; ++i) print_newline();
-  print_line(
-      "Generates .KML file for plotting on Google Earth. Read WSJT data from 'ALL.TXT' or in real "
-      "time from 'DECODED.TXT'");
+  print_opening(
+      {"Generates .KML file for plotting on Google Earth. Read WSJT data from 'ALL.TXT' or in real "
+       "time from 'DECODED.TXT'"});
   print_newline();
 
   print_text("Read incoming data in real time     [Y]/n   ");
@@ -146,16 +129,10 @@ int run_log_tracker() {
   print_newline();
   KmlTrack track;
   const std::string kml_name = ask_destination(default_destination_name(local_time()));
-  print_coloured_line(kMessageColour, "Will generate  " + kml_name);
-  if (is_same_file(kml_name, source_name)) {
-    print_line(kml_name + " Is the source file and cannot be the destination");
-    end_after_closing_wait(1);
-  }
-  open_track(track, kml_name);
-  if (!track.out.file) {
-    print_line(kml_name + " Cannot be created");
-    end_after_closing_wait(1);
-  }
+  print_will_generate(kml_name);
+  if (is_same_file(kml_name, source_name))
+    end_with_failure(kml_name + " Is the source file and cannot be the destination");
+  open_track_or_end(track, kml_name);
 
   if (log)
     follow_log(*log, track);
@@ -166,11 +143,10 @@ int run_log_tracker() {
 
   finish_track(track);
   const bool written = !track.out.lost_lines;
-  print_line(kml_name + (written ? " Generated" : " Was not completely written"));
-  // A read that failed (a failing disk, a share gone) ended the pass early:
-  // the track holds the points read up to there.
-  const bool read = follow_mode || !read_error_seen();
-  if (!read) print_line(source_name + " Was not completely read");
+  print_line(written_text(track.out, " Generated"));
+  // A pass that a failed read ended early: the track holds the points read
+  // up to there.
+  const bool read = follow_mode || tell_whether_read_whole(source_name);
   wait_for_key();
   return written && read ? 0 : 1;
 }

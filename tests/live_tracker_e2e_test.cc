@@ -124,8 +124,7 @@ Report make_report(std::string time_text, int snr, double dt, int offset,
     r.record.latitude = p->latitude;
     r.record.longitude = p->longitude;
   }
-  r.record.grid_ref = to_national_grid(r.record.latitude, r.record.longitude, 3);
-  r.line = rtrim(format_report_line(r.record, ReportStyle::live));
+  r.line = rtrim(report_line(r.record, ReportStyle::live));
   return r;
 }
 

@@ -30,8 +30,7 @@ std::vector<std::string> expected_reports(const std::string& log) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     auto r = parse_log_line(line);
     if (!r) continue;
-    r->grid_ref = to_national_grid(r->latitude, r->longitude, 4);
-    out.push_back(format_report_line(*r, ReportStyle::log_reader));
+    out.push_back(report_line(*r, ReportStyle::log_reader));
   }
   return out;
 }

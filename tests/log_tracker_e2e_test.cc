@@ -145,8 +145,7 @@ std::string report_line_for(std::string_view log_line) {
   std::optional<DecodeRecord> record = parse_log_line(log_line);
   if (!record) ADD_FAILURE() << "not a position report: " << log_line;
   if (!record) return {};
-  record->grid_ref = to_national_grid(record->latitude, record->longitude, 4);
-  std::string line = format_report_line(*record, ReportStyle::log_reader);
+  std::string line = report_line(*record, ReportStyle::log_reader);
   line.erase(line.find_last_not_of(' ') + 1);
   return line;
 }

@@ -201,7 +201,6 @@ void check_system_mask(int mode, const std::vector<MaskValue>& v) {
     r.message = v[1].text;
     r.latitude = v[2].number;
     r.longitude = v[3].number;
-    r.grid_ref = v[4].text;
     r.snr_db = as_int(v.size() > 5 ? v[5] : MaskValue(0));
     r.dt_s = is_number(6) ? v[6].number : 0;
     r.audio_offset_hz = as_int(v.size() > 7 ? v[7] : MaskValue(0));

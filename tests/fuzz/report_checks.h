@@ -191,8 +191,12 @@ class LineCursor {
   std::size_t pos_ = 0;
 };
 
+// The grid reference digits of each style.
+inline int grid_digits_of(ReportStyle style) { return style == ReportStyle::live ? 3 : 4; }
+
 inline void check_report_line(const DecodeRecord& r, ReportStyle style) {
-  const std::string line = format_report_line(r, style);
+  const std::string line = report_line(r, style);
+  const std::string grid_ref = to_national_grid(r.latitude, r.longitude, grid_digits_of(style));
   LineCursor c(line, style == ReportStyle::live ? "live report" : "log report");
   if (style == ReportStyle::log_reader) {
     c.text(r.time_text, 4);
@@ -203,7 +207,7 @@ inline void check_report_line(const DecodeRecord& r, ReportStyle style) {
     c.literal(" ");
     c.number_field(r.longitude, 10, 5, true);
     c.literal("  ");
-    c.text(r.grid_ref, 10);
+    c.text(grid_ref, 10);
     c.literal("  ");
     c.number_field(r.snr_db, 5, 1, true);
     c.literal("dB  ");
@@ -220,7 +224,7 @@ inline void check_report_line(const DecodeRecord& r, ReportStyle style) {
     c.literal(" ");
     c.number_field(r.longitude, 10, 5, true);
     c.literal("  ");
-    c.text(r.grid_ref, 10);
+    c.text(grid_ref, 10);
     c.literal("   ");
     c.number_field(r.snr_db, 3, 0, false);
     c.literal("dB ");
@@ -255,11 +259,11 @@ inline void check_track_lines(const DecodeRecord& r) {
   c.at_end();
 }
 
-// The record as the programs report it: grid reference set, then the line.
-inline void check_report(DecodeRecord record, ReportStyle style) {
-  const int digits = grid_digits(style);
-  record.grid_ref = to_national_grid(record.latitude, record.longitude, digits);
-  check_grid_reference(record.latitude, record.longitude, digits, record.grid_ref);
+// The record as the programs report it: its grid reference, then the line.
+inline void check_report(const DecodeRecord& record, ReportStyle style) {
+  const int digits = grid_digits_of(style);
+  check_grid_reference(record.latitude, record.longitude, digits,
+                       to_national_grid(record.latitude, record.longitude, digits));
   check_report_line(record, style);
 }
 

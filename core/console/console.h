@@ -1,0 +1,73 @@
+// The console every program talks through: text at a cursor in a current
+// colour, questions answered by an edited line, keys polled without waiting,
+// and a last wait for a key. One per process; console_init comes first.
+//
+// Colours are indexes of the 16-colour console palette (3 dark cyan,
+// 5 dark magenta, 6 dark yellow, 7 the normal colour, 8 dark grey,
+// 11 light cyan); the background is never changed.
+#ifndef CONSOLE_CONSOLE_H
+#define CONSOLE_CONSOLE_H
+
+#include <string>
+#include <string_view>
+
+#include "answers.h"
+#include "error_state.h"
+#include "key_wake.h"
+
+inline constexpr int kNormalColour = 7;
+
+// Sets up the console: output to stdout, raw key input, the terminal
+// restored at every end. Keeps the arguments for command_tail.
+void console_init(int argc, char** argv);
+
+// Writes text at the cursor (no line end). Bytes that a terminal would take
+// as controls are shown as visible substitutes.
+void print_text(std::string_view text);
+void print_newline();
+void print_line(std::string_view text);
+// A line that tells the person at the keyboard what to do: print_line, and
+// where stdout is not the terminal the person watches, shown there too.
+void print_instruction(std::string_view text);
+
+// Foreground for all later output; 16 or more keeps the current one.
+void set_text_colour(int colour);
+
+// One edited line from the keyboard, without its Enter. Backspace takes back
+// the last character; other control keys are ignored; at most 10000
+// characters are kept. Where stdout is not the person's terminal, the
+// question (the text printed since the last line end) and the typing are
+// shown on that terminal, and stdout gets the answer as it is taken.
+std::string read_line();
+
+// The next key press, or "" when none is waiting; never waits. A key with a
+// character is that character; one without is "\0" and its scan code.
+std::string poll_key();
+// The key that stops a run.
+inline bool is_esc_key(std::string_view key) { return key == "\x1b"; }
+// key_waiting(), and what a wait for other input watches for keys: key_wake.h.
+// Returns once a key press is waiting (the key stays unread), or when no
+// more keys can come. Where stdout is not the person's terminal, that
+// terminal shows that a key closes the program.
+void wait_for_key();
+
+// The arguments after the program name, joined with single blanks.
+std::string command_tail();
+
+void beep();
+
+// The status a program ends with that asks for `code`: 1 instead of 0 when
+// some of its text could not be written to stdout.
+int exit_status(int code);
+
+// Restores the terminal and ends the process with exit_status(code).
+[[noreturn]] void end_program(int code);
+
+// The closing wait, then the end with `code`: a failure's line stays
+// readable in a window opened just for the program.
+[[noreturn]] inline void end_after_closing_wait(int code) {
+  wait_for_key();
+  end_program(code);
+}
+
+#endif  // CONSOLE_CONSOLE_H

@@ -1,0 +1,20 @@
+// Which decode log log_lister and log_tracker read in one pass: the name
+// from the command line or the source question, checked and opened.
+#ifndef DIALOGUE_SOURCE_QUESTION_H
+#define DIALOGUE_SOURCE_QUESTION_H
+
+#include <string>
+
+#include "text_file.h"
+
+// The command tail when there is one; otherwise the answer to
+// "Source file  [ALL.TXT]  " (the default_log_name in the brackets) taken as
+// typed, that name when empty.
+std::string ask_source_name();
+
+// Opens the log. A name that is not an ordinary file is reported with
+// " Does not exist", one that cannot be opened with " Cannot be read";
+// either ends the program with status 1 after the closing wait.
+FileHandle open_source_or_end(const std::string& name);
+
+#endif  // DIALOGUE_SOURCE_QUESTION_H

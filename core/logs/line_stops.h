@@ -1,0 +1,36 @@
+// What ends a line of a log: CR, LF (a CR LF pair is one line end), and
+// Ctrl-Z, which also ends the text.
+#ifndef LOGS_LINE_STOPS_H
+#define LOGS_LINE_STOPS_H
+
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+inline constexpr char kEndOfText = 26;  // Ctrl-Z
+
+// CR, LF and Ctrl-Z end a line.
+inline constexpr bool is_line_stop(char c) { return c == '\r' || c == '\n' || c == kEndOfText; }
+
+// One bit for each CR, LF or Ctrl-Z among the 64 bytes from `bytes` (which
+// must all be readable); bit k stands for bytes[k].
+inline std::uint64_t line_end_mask(const char* bytes) {
+  std::uint64_t mask = 0;
+#if defined(__SSE2__)
+  const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), eot = _mm_set1_epi8(kEndOfText);
+  for (int i = 0; i < 64; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
+                                     _mm_cmpeq_epi8(v, eot));
+    mask |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(hit))} << i;
+  }
+#else
+  for (int i = 0; i < 64; ++i)
+    if (bytes[i] == '\r' || bytes[i] == '\n' || bytes[i] == kEndOfText) mask |= std::uint64_t{1} << i;
+#endif
+  return mask;
+}
+
+#endif  // LOGS_LINE_STOPS_H

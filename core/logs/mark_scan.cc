@@ -1,0 +1,195 @@
+#include "mark_scan.h"
+
+#include <algorithm>
+
+#include "line_stops.h"
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
+namespace {
+
+// One chunk's masks: its control bytes up to Ctrl-Z (CR and LF among them),
+// its marks and its Ctrl-Z bytes; bit k stands for byte k.
+struct ChunkMasks {
+  std::uint64_t controls, marks, ctrl_z;
+};
+
+// Clears the bits of bytes past the end of the text.
+inline void mask_past_end(ChunkMasks& m, std::size_t chunk, std::size_t size) {
+  const std::size_t at = chunk * kScanChunk;
+  const std::size_t valid_bytes = size > at ? std::min(size - at, kScanChunk) : 0;
+  const std::uint64_t valid =
+      valid_bytes == kScanChunk ? ~std::uint64_t{0} : (std::uint64_t{1} << valid_bytes) - 1;
+  m.controls &= valid;
+  m.marks &= valid;
+  m.ctrl_z &= valid;
+}
+
+// The loop shared by every scan; `Chunk` gives one chunk's masks. Two
+// chunks a step: the second of the last pair may lie wholly past the end.
+template <typename Chunk>
+inline ScanResult scan_chunks(Chunk chunk, const char* bytes, std::size_t size, char mark,
+                              MarkPlaces places, MarkHit* hits) {
+  // The bytes that stand one place past a control byte, for each place:
+  // those of this chunk and those carried over from the chunk before.
+  unsigned shifts[kLastMarkIndex + 1];
+  std::size_t place_count = 0;
+  for (MarkPlaces p = places; p != 0; p &= p - 1)
+    shifts[place_count++] = static_cast<unsigned>(__builtin_ctzll(p)) + 1;
+  const auto after_controls = [&](std::uint64_t controls, std::uint64_t before) {
+    std::uint64_t bits = 0;
+    for (std::size_t k = 0; k < place_count; ++k)
+      bits |= (controls << shifts[k]) | (before >> (64 - shifts[k]));
+    return bits;
+  };
+  const std::size_t chunks = (size + kScanChunk - 1) / kScanChunk;
+  const std::size_t whole_pairs = size / (2 * kScanChunk) * 2;  // chunks in pairs wholly inside
+  std::size_t found = 0;
+  std::uint64_t controls_before = 0;  // of the chunk before
+  // One pair from chunk c; true when it holds a Ctrl-Z, whose place goes to `stop`.
+  const auto pair = [&](std::size_t c, ChunkMasks a, ChunkMasks b, std::size_t& stop) {
+    const std::uint64_t word_a = a.marks & after_controls(a.controls, controls_before);
+    const std::uint64_t word_b = b.marks & after_controls(b.controls, a.controls);
+    controls_before = b.controls;
+    if ((word_a | word_b) != 0) {  // rare: about one line in a hundred is a report
+      if (word_a != 0) hits[found++] = {c, word_a};
+      if (word_b != 0) hits[found++] = {c + 1, word_b};
+    }
+    if ((a.ctrl_z | b.ctrl_z) == 0) return false;
+    stop = a.ctrl_z != 0 ? c * kScanChunk + static_cast<std::size_t>(__builtin_ctzll(a.ctrl_z))
+                         : (c + 1) * kScanChunk + static_cast<std::size_t>(__builtin_ctzll(b.ctrl_z));
+    return true;
+  };
+  std::size_t stop = size;
+  std::size_t c = 0;
+  for (; c < whole_pairs; c += 2)
+    if (pair(c, chunk(bytes + c * kScanChunk, mark), chunk(bytes + (c + 1) * kScanChunk, mark), stop))
+      return {stop, found};
+  if (c < chunks) {  // the last pair, with bytes past the end
+    ChunkMasks a = chunk(bytes + c * kScanChunk, mark);
+    ChunkMasks b = chunk(bytes + (c + 1) * kScanChunk, mark);
+    mask_past_end(a, c, size);
+    mask_past_end(b, c + 1, size);
+    pair(c, a, b, stop);
+  }
+  return {stop, found};
+}
+
+inline ChunkMasks chunk_plain(const char* bytes, char mark) {
+  ChunkMasks m{0, 0, 0};
+  for (int k = 0; k < 64; ++k) {
+    const std::uint64_t bit = std::uint64_t{1} << k;
+    if (static_cast<unsigned char>(bytes[k]) <= kEndOfText) m.controls |= bit;
+    if (bytes[k] == mark) m.marks |= bit;
+    if (bytes[k] == kEndOfText) m.ctrl_z |= bit;
+  }
+  return m;
+}
+
+ScanResult scan_plain(const char* bytes, std::size_t size, char mark, MarkPlaces places,
+                      MarkHit* hits) {
+  return scan_chunks(chunk_plain, bytes, size, mark, places, hits);
+}
+
+#if defined(__SSE2__)
+inline std::uint64_t bits16(__m128i hits, int at) {
+  return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(hits))} << at;
+}
+
+inline ChunkMasks chunk_sse2(const char* bytes, char mark) {
+  const __m128i eot = _mm_set1_epi8(kEndOfText), wanted = _mm_set1_epi8(mark);
+  ChunkMasks m{0, 0, 0};
+  for (int k = 0; k < 64; k += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + k));
+    m.controls |= bits16(_mm_cmpeq_epi8(_mm_min_epu8(v, eot), v), k);  // v <= Ctrl-Z
+    m.marks |= bits16(_mm_cmpeq_epi8(v, wanted), k);
+    m.ctrl_z |= bits16(_mm_cmpeq_epi8(v, eot), k);
+  }
+  return m;
+}
+
+ScanResult scan_sse2(const char* bytes, std::size_t size, char mark, MarkPlaces places,
+                     MarkHit* hits) {
+  return scan_chunks(chunk_sse2, bytes, size, mark, places, hits);
+}
+#endif
+
+// AVX2 and AVX-512 where the compiler keeps wide vectors aligned on the
+// stack (mingw-w64 does not). A build may cap the widest scan for a bench
+// run on a processor that has wider ones (-DMARK_SCAN_WIDEST=avx2 or sse2).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32) && \
+    !defined(MARK_SCAN_WIDEST_SSE2)
+#define HAVE_AVX2_SCAN 1
+__attribute__((target("avx2"))) inline std::uint64_t bits32(__m256i hits, int at) {
+  return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(hits))} << at;
+}
+
+__attribute__((target("avx2"))) inline ChunkMasks chunk_avx2(const char* bytes, char mark) {
+  const __m256i eot = _mm256_set1_epi8(kEndOfText), wanted = _mm256_set1_epi8(mark);
+  ChunkMasks m{0, 0, 0};
+  for (int k = 0; k < 64; k += 32) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + k));
+    m.controls |= bits32(_mm256_cmpeq_epi8(_mm256_min_epu8(v, eot), v), k);  // v <= Ctrl-Z
+    m.marks |= bits32(_mm256_cmpeq_epi8(v, wanted), k);
+    m.ctrl_z |= bits32(_mm256_cmpeq_epi8(v, eot), k);
+  }
+  return m;
+}
+
+// flatten: the shared loop and the chunk function inlined, both in AVX2.
+__attribute__((target("avx2"), flatten)) ScanResult scan_avx2(const char* bytes, std::size_t size,
+                                                              char mark, MarkPlaces places,
+                                                              MarkHit* hits) {
+  return scan_chunks(chunk_avx2, bytes, size, mark, places, hits);
+}
+#endif
+
+#if defined(HAVE_AVX2_SCAN) && !defined(MARK_SCAN_WIDEST_AVX2)
+#define HAVE_AVX512_SCAN 1
+__attribute__((target("avx512bw"))) inline ChunkMasks chunk_avx512(const char* bytes, char mark) {
+  const __m512i v = _mm512_loadu_si512(bytes);
+  const __m512i eot = _mm512_set1_epi8(kEndOfText);
+  return {_mm512_cmple_epu8_mask(v, eot), _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(mark)),
+          _mm512_cmpeq_epi8_mask(v, eot)};
+}
+
+// flatten: the shared loop and the chunk function inlined, both in AVX-512.
+__attribute__((target("avx512bw"), flatten)) ScanResult scan_avx512(const char* bytes,
+                                                                    std::size_t size, char mark,
+                                                                    MarkPlaces places,
+                                                                    MarkHit* hits) {
+  return scan_chunks(chunk_avx512, bytes, size, mark, places, hits);
+}
+#endif
+
+// The widest scan that this build holds and this processor runs last.
+const NamedMarkScan& best_scan() {
+  static const NamedMarkScan best = available_mark_scans().back();
+  return best;
+}
+
+}  // namespace
+
+ScanResult scan_marks(const char* bytes, std::size_t size, char mark, MarkPlaces places,
+                      MarkHit* hits) {
+  static const MarkScan scan = best_scan().scan;
+  return scan(bytes, size, mark, places, hits);
+}
+
+const char* mark_scan_name() { return best_scan().name; }
+
+std::vector<NamedMarkScan> available_mark_scans() {
+  std::vector<NamedMarkScan> scans{{"plain", scan_plain}};
+#if defined(__SSE2__)
+  scans.push_back({"sse2", scan_sse2});
+#endif
+#if defined(HAVE_AVX2_SCAN)
+  if (__builtin_cpu_supports("avx2")) scans.push_back({"avx2", scan_avx2});
+#endif
+#if defined(HAVE_AVX512_SCAN)
+  if (__builtin_cpu_supports("avx512bw")) scans.push_back({"avx512", scan_avx512});
+#endif
+  return scans;
+}

@@ -1,0 +1,68 @@
+// A file read one block ahead, in a thread of its own, so that reading the
+// next block (the system's copy out of the file cache) and a first pass
+// over it go on while the block before is worked through. Two buffers are
+// filled in turn.
+//
+//   ReadAhead ahead(file, {first, second}, kLineBlockSize, [&](int buffer, std::size_t size) {
+//     ...;  // in the reading thread, on each block read
+//   });
+//   for (ReadAhead::Block b = ahead.next(); b.size != 0; b = ahead.next())
+//     ...;  // the bytes at buffers[b.buffer], until the next call
+#ifndef LOGS_READ_AHEAD_H
+#define LOGS_READ_AHEAD_H
+
+#include <array>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "text_file.h"
+
+class ReadAhead {
+ public:
+  // What the reading thread does with each block it has read (of 1 byte or
+  // more), before handing it on.
+  using Prepare = std::function<void(int buffer, std::size_t size)>;
+
+  // Starts reading at once. The buffers, `block_size` bytes each, must
+  // outlive the object.
+  ReadAhead(FileHandle file, std::array<char*, 2> buffers, std::size_t block_size,
+            Prepare prepare = nullptr);
+  // Stops the reading, after the read under way if any.
+  ~ReadAhead();
+  ReadAhead(const ReadAhead&) = delete;
+  ReadAhead& operator=(const ReadAhead&) = delete;
+
+  struct Block {
+    int buffer;        // 0 or 1
+    std::size_t size;  // 0 at the end of the file or on a failed read
+  };
+
+  // The next block; the buffer of the one before goes back to be read into.
+  Block next();
+
+ private:
+  void read_blocks();
+
+  FileHandle file_;
+  std::array<char*, 2> buffers_;
+  std::size_t block_size_;
+  Prepare prepare_;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  // Under the mutex: what each buffer holds for the reader.
+  std::array<bool, 2> filled_{false, false};
+  std::array<std::size_t, 2> sizes_{0, 0};
+  bool stopping_ = false;
+
+  // The reader's side, its own thread only.
+  int current_ = -1;  // the buffer handed out last
+  bool ended_ = false;
+
+  std::thread thread_;  // last: starts once everything above is set
+};
+
+#endif  // LOGS_READ_AHEAD_H

@@ -1,0 +1,72 @@
+// One decoded WSJT-X message, and the position code carried in its text.
+//
+// A position message is 13 characters: six letters of latitude, "-", six
+// letters of longitude. Each letter is a base-25 digit (code minus 65, "A" is
+// 0); a first letter from "M" on (value 12 or more) means south or west and
+// has 12 taken off. The six digits count units of 1/600000 degree.
+#ifndef REPORT_DECODE_RECORD_H
+#define REPORT_DECODE_RECORD_H
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "log_layouts.h"
+
+struct Position {
+  double latitude = 0;   // decimal degrees, north positive
+  double longitude = 0;  // decimal degrees, east positive
+};
+
+struct DecodeRecord {
+  std::string time_text;     // "1234" from a log line, "12:34" from a datagram
+  int snr_db = 0;            // dB
+  double dt_s = 0;           // seconds; datagrams only
+  int audio_offset_hz = 0;   // Hz
+  std::string message;       // decoded message text
+  double latitude = 0;       // filled by decode_position
+  double longitude = 0;
+};
+
+// Columns of a log line (1-based) that the fixed columns read: the decode
+// line of the first WSJT-X releases. The layouts of later ones are in
+// log_layouts.h.
+inline constexpr std::size_t kTimeColumn = 1, kTimeLength = 4;
+inline constexpr std::size_t kSnrColumn = 11, kSnrLength = 4;
+inline constexpr std::size_t kSlashColumn = 11, kSlashLength = 5;
+inline constexpr std::size_t kOffsetColumn = 21, kOffsetLength = 5;
+inline constexpr std::size_t kMessageColumn = 37, kMessageLength = 13;
+// No column past this one matters: a reader may drop the rest of a line.
+inline constexpr std::size_t kLastUsedColumn =
+    std::max(kMessageColumn + kMessageLength - 1, kLastLayoutColumn);
+
+// The "-" of a position message, and the places where a log line holding one
+// has it (0-based, bit i for place i): in the fixed columns and in each
+// layout. A line without it in one of them holds no report.
+inline constexpr char kPositionMark = '-';
+inline constexpr std::size_t kPositionMarkInMessage = 6;
+inline constexpr std::size_t kPositionMarkIndex = kMessageColumn - 1 + kPositionMarkInMessage;
+inline constexpr std::uint64_t kReportMarkPlaces =
+    (std::uint64_t{1} << kPositionMarkIndex) | log_layout_detail::mark_places(kPositionMarkInMessage);
+
+// True when character 7 of the message is "-".
+bool is_position_message(std::string_view message);
+
+// Latitude and longitude from characters 1-6 and 8-13 of `message`, or
+// nothing when the latitude's whole degrees exceed 90. Characters are not
+// validated; one past the end of the text counts as code -1.
+std::optional<Position> decode_position(std::string_view message);
+
+// A log line (without its line end) as a decoded report, or nothing when the
+// line holds no position report. The fixed columns are tried first, then
+// the layouts of log_layouts.h.
+std::optional<DecodeRecord> parse_log_line(std::string_view line);
+
+// A column group read leniently as a number (leading blanks skipped, reading
+// stops at the first character that cannot continue it, none gives 0),
+// rounded to the nearest integer, halves to even.
+int read_column_number(std::string_view group);
+
+#endif  // REPORT_DECODE_RECORD_H

@@ -1,0 +1,118 @@
+// The decode lines that WSJT-X has written into its logs since 2013, beyond
+// the fixed columns of the first releases (decode_record.h), each drawn as a
+// picture of its columns, one character a column:
+//
+//   h  a digit of the time, hhmm or hhmmss (UTC); the first four are the
+//      report's time
+//   9  another digit (the date)
+//   s  the SNR, a number right-aligned in its columns
+//   a  the audio offset, a number right-aligned in its columns
+//   n  another number right-aligned in its columns (sync, DT, dial
+//      frequency, drift), not kept
+//   m  the mode label, padded with blanks to its columns; a longer label
+//      (Q65-30A, Q65-120E) is written whole and moves what follows
+//   @  the mode symbol: a punctuation character (# JT65, @ JT9, ~ FT8, ...)
+//   M  the message: a position message is its 13 characters, then the end of
+//      the line or a blank (a tag such as a1 or q3 may follow)
+//   anything else stands for itself.
+//
+// A number is blanks, an optional "-", digits, and an optional "." with more
+// digits; it fills its columns to the last. A line fits a layout only when
+// every column of the picture is as drawn: nothing is guessed.
+#ifndef REPORT_LOG_LAYOUTS_H
+#define REPORT_LOG_LAYOUTS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+struct LogLayout {
+  std::string_view written_by;  // the file and the WSJT-X versions and modes
+  std::string_view picture;
+};
+
+inline constexpr LogLayout kLogLayouts[] = {
+    // yyMMdd_hhmmss, dial MHz %10.3f, Rx, mode padded to 6, SNR %4d, DT %5.1f,
+    // audio %5d, blank, message. Tx lines are our own transmissions.
+    {"ALL.TXT, WSJT-X 2.0.1 to 3.x", "999999_hhhhhhnnnnnnnnnn Rx mmmmmmssssnnnnnaaaaa M"},
+    // hhmm, SNR, DT, audio, blank, mode symbol, blank, message from 22.
+    {"ALL.TXT, WSJT-X 1.4 to 1.6, JT65 and JT9", "hhhhssssnnnnnaaaaa @ M"},
+    // The same with two blanks after the symbol: message from 23.
+    {"ALL.TXT, WSJT-X 1.7 to 2.0.0, JT65, JT9 and QRA64", "hhhhssssnnnnnaaaaa @  M"},
+    // hhmmss: message from 25.
+    {"ALL.TXT, WSJT-X 1.8 to 2.0.0, FT8", "hhhhhhssssnnnnnaaaaa @  M"},
+    // hhmm, sync, SNR %5d, DT %6.2f, frequency "1234.", drift, message from 35.
+    {"decoded.txt, WSJT-X 2.x, JT65, JT9 and the 60 s and longer modes",
+     "hhhhnnnnsssssnnnnnnaaaaaaaannnn   M"},
+};
+
+// decoded.txt of WSJT-X 2.x for FT8, FT4, Q65 and FST4 below 60 s: hhmmss,
+// sync, SNR %5d, DT, frequency "1234." ending in column 29, drift, message
+// from 37. The fixed columns take its time and message; its SNR and audio
+// offset stand here, where the fixed columns read only part of them.
+inline constexpr LogLayout kDecodedSixDigitLayout = {
+    "decoded.txt, WSJT-X 2.x, FT8, FT4, Q65 and FST4 below 60 s",
+    "hhhhhhnnnnsssssnnnnnnaaaaaaaannnn   M"};
+
+// The longest mode label: Q65-120E, two columns past its padding.
+inline constexpr std::size_t kLongestModeLabel = 8;
+inline constexpr std::size_t kModeLabelColumns = 6;
+inline constexpr std::size_t kMessageLengthInLayouts = 13;
+
+// What a line that fits a layout holds, as views into the line.
+struct LayoutFields {
+  std::string_view time;   // the first four digits of its time
+  std::string_view snr;    // the SNR's columns
+  std::string_view audio;  // the audio offset's columns
+  std::size_t message_at;  // 0-based column where the message starts
+};
+
+// The fields of `line` when it fits `picture` up to its message (what stands
+// from the message on is not looked at).
+std::optional<LayoutFields> fit_layout(std::string_view line, std::string_view picture);
+
+// Whether `mark` stands at place `in_message` of a message where `picture`
+// may put it (a long mode label moving it): a quick test before fit_layout.
+bool has_mark_at_message(std::string_view line, std::string_view picture, std::size_t in_message,
+                         char mark);
+
+// The 13 characters from `at` when the end of the line or a blank follows
+// them (a position message is always a whole message); empty otherwise.
+std::string_view whole_message_at(std::string_view line, std::size_t at);
+
+namespace log_layout_detail {
+
+constexpr std::size_t message_index(std::string_view picture) { return picture.find('M'); }
+constexpr std::size_t most_shift(std::string_view picture) {
+  return picture.find('m') == std::string_view::npos ? 0 : kLongestModeLabel - kModeLabelColumns;
+}
+
+constexpr std::uint64_t mark_places(std::size_t mark_in_message) {
+  std::uint64_t places = 0;
+  for (const LogLayout& layout : kLogLayouts)
+    for (std::size_t shift = 0; shift <= most_shift(layout.picture); ++shift)
+      places |= std::uint64_t{1} << (message_index(layout.picture) + shift + mark_in_message);
+  return places;
+}
+
+constexpr std::size_t last_column() {
+  std::size_t last = 0;
+  for (const LogLayout& layout : kLogLayouts) {
+    // The message and the column after it, where a blank or the end must be.
+    const std::size_t end = message_index(layout.picture) + most_shift(layout.picture) +
+                            kMessageLengthInLayouts + 1;
+    if (end > last) last = end;
+  }
+  return last;
+}
+
+}  // namespace log_layout_detail
+
+// The 0-based places in a line where the "-" of a position message stands
+// in one of these layouts (bit i for place i); the last column that any of
+// them looks at (1-based).
+inline constexpr std::uint64_t kLayoutMarkPlaces = log_layout_detail::mark_places(6);
+inline constexpr std::size_t kLastLayoutColumn = log_layout_detail::last_column();
+
+#endif  // REPORT_LOG_LAYOUTS_H

@@ -1,0 +1,74 @@
+// Files as the programs use them: an existence test, a log read in blocks,
+// and output files whose every line reaches the file at once.
+// Failures set the error number (error_state.h) and return an empty result.
+#ifndef SYSTEM_TEXT_FILE_H
+#define SYSTEM_TEXT_FILE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct FileHandle {
+  std::intptr_t value = -1;
+  explicit operator bool() const { return value >= 0; }
+};
+
+// True when `name`, taken literally, is an ordinary file (a link to one
+// counts); folders, devices, pipes and sockets do not.
+bool is_existing_file(const std::string& name);
+
+// The size of an ordinary file, and what tells it from a file that took its
+// name later (its device and file number).
+struct FileStatus {
+  std::uint64_t size = 0;
+  std::uint64_t identity = 0;
+};
+// Nothing when `name` is not an ordinary file.
+std::optional<FileStatus> file_status(const std::string& name);
+
+// An ordinary file of the current folder, and when it was last written
+// (a count of seconds or finer: only the order matters).
+struct FolderFile {
+  std::string name;
+  std::int64_t modified = 0;
+};
+
+// The ordinary files of the current folder (not hidden ones on Windows).
+std::vector<FolderFile> ordinary_files_here();
+
+// Whether other programs may read and write a file while it is open for
+// reading: a log read in one pass is held alone, the file that WSJT-X keeps
+// rewriting is shared. Systems without share modes ignore it.
+// A log that is followed as it grows is also shared for deletion, so that
+// WSJT-X can erase it meanwhile.
+enum class Sharing { exclusive, read_write, read_write_delete };
+
+// Opens an ordinary file (a link to one counts) without waiting: a pipe, a
+// device or a folder is refused as a missing file is.
+FileHandle open_for_reading(const std::string& name, Sharing sharing = Sharing::exclusive);
+
+// Moves to `offset` bytes from the start; false on a failure.
+bool seek_file(FileHandle file, std::uint64_t offset);
+
+// Reads up to `size` bytes; 0 at the end of the file or on a failure, which
+// read_error_seen() (error_state.h) tells apart.
+std::size_t read_block(FileHandle file, char* buffer, std::size_t size);
+
+// True when the two names are spelled alike or reach one existing file
+// (the same device and file number, through links or other spellings).
+bool is_same_file(const std::string& a, const std::string& b);
+
+// Creates the file, or empties it when it exists, for writing only.
+FileHandle create_for_writing(const std::string& name);
+
+// Writes all of `bytes` with one call where the system allows; false when
+// any of it could not be written.
+bool write_bytes(FileHandle file, std::string_view bytes);
+
+// False when the system reports that the file could not be completed.
+bool close_file(FileHandle& file);
+
+#endif  // SYSTEM_TEXT_FILE_H

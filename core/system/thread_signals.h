@@ -1,0 +1,31 @@
+// Signals are the main thread's: there the console's handlers complete the
+// output files, restore the terminal and end the program at once. Run in
+// another thread, a handler would find the main thread's work half done.
+#ifndef SYSTEM_THREAD_SIGNALS_H
+#define SYSTEM_THREAD_SIGNALS_H
+
+#include <functional>
+#include <thread>
+
+// Starts `body` in a thread that never takes the signals the console
+// handles, from its first instruction on.
+std::thread start_thread_without_signals(std::function<void()> body);
+
+// While an object lives, the signals that end the program from outside
+// (SIGTERM, SIGHUP) wait in the calling thread: work done under it is seen
+// by their handlers whole or not at all. Objects may nest. No system call:
+// a handler that finds one alive leaves the signal to it
+// (end_signal_deferred), and the last one to go raises it again.
+class EndSignalsHeld {
+ public:
+  EndSignalsHeld();
+  ~EndSignalsHeld();
+  EndSignalsHeld(const EndSignalsHeld&) = delete;
+  EndSignalsHeld& operator=(const EndSignalsHeld&) = delete;
+};
+
+// For the handlers of those signals: true when an EndSignalsHeld lives in
+// this thread, which then raises `sig` again when it goes.
+bool end_signal_deferred(int sig);
+
+#endif  // SYSTEM_THREAD_SIGNALS_H
