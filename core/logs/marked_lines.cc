@@ -1,5 +1,6 @@
 #include "marked_lines.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "line_reader.h"
@@ -9,6 +10,8 @@ namespace {
 constexpr std::size_t kHistory = kScanChunk;
 constexpr std::size_t kRoomPast = 2 * kScanChunk;  // that the scan may read past the bytes
 constexpr std::size_t kMostHits = (kHistory + kLineBlockSize) / kScanChunk + 2;
+// How many hits ahead of the one taken the bytes of a line are fetched.
+constexpr std::size_t kHitsFetchedAhead = 8;
 
 std::array<char, kHistory> line_ends() {
   std::array<char, kHistory> bytes;
@@ -53,6 +56,16 @@ bool MarkedLineReader::next(std::string_view& line) {
       chunk_ = hits_walked_[next_hit_].chunk;
       marks_ = hits_walked_[next_hit_].word;
       ++next_hit_;
+      // The block was read and scanned on the other thread, so its bytes are
+      // in the other core's cache: the lines of the hits ahead are fetched
+      // while this one is taken.
+      if (next_hit_ + kHitsFetchedAhead < hit_count_) {
+        const char* const ahead =
+            bytes_ + hits_walked_[next_hit_ + kHitsFetchedAhead].chunk * kScanChunk;
+        __builtin_prefetch(ahead - kScanChunk);
+        __builtin_prefetch(ahead);
+        __builtin_prefetch(ahead + kScanChunk);
+      }
       // Chunk 0 holds the end of the block before, whose lines were taken with it.
       if (chunk_ == 0) marks_ = 0;
     } else if (text_end_ < total_) {
@@ -85,8 +98,17 @@ bool MarkedLineReader::take_line_at(std::size_t at, std::string_view& line) {
   if (text_start <= last_taken_) return false;
   last_taken_ = text_start;
   const std::size_t limit = start + kept_;
+  // Its end: the first line stop after the mark, 64 bytes at a time (the
+  // buffer has room past the text), or where the bytes or the kept columns end.
+  const std::size_t bound = std::min(total_, limit);
   std::size_t stop = at + 1;
-  while (stop < total_ && stop < limit && !is_line_stop(bytes[stop])) ++stop;
+  for (; stop < bound; stop += kScanChunk) {
+    if (const std::uint64_t ends = line_end_mask(bytes + stop)) {
+      stop += static_cast<std::size_t>(__builtin_ctzll(ends));
+      break;
+    }
+  }
+  stop = std::min(stop, bound);
   if (stop == total_ && stop < limit) {
     open_line_.assign(bytes + start, stop - start);
     line_open_ = true;

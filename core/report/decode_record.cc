@@ -119,7 +119,7 @@ std::optional<DecodeRecord> parse_log_line(std::string_view line) {
   for (const LogLayout& layout : kLogLayouts) {
     // Most lines that the scan gives have their "-" where another layout
     // has it: passed over before their columns are walked.
-    if (!has_mark_at_message(line, layout.picture, kPositionMarkInMessage, kPositionMark)) continue;
+    if (!has_mark_at_message(line, layout, kPositionMarkInMessage, kPositionMark)) continue;
     const std::optional<LayoutFields> fields = fit_layout(line, layout.picture);
     if (!fields) continue;
     const std::string_view message = whole_message_at(line, fields->message_at);

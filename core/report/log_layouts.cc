@@ -78,14 +78,6 @@ std::optional<LayoutFields> fit_layout(std::string_view line, std::string_view p
   return std::nullopt;  // a picture without a message
 }
 
-bool has_mark_at_message(std::string_view line, std::string_view picture, std::size_t in_message,
-                         char mark) {
-  const std::size_t first = log_layout_detail::message_index(picture) + in_message;
-  for (std::size_t shift = 0; shift <= log_layout_detail::most_shift(picture); ++shift)
-    if (first + shift < line.size() && line[first + shift] == mark) return true;
-  return false;
-}
-
 std::string_view whole_message_at(std::string_view line, std::size_t at) {
   const std::size_t end = at + kMessageLengthInLayouts;
   if (end > line.size() || (end < line.size() && line[end] != ' ')) return {};

@@ -27,9 +27,19 @@
 #include <optional>
 #include <string_view>
 
+// The longest mode label: Q65-120E, two columns past its padding.
+inline constexpr std::size_t kLongestModeLabel = 8;
+inline constexpr std::size_t kModeLabelColumns = 6;
+inline constexpr std::size_t kMessageLengthInLayouts = 13;
+
 struct LogLayout {
   std::string_view written_by;  // the file and the WSJT-X versions and modes
   std::string_view picture;
+  // Where its message starts, and how many columns a long mode label may
+  // move it on: read from the picture once.
+  std::size_t message_index = picture.find('M');
+  std::size_t most_shift =
+      picture.find('m') == std::string_view::npos ? 0 : kLongestModeLabel - kModeLabelColumns;
 };
 
 inline constexpr LogLayout kLogLayouts[] = {
@@ -55,10 +65,6 @@ inline constexpr LogLayout kDecodedSixDigitLayout = {
     "decoded.txt, WSJT-X 2.x, FT8, FT4, Q65 and FST4 below 60 s",
     "hhhhhhnnnnsssssnnnnnnaaaaaaaannnn   M"};
 
-// The longest mode label: Q65-120E, two columns past its padding.
-inline constexpr std::size_t kLongestModeLabel = 8;
-inline constexpr std::size_t kModeLabelColumns = 6;
-inline constexpr std::size_t kMessageLengthInLayouts = 13;
 
 // What a line that fits a layout holds, as views into the line.
 struct LayoutFields {
@@ -72,10 +78,15 @@ struct LayoutFields {
 // from the message on is not looked at).
 std::optional<LayoutFields> fit_layout(std::string_view line, std::string_view picture);
 
-// Whether `mark` stands at place `in_message` of a message where `picture`
+// Whether `mark` stands at place `in_message` of a message where `layout`
 // may put it (a long mode label moving it): a quick test before fit_layout.
-bool has_mark_at_message(std::string_view line, std::string_view picture, std::size_t in_message,
-                         char mark);
+inline bool has_mark_at_message(std::string_view line, const LogLayout& layout,
+                                std::size_t in_message, char mark) {
+  const std::size_t first = layout.message_index + in_message;
+  for (std::size_t at = first; at <= first + layout.most_shift && at < line.size(); ++at)
+    if (line[at] == mark) return true;
+  return false;
+}
 
 // The 13 characters from `at` when the end of the line or a blank follows
 // them (a position message is always a whole message); empty otherwise.
@@ -83,16 +94,11 @@ std::string_view whole_message_at(std::string_view line, std::size_t at);
 
 namespace log_layout_detail {
 
-constexpr std::size_t message_index(std::string_view picture) { return picture.find('M'); }
-constexpr std::size_t most_shift(std::string_view picture) {
-  return picture.find('m') == std::string_view::npos ? 0 : kLongestModeLabel - kModeLabelColumns;
-}
-
 constexpr std::uint64_t mark_places(std::size_t mark_in_message) {
   std::uint64_t places = 0;
   for (const LogLayout& layout : kLogLayouts)
-    for (std::size_t shift = 0; shift <= most_shift(layout.picture); ++shift)
-      places |= std::uint64_t{1} << (message_index(layout.picture) + shift + mark_in_message);
+    for (std::size_t shift = 0; shift <= layout.most_shift; ++shift)
+      places |= std::uint64_t{1} << (layout.message_index + shift + mark_in_message);
   return places;
 }
 
@@ -100,8 +106,7 @@ constexpr std::size_t last_column() {
   std::size_t last = 0;
   for (const LogLayout& layout : kLogLayouts) {
     // The message and the column after it, where a blank or the end must be.
-    const std::size_t end = message_index(layout.picture) + most_shift(layout.picture) +
-                            kMessageLengthInLayouts + 1;
+    const std::size_t end = layout.message_index + layout.most_shift + kMessageLengthInLayouts + 1;
     if (end > last) last = end;
   }
   return last;
