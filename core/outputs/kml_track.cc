@@ -72,9 +72,9 @@ void append_lines(std::string& text, const char* const (&lines)[N]) {
   for (const char* line : lines) text.append(line).append("\r\n");
 }
 
-// The lines that write_kml_tail writes, as one text: the same around the
-// End placemark's coordinates every time.
-std::string tail_text(const std::string& end_coordinates) {
+// The lines that write_kml_tail writes, as one text in `text`: the same
+// around the End placemark's coordinates every time.
+void build_tail_text(std::string& text, const std::string& end_coordinates) {
   static const std::string before = [] {
     std::string text;
     append_lines(text, kPathTail);
@@ -86,9 +86,7 @@ std::string tail_text(const std::string& end_coordinates) {
     append_lines(text, kDocumentTail);
     return text;
   }();
-  std::string text;
-  text.reserve(before.size() + end_coordinates.size() + after.size());
-  return text.append(before).append(end_coordinates).append(after);
+  text.assign(before).append(end_coordinates).append(after);
 }
 
 // The lines that write_kml_empty writes, as one text.
@@ -143,7 +141,11 @@ void add_track_point(KmlTrack& track, const Position& p) {
   }
   const std::string coordinates = kml_coordinate_line(p.latitude, p.longitude);
   write_line(track.out, coordinates);
-  if (track.out.file) set_closing_text(track.out.file, tail_text(coordinates));
+  if (track.out.file) {
+    thread_local std::string tail;  // its room kept from point to point
+    build_tail_text(tail, coordinates);
+    set_closing_text(track.out.file, tail);
+  }
 }
 
 void finish_track(KmlTrack& track) {

@@ -15,7 +15,7 @@ std::array<ClosingText, 2> g_texts;
 
 }  // namespace
 
-void set_closing_text(FileHandle file, std::string text) {
+void set_closing_text(FileHandle file, std::string_view text) {
   const EndSignalsHeld held;
   ClosingText* slot = nullptr;
   for (ClosingText& t : g_texts) {
@@ -27,7 +27,7 @@ void set_closing_text(FileHandle file, std::string text) {
   }
   if (slot == nullptr) return;
   slot->file = file;
-  slot->text = std::move(text);
+  slot->text.assign(text);
 }
 
 void clear_closing_text(FileHandle file) {

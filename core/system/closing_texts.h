@@ -11,11 +11,13 @@
 #define SYSTEM_CLOSING_TEXTS_H
 
 #include <string>
+#include <string_view>
 
 #include "text_file.h"
 
-// The text written to `file` at such an end; replaces the one before.
-void set_closing_text(FileHandle file, std::string text);
+// The text written to `file` at such an end; replaces the one before (in
+// the room it had: no allocation once the room suffices).
+void set_closing_text(FileHandle file, std::string_view text);
 // Nothing is written to `file` at such an end any more.
 void clear_closing_text(FileHandle file);
 
