@@ -85,7 +85,7 @@ TEST(NationalGrid, WindowAndGridLimits) {
   EXPECT_EQ(to_national_grid(52.5, 1.7999983, 4).size(), 10u);  // largest decodable below 1.8
 }
 
-// Seen while fuzzing: NaN passed the window test and reached an undefined
+// Not-a-number and infinities lie outside the window: they never reach the
 // conversion to an integer square number.
 TEST(NationalGrid, NotANumberIsOutsideTheWindow) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
