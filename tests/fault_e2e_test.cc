@@ -377,20 +377,7 @@ TEST(ClosedDescriptors, LiveTrackerKeepsItsFilesAndKeysApart) {
   EXPECT_TRUE(std::regex_match(names[0], std::regex("[0-9]{6}_[0-9]{4}\\.CSV"))) << names[0];
   EXPECT_EQ(names[1], names[0].substr(0, 11) + ".KML");
   EXPECT_EQ(e2e::read_file(dir.file(names[0])), "Time, Lat , Long\r\n");
-  EXPECT_EQ(e2e::read_file(dir.file(names[1])),
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-            "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\r\n"
-            " <Document>\r\n"
-            "      <name>Paths</name>\r\n"
-            "      <description>Path</description>\r\n"
-            "      <Style id=\"yellowLineGreenPoly\">\r\n"
-            "        <LineStyle>\r\n"
-            "          <color>ffff00ff</color>\r\n"
-            "          <width>6</width>\r\n"
-            "        </LineStyle>\r\n"
-            "       </Style>\r\n"
-            "   </Document>\r\n"
-            "   </kml>\r\n");
+  EXPECT_EQ(e2e::read_file(dir.file(names[1])), e2e::kEmptyKml);
 }
 
 // Ended from outside in the middle of a run: every report shown is in both

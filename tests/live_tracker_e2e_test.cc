@@ -13,19 +13,13 @@
 #include <filesystem>
 #include <functional>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "decode_datagram_writer.h"
-#include "decode_record.h"
-#include "kml_track.h"
-#include "live_tracker.h"
-#include "national_grid.h"
 #include "pty_session.h"
-#include "report_line.h"
 #include "test_files.h"
 
 extern char** environ;
@@ -36,6 +30,12 @@ using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 
 const std::string kSample = std::string(SAMPLES_DIR) + "/ALL.TXT";
+// What a replay of kSample must give: the report rows (trailing blanks
+// trimmed), the table and the track, checked line by line against the
+// datagrams sent, the positions of the messages and PROJ's cs2cs.
+const std::string kSampleReports = std::string(GOLDEN_DIR) + "/sample-live-reports.txt";
+const std::string kSampleTable = std::string(GOLDEN_DIR) + "/sample-live.csv";
+const std::string kSampleTrack = std::string(GOLDEN_DIR) + "/sample-track.kml";
 constexpr int kPort = 16004;
 constexpr const char* kPrompt = "Destination (.KML) file        [231207_0515.KML]     ";
 constexpr const char* kPressEsc = "Press [esc] to finish";
@@ -57,8 +57,9 @@ std::vector<std::string> split_crlf(const std::string& text) {
   return lines;
 }
 
-// The document of a track through `points`, as Google Earth gets it.
-std::string expected_kml(const std::vector<Position>& points) {
+// The document of a track through the given coordinate lines (at least
+// one), as Google Earth gets it.
+std::string expected_kml(const std::vector<std::string>& points) {
   static const char* const kHead[] = {
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
       "<kml xmlns=\"http://www.opengis.net/kml/2.2\">",
@@ -76,84 +77,26 @@ std::string expected_kml(const std::vector<Position>& points) {
   std::string out;
   auto add = [&out](const std::string& line) { out += line + "\r\n"; };
   for (const char* line : kHead) add(line);
-  if (!points.empty()) {
-    const Position& first = points.front();
-    const Position& last = points.back();
-    for (const char* line : {"  <Placemark>", "      <name>Start</name>",
-                             "      <description>Start</description>", "      <Point>",
-                             "      <coordinates>"})
-      add(line);
-    add(kml_coordinate_line(first.latitude, first.longitude));
-    for (const char* line :
-         {"      </coordinates>", "      </Point>", "  </Placemark>", "  <Placemark>",
-          "    <name>", "    </name>", "    <styleUrl>#yellowLineGreenPoly</styleUrl>",
-          "    <LineString>", "    <altitudeMode>clampToGround</altitudeMode>",
-          "     <coordinates>"})
-      add(line);
-    for (const Position& p : points) add(kml_coordinate_line(p.latitude, p.longitude));
-    for (const char* line :
-         {"        </coordinates>", "     </LineString>", "   </Placemark>", "  <Placemark>",
-          "      <name>End</name>", "      <description>End</description>", "      <Point>",
-          "      <coordinates>"})
-      add(line);
-    add(kml_coordinate_line(last.latitude, last.longitude));
-    for (const char* line : {"      </coordinates>", "      </Point>", "  </Placemark>"})
-      add(line);
-  }
+  for (const char* line : {"  <Placemark>", "      <name>Start</name>",
+                           "      <description>Start</description>", "      <Point>",
+                           "      <coordinates>"})
+    add(line);
+  add(points.front());
+  for (const char* line :
+       {"      </coordinates>", "      </Point>", "  </Placemark>", "  <Placemark>",
+        "    <name>", "    </name>", "    <styleUrl>#yellowLineGreenPoly</styleUrl>",
+        "    <LineString>", "    <altitudeMode>clampToGround</altitudeMode>",
+        "     <coordinates>"})
+    add(line);
+  for (const std::string& p : points) add(p);
+  for (const char* line :
+       {"        </coordinates>", "     </LineString>", "   </Placemark>", "  <Placemark>",
+        "      <name>End</name>", "      <description>End</description>", "      <Point>",
+        "      <coordinates>"})
+    add(line);
+  add(points.back());
+  for (const char* line : {"      </coordinates>", "      </Point>", "  </Placemark>"}) add(line);
   for (const char* line : kEnd) add(line);
-  return out;
-}
-
-// A position report as the tracker should show and record it.
-struct Report {
-  DecodeRecord record;
-  std::string line;  // screen row, trailing blanks trimmed
-};
-
-Report make_report(std::string time_text, int snr, double dt, int offset,
-                   const std::string& message) {
-  Report r;
-  r.record.time_text = std::move(time_text);
-  r.record.snr_db = snr;
-  r.record.dt_s = dt;
-  r.record.audio_offset_hz = offset;
-  r.record.message = message;
-  const std::optional<Position> p = decode_position(message);
-  EXPECT_TRUE(p.has_value()) << message;
-  if (p) {
-    r.record.latitude = p->latitude;
-    r.record.longitude = p->longitude;
-  }
-  r.line = rtrim(report_line(r.record, ReportStyle::live));
-  return r;
-}
-
-// The accepted position reports of a log, with the log's hhmm read as the
-// time of day the datagrams carry.
-std::vector<Report> sample_reports(const std::string& log) {
-  std::vector<Report> out;
-  std::istringstream in(log);
-  std::string line;
-  while (std::getline(in, line, '\n')) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::optional<DecodeRecord> r = parse_log_line(line);
-    if (!r) continue;
-    const std::string time = r->time_text.substr(0, 2) + ":" + r->time_text.substr(2, 2);
-    out.push_back(make_report(time, r->snr_db, std::stod(line.substr(15, 5)), r->audio_offset_hz,
-                              r->message));
-  }
-  return out;
-}
-
-std::vector<Position> positions_of(const std::vector<Report>& reports) {
-  std::vector<Position> out;
-  for (const Report& r : reports) out.push_back({r.record.latitude, r.record.longitude});
-  return out;
-}
-
-std::string expected_csv(const std::vector<Report>& reports) {
-  std::string out = kCsvHeader;
-  for (const Report& r : reports) out += csv_line(r.record) + "\r\n";
   return out;
 }
 
@@ -323,8 +266,9 @@ class SenderProcess {
 // ---------------------------------------------------------------------------
 
 TEST(LiveTracker, ReplayOfTheSampleLogGivesEveryReportTrackAndTable) {
-  const std::vector<Report> reports = sample_reports(e2e::read_file(kSample));
-  ASSERT_EQ(reports.size(), 40u);
+  const std::vector<std::string> expected_lines = e2e::lines_of(e2e::read_file(kSampleReports));
+  ASSERT_EQ(expected_lines.size(), 40u);
+  const std::string expected_csv = e2e::read_file(kSampleTable);
   Tracker run(700, 100);
   ASSERT_NO_FATAL_FAILURE(run.start("flight"));
 
@@ -362,26 +306,25 @@ TEST(LiveTracker, ReplayOfTheSampleLogGivesEveryReportTrackAndTable) {
       ++plain;
     }
   }
-  std::vector<std::string> expected_lines;
-  for (const Report& r : reports) expected_lines.push_back(r.line);
   EXPECT_EQ(shown_reports, expected_lines);
   EXPECT_EQ(plain, rows - 40);
   EXPECT_EQ(s.row_text(run.first_loop_row), "DL1ABC JA1XYZ -02");  // the log's first decode
   EXPECT_TRUE(s.screen().contains("YDKQWB-CHPANE"));
   // The datagram's time of day shows as hh:mm.
-  EXPECT_EQ(reports.front().line.substr(0, 22), "09:04  DCWQFA-MFKNUA  ");
+  ASSERT_FALSE(shown_reports.empty());
+  EXPECT_EQ(shown_reports.front().substr(0, 22), "09:04  DCWQFA-MFKNUA  ");
 
   // Files are written as the reports come, before the end.
-  EXPECT_TRUE(eventually(s, [&] { return run.file("FLIGHT.CSV") == expected_csv(reports); }))
+  EXPECT_TRUE(eventually(s, [&] { return run.file("FLIGHT.CSV") == expected_csv; }))
       << run.file("FLIGHT.CSV");
 
   const int closing = run.finish();
   expect_closing(run, closing, "FLIGHT.KML", "FLIGHT.CSV", 3);
   EXPECT_EQ(closing, run.first_loop_row + rows);
   const std::string kml = run.file("FLIGHT.KML");
-  EXPECT_EQ(kml, expected_kml(positions_of(reports)));
+  EXPECT_EQ(kml, e2e::read_file(kSampleTrack));
   EXPECT_EQ(split_crlf(kml).size(), 27u + 40u + 14u);
-  EXPECT_EQ(run.file("FLIGHT.CSV"), expected_csv(reports));
+  EXPECT_EQ(run.file("FLIGHT.CSV"), expected_csv);
 }
 
 // Whatever else comes on the port: other message types, datagrams cut
@@ -471,29 +414,36 @@ TEST(LiveTracker, DatagramsOtherThanPlainDecodes) {
   udp.send(decode("DCWQFA-MFKNUA", at(9, 4, 59) + 600, 5, 0.8, 1505));
   udp.send(shifted);
   udp.send(cut_position.substr(0, cut_position.size() - 3));
-  const std::vector<Report> reports = {
-      make_report("09:05", 5, 0.8, 1505, "DCWQFA-MFKNUA"),
-      make_report("13:25", -8, 0.5, 1461, "DDADBO-ABIHIA"),
-      make_report("15:42", -24, 0.2, 1488, "DEWOFA-AGPDA"),
+  // The cut message reads its missing 13th letter as the code -1.
+  const std::string reports[] = {
+      "09:05  DCWQFA-MFKNUA   +50.72000   -3.53000  SX920923       5dB 0.80s  1505Hz",
+      "13:25  DDADBO-ABIHIA   +50.78444   +0.86700  TR021023      -8dB 0.50s  1461Hz",
+      "15:42  DEWOFA-AGPDA    +52.02000   +4.29989               -24dB 0.20s  1488Hz",
   };
-  ASSERT_TRUE(s.wait_for_text(reports[2].line)) << s.dump();
+  const std::string csv =
+      "Time, Lat , Long\r\n"
+      "09:05 , +0050.72000, +000-3.53000\r\n"
+      "13:25 , +0050.78444, +000.86700\r\n"
+      "15:42 , +0052.02000, +0004.29989\r\n";
+  ASSERT_TRUE(s.wait_for_text(reports[2])) << s.dump();
   ASSERT_TRUE(s.wait_for_quiet());
   for (int i = 0; i < 3; ++i) {
     const int row = run.first_loop_row + 9 + i;
-    EXPECT_EQ(s.row_text(row), reports[i].line) << s.dump();
-    EXPECT_EQ(s.row_fg_map(row).substr(0, reports[i].line.size()),
-              std::string(reports[i].line.size(), '6'));
+    EXPECT_EQ(s.row_text(row), reports[i]) << s.dump();
+    EXPECT_EQ(s.row_fg_map(row).substr(0, reports[i].size()), std::string(reports[i].size(), '6'));
   }
   EXPECT_EQ(s.screen().pen_fg(), 7);
   // The table line follows the report on the screen.
-  EXPECT_TRUE(eventually(s, [&] { return run.file("RULES.CSV") == expected_csv(reports); }))
+  EXPECT_TRUE(eventually(s, [&] { return run.file("RULES.CSV") == csv; }))
       << run.file("RULES.CSV");
 
   const int closing = run.finish();
   EXPECT_EQ(closing, run.first_loop_row + 12);
   expect_closing(run, closing, "RULES.KML", "RULES.CSV", 7);
-  EXPECT_EQ(run.file("RULES.KML"), expected_kml(positions_of(reports)));
-  EXPECT_EQ(run.file("RULES.CSV"), expected_csv(reports));
+  EXPECT_EQ(run.file("RULES.KML"),
+            expected_kml({"        -3.53000,+50.72000", "        +0.86700,+50.78444",
+                          "        +4.29989,+52.02000"}));
+  EXPECT_EQ(run.file("RULES.CSV"), csv);
 }
 
 // Another program holds the port: a beep, a line that says so and, after the
@@ -575,7 +525,7 @@ TEST(LiveTracker, EscOnAQuietBandEndsAtOnce) {
   EXPECT_EQ(closing, 16);
   expect_closing(run, closing, "231207_0515.KML", "231207_0515.CSV", 7);
   const std::string kml = run.file("231207_0515.KML");
-  EXPECT_EQ(kml, expected_kml({}));
+  EXPECT_EQ(kml, e2e::kEmptyKml);
   EXPECT_EQ(split_crlf(kml).size(), 13u);
   EXPECT_EQ(run.file("231207_0515.CSV"), kCsvHeader);
 }
@@ -603,7 +553,7 @@ TEST(LiveTracker, DestinationAnswers) {
     EXPECT_EQ(run.file(c.csv), kCsvHeader);
     EXPECT_TRUE(std::filesystem::exists(run.dir.file(c.kml)));
     expect_closing(run, run.finish(), c.kml, c.csv, 7);
-    EXPECT_EQ(run.file(c.kml), expected_kml({}));
+    EXPECT_EQ(run.file(c.kml), e2e::kEmptyKml);
     // Only the two files.
     std::size_t files = 0;
     for (const auto& e : std::filesystem::recursive_directory_iterator(run.dir.path()))
@@ -670,16 +620,17 @@ TEST(LiveTracker, EndedFromOutsideKeepsTheTerminalAndTheTable) {
     Sender udp;
     udp.send(decode("DCWQFA-MFKNUA", at(9, 4), 5, 0.8, 1505));
     udp.send(decode("CQ G4ABC IO91"));  // shown once the report has been recorded
-    const Report report = make_report("09:04", 5, 0.8, 1505, "DCWQFA-MFKNUA");
+    const std::string report =
+        "09:04  DCWQFA-MFKNUA   +50.72000   -3.53000  SX920923       5dB 0.80s  1505Hz";
     ASSERT_TRUE(s.wait_for_text("CQ G4ABC IO91")) << s.dump();
-    EXPECT_TRUE(s.screen().contains(report.line)) << s.dump();
+    EXPECT_TRUE(s.screen().contains(report)) << s.dump();
     EXPECT_NE(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
     s.signal(sig);
     int status = 0;
     ASSERT_TRUE(s.wait_exit(milliseconds(5000), &status));
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
     EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
-    EXPECT_EQ(run.file("CUT.CSV"), expected_csv({report}));
+    EXPECT_EQ(run.file("CUT.CSV"), std::string(kCsvHeader) + "09:04 , +0050.72000, +000-3.53000\r\n");
   }
 }
 

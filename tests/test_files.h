@@ -1,11 +1,13 @@
 // Files around an end-to-end test: where the programs are, a scratch
-// directory per test, and reading and writing files byte for byte.
+// directory per test, reading and writing files byte for byte, and the
+// empty track document.
 #ifndef TESTS_TEST_FILES_H
 #define TESTS_TEST_FILES_H
 
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace e2e {
 
@@ -28,6 +30,26 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// The lines of a text, each without its LF or CR LF; a last line without a
+// line end counts too.
+std::vector<std::string> lines_of(std::string_view text);
+
+// The track document of a run that accepted no position, byte for byte.
+inline constexpr std::string_view kEmptyKml =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+    "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\r\n"
+    " <Document>\r\n"
+    "      <name>Paths</name>\r\n"
+    "      <description>Path</description>\r\n"
+    "      <Style id=\"yellowLineGreenPoly\">\r\n"
+    "        <LineStyle>\r\n"
+    "          <color>ffff00ff</color>\r\n"
+    "          <width>6</width>\r\n"
+    "        </LineStyle>\r\n"
+    "       </Style>\r\n"
+    "   </Document>\r\n"
+    "   </kml>\r\n";
 
 // Writes bytes exactly, replacing the file; throws on failure.
 void write_file(const std::filesystem::path& path, std::string_view bytes);

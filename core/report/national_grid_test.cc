@@ -39,13 +39,30 @@ const Reference kReferences[] = {
 // inside Great Britain.
 constexpr double kToleranceMetres = 0.005;
 
+void expect_matches(const Reference& r) {
+  const GridPoint p = project_to_grid(r.latitude, r.longitude);
+  EXPECT_NEAR(p.easting, r.easting, kToleranceMetres) << r.grid_ref;
+  EXPECT_NEAR(p.northing, r.northing, kToleranceMetres) << r.grid_ref;
+  EXPECT_EQ(to_national_grid(r.latitude, r.longitude, 4), r.grid_ref);
+}
+
 TEST(NationalGrid, MatchesIndependentProjection) {
-  for (const Reference& r : kReferences) {
-    const GridPoint p = project_to_grid(r.latitude, r.longitude);
-    EXPECT_NEAR(p.easting, r.easting, kToleranceMetres) << r.grid_ref;
-    EXPECT_NEAR(p.northing, r.northing, kToleranceMetres) << r.grid_ref;
-    EXPECT_EQ(to_national_grid(r.latitude, r.longitude, 4), r.grid_ref);
-  }
+  for (const Reference& r : kReferences) expect_matches(r);
+}
+
+// The second letters on both sides of the missing "I": H in its own place,
+// then J where the letter grid would have I, and letters further on, in
+// the S, N and T squares. Eastings and northings from cs2cs as above.
+TEST(NationalGrid, SecondLettersSkipI) {
+  const Reference squares[] = {
+      {53.07, -4.08, 260658.2066, 354584.8193, "SH60665458"},
+      {52.65, -2.5, 366177.4649, 305963.6030, "SJ66180596"},
+      {57.48, -4.22, 266907.7355, 845455.3906, "NH66914546"},
+      {57.15, -2.1, 393950.2630, 806552.6588, "NJ93950655"},
+      {56.5, -3.2, 326137.0107, 734846.8420, "NO26143485"},
+      {52.25, 0.5, 570638.7269, 264301.9834, "TL70646430"},
+  };
+  for (const Reference& r : squares) expect_matches(r);
 }
 
 TEST(NationalGrid, ThreeDigitReferences) {
