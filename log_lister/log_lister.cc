@@ -10,9 +10,8 @@ int run_log_lister() {
   const std::string name = ask_source_name();
   FileHandle file = open_source_or_end(name);
 
-  for_each_report_line(file, [](std::string_view line) {
-    if (const std::optional<DecodeRecord> report = parse_log_line(line))
-      print_line(report_line(*report, ReportStyle::log_reader));
+  for_each_report(file, [](const DecodeRecord& report) {
+    print_line(report_line(report, ReportStyle::log_reader));
   });
   close_file(file);
   const bool complete = tell_whether_read_whole(name);

@@ -22,18 +22,21 @@ constexpr const char* kDecodedSmallName = "decoded.txt";
 constexpr int kPollingStepMs = 950;
 constexpr int kCheckSecond = 59;
 
-// A log line that holds a position report: shown, and added to the track.
-void report_step(std::string_view line, KmlTrack& track) {
-  const std::optional<DecodeRecord> report = parse_log_line(line);
-  if (!report) return;
+// A position report: added to the track, and shown.
+void report_step(const DecodeRecord& report, KmlTrack& track) {
   // The track first: a report on the screen is already in the file,
   // however the program is ended the moment after.
-  add_track_point(track, {report->latitude, report->longitude});
-  print_coloured_line(kReportColour, report_line(*report, ReportStyle::log_reader));
+  add_track_point(track, {report.latitude, report.longitude});
+  print_coloured_line(kReportColour, report_line(report, ReportStyle::log_reader));
+}
+
+// A log line: reported when it holds a position report.
+void report_step(std::string_view line, KmlTrack& track) {
+  if (const std::optional<DecodeRecord> report = parse_log_line(line)) report_step(*report, track);
 }
 
 void batch_pass(FileHandle& source, KmlTrack& track) {
-  for_each_report_line(source, [&](std::string_view line) { report_step(line, track); });
+  for_each_report(source, [&](const DecodeRecord& report) { report_step(report, track); });
   close_file(source);
 }
 
@@ -81,10 +84,11 @@ void follow_log(LogFollower& log, KmlTrack& track) {
   bool dots_open = false;  // the row of dots has no line end yet
   bool esc = false;
   const auto on_line = [&](std::string_view line) {
-    if (!parse_log_line(line)) return;
+    const std::optional<DecodeRecord> report = parse_log_line(line);
+    if (!report) return;
     if (dots_open) print_newline();
     dots_open = false;
-    report_step(line, track);
+    report_step(*report, track);
   };
   // Between blocks of a large addition: Esc ends it there.
   const auto go_on = [&] {

@@ -1,5 +1,5 @@
 // The decode log that log_lister and log_tracker read in one pass: which one
-// is proposed, and its lines that may hold a report.
+// is proposed, and its position reports.
 #ifndef LOGS_LOG_SOURCE_H
 #define LOGS_LOG_SOURCE_H
 
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "decode_record.h"
-#include "marked_lines.h"
+#include "marked_items.h"
 #include "text_file.h"
 
 inline constexpr const char* kDefaultLogName = "ALL.TXT";
@@ -20,16 +20,14 @@ std::optional<std::string> existing_log_name();
 // existing_log_name(), or ALL.TXT when there is none.
 std::string default_log_name();
 
-// Calls on_line(std::string_view) for each line of the log that may hold a
-// position report (its "-" in place; parse_log_line decides), in order,
-// cut to the columns used.
-template <typename OnLine>
-void for_each_report_line(FileHandle file, OnLine&& on_line) {
-  for_each_marked_line(file, kLastUsedColumn, kReportMarkPlaces, kPositionMark,
-                       [&](std::string_view line) {
-                         on_line(line);
-                         return true;
-                       });
+// Calls on_report(const DecodeRecord&) for each position report of the log,
+// in order. The lines are found and read (parse_log_line) on threads of
+// their own while on_report works.
+template <typename OnReport>
+void for_each_report(FileHandle file, OnReport&& on_report) {
+  for_each_marked_item<DecodeRecord>(
+      file, kLastUsedColumn, kReportMarkPlaces, kPositionMark,
+      [](std::string_view line) { return parse_log_line(line); }, on_report);
 }
 
 #endif  // LOGS_LOG_SOURCE_H

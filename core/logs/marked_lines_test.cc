@@ -10,6 +10,7 @@
 #include "decode_record.h"
 #include "line_reader.h"
 #include "mark_scan.h"
+#include "marked_items.h"
 
 namespace {
 
@@ -98,6 +99,31 @@ TEST(MarkedLines, StopsWhenToldAndReadsNothingFromAMissingFile) {
   int calls = 0;
   for_each_marked_line(none, 49, mark_place(2), '-', [&](std::string_view) { return ++calls, true; });
   EXPECT_EQ(calls, 0);
+}
+
+// Items are made on another thread and handed over in batches: every one
+// comes, once, in the order of the lines, across many batches and the last
+// part-filled one; lines whose item is refused give none.
+TEST(MarkedItems, EveryItemInTheOrderOfTheLines) {
+  std::string bytes;
+  std::vector<int> expected;
+  for (int i = 0; i < 3000; ++i) {
+    bytes += (i % 3 == 0 ? "ab+" : "ab-") + std::to_string(i) + "\r\n";  // every third unmarked
+    if (i % 3 != 0 && i % 7 != 0) expected.push_back(i);                // every seventh refused
+  }
+  const TextFile text(bytes);
+  FileHandle f = open_for_reading(text.name());
+  std::vector<int> used;
+  for_each_marked_item<int>(
+      f, 49, mark_place(2), '-',
+      [](std::string_view line) -> std::optional<int> {
+        const int n = std::stoi(std::string(line.substr(3)));
+        if (n % 7 == 0) return std::nullopt;
+        return n;
+      },
+      [&](int n) { used.push_back(n); });
+  close_file(f);
+  EXPECT_EQ(used, expected);
 }
 
 // A marked line around each place of a block boundary: its start, its mark,

@@ -1,0 +1,104 @@
+// The marked lines of a log made into items on a thread of their own, and
+// the items used in order on the calling thread: the reading and scanning
+// thread, the one that takes and reads the lines, and the one that uses
+// what they hold work side by side.
+//
+//   for_each_marked_item<DecodeRecord>(file, kLastUsedColumn, kReportMarkPlaces, '-',
+//       [](std::string_view line) { return parse_log_line(line); },  // its thread
+//       [&](const DecodeRecord& record) { ... });                    // this thread
+#ifndef LOGS_MARKED_ITEMS_H
+#define LOGS_MARKED_ITEMS_H
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string_view>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "marked_lines.h"
+#include "thread_signals.h"
+
+// Batches of items handed from the thread that makes them to the one that
+// uses them, a few at most at a time, so that memory stays bounded.
+template <typename Item>
+class ItemBatches {
+ public:
+  static constexpr std::size_t kBatchItems = 256;
+  static constexpr std::size_t kMostBatches = 8;
+
+  // Maker: waits for room; false when the user has gone.
+  bool put(std::vector<Item>&& batch) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return gone_ || full_.size() < kMostBatches; });
+    if (gone_) return false;
+    full_.push_back(std::move(batch));
+    changed_.notify_all();
+    return true;
+  }
+  // Maker: no more batches come.
+  void finish() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    finished_ = true;
+    changed_.notify_all();
+  }
+  // User: the next batch, empty once the maker has finished and all were taken.
+  std::vector<Item> take() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return finished_ || !full_.empty(); });
+    if (full_.empty()) return {};
+    std::vector<Item> batch = std::move(full_.front());
+    full_.pop_front();
+    changed_.notify_all();
+    return batch;
+  }
+  // User: takes no more; a maker waiting for room goes on.
+  void leave() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    gone_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::vector<Item>> full_;
+  bool finished_ = false;
+  bool gone_ = false;
+};
+
+// Calls make(line) -> std::optional<Item> for each marked line of `file`
+// (as for_each_marked_line gives them) on a thread of its own, and
+// use(const Item&) on this thread for each item made, in the order of the
+// lines. Returns once every item was used.
+template <typename Item, typename Make, typename Use>
+void for_each_marked_item(FileHandle file, std::size_t kept, MarkPlaces places, char mark,
+                          Make&& make, Use&& use) {
+  ItemBatches<Item> batches;
+  std::thread maker = start_thread_without_signals([&] {
+    std::vector<Item> batch;
+    batch.reserve(ItemBatches<Item>::kBatchItems);
+    bool wanted = true;
+    for_each_marked_line(file, kept, places, mark, [&](std::string_view line) {
+      std::optional<Item> item = make(line);
+      if (!item) return true;
+      batch.push_back(std::move(*item));
+      if (batch.size() < ItemBatches<Item>::kBatchItems) return true;
+      wanted = batches.put(std::move(batch));
+      batch = {};
+      batch.reserve(ItemBatches<Item>::kBatchItems);
+      return wanted;
+    });
+    if (wanted && !batch.empty()) batches.put(std::move(batch));
+    batches.finish();
+  });
+  for (std::vector<Item> batch = batches.take(); !batch.empty(); batch = batches.take())
+    for (const Item& item : batch) use(item);
+  batches.leave();
+  maker.join();
+}
+
+#endif  // LOGS_MARKED_ITEMS_H
