@@ -10,9 +10,9 @@ int run_log_lister() {
   const std::string name = ask_source_name();
   FileHandle file = open_source_or_end(name);
 
-  for_each_report(file, [](const DecodeRecord& report) {
-    print_line(report_line(report, ReportStyle::log_reader));
-  });
+  for_each_report(
+      file, [](const DecodeRecord& report) { return report_line(report, ReportStyle::log_reader); },
+      [](const std::string& line) { print_line(line); });
   close_file(file);
   const bool complete = tell_whether_read_whole(name);
   wait_for_key();

@@ -22,21 +22,35 @@ constexpr const char* kDecodedSmallName = "decoded.txt";
 constexpr int kPollingStepMs = 950;
 constexpr int kCheckSecond = 59;
 
+// A position report as the run adds it to the track and shows it.
+struct ShownReport {
+  PreparedPoint point;
+  std::string line;
+};
+
+ShownReport shown_report(const DecodeRecord& report) {
+  return {prepare_point({report.latitude, report.longitude}),
+          report_line(report, ReportStyle::log_reader)};
+}
+
 // A position report: added to the track, and shown.
-void report_step(const DecodeRecord& report, KmlTrack& track) {
+void report_step(const ShownReport& report, KmlTrack& track) {
   // The track first: a report on the screen is already in the file,
   // however the program is ended the moment after.
-  add_track_point(track, {report.latitude, report.longitude});
-  print_coloured_line(kReportColour, report_line(report, ReportStyle::log_reader));
+  add_prepared_point(track, report.point);
+  print_coloured_line(kReportColour, report.line);
 }
 
 // A log line: reported when it holds a position report.
 void report_step(std::string_view line, KmlTrack& track) {
-  if (const std::optional<DecodeRecord> report = parse_log_line(line)) report_step(*report, track);
+  if (const std::optional<DecodeRecord> report = parse_log_line(line))
+    report_step(shown_report(*report), track);
 }
 
+// The reports are made ready on the threads that read the log.
 void batch_pass(FileHandle& source, KmlTrack& track) {
-  for_each_report(source, [&](const DecodeRecord& report) { report_step(report, track); });
+  for_each_report(source, shown_report,
+                  [&](const ShownReport& report) { report_step(report, track); });
   close_file(source);
 }
 
@@ -88,7 +102,7 @@ void follow_log(LogFollower& log, KmlTrack& track) {
     if (!report) return;
     if (dots_open) print_newline();
     dots_open = false;
-    report_step(*report, track);
+    report_step(shown_report(*report), track);
   };
   // Between blocks of a large addition: Esc ends it there.
   const auto go_on = [&] {

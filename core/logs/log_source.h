@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "decode_record.h"
 #include "marked_items.h"
@@ -20,14 +21,20 @@ std::optional<std::string> existing_log_name();
 // existing_log_name(), or ALL.TXT when there is none.
 std::string default_log_name();
 
-// Calls on_report(const DecodeRecord&) for each position report of the log,
-// in order. The lines are found and read (parse_log_line) on threads of
-// their own while on_report works.
-template <typename OnReport>
-void for_each_report(FileHandle file, OnReport&& on_report) {
-  for_each_marked_item<DecodeRecord>(
+// For each position report of the log, in order: make(const DecodeRecord&)
+// on a thread of its own, while the lines are read on others, and
+// use(const Item&) on this thread with what it made.
+template <typename Make, typename Use>
+void for_each_report(FileHandle file, Make&& make, Use&& use) {
+  using Item = std::invoke_result_t<Make&, const DecodeRecord&>;
+  for_each_marked_item<Item>(
       file, kLastUsedColumn, kReportMarkPlaces, kPositionMark,
-      [](std::string_view line) { return parse_log_line(line); }, on_report);
+      [&](std::string_view line) -> std::optional<Item> {
+        const std::optional<DecodeRecord> report = parse_log_line(line);
+        if (!report) return std::nullopt;
+        return make(*report);
+      },
+      use);
 }
 
 #endif  // LOGS_LOG_SOURCE_H

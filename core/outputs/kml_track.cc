@@ -74,7 +74,7 @@ void append_lines(std::string& text, const char* const (&lines)[N]) {
 
 // The lines that write_kml_tail writes, as one text in `text`: the same
 // around the End placemark's coordinates every time.
-void build_tail_text(std::string& text, const std::string& end_coordinates) {
+void build_tail_text(std::string& text, std::string_view end_coordinates) {
   static const std::string before = [] {
     std::string text;
     append_lines(text, kPathTail);
@@ -132,18 +132,22 @@ void open_track(KmlTrack& track, const std::string& name) {
   if (track.out.file) set_closing_text(track.out.file, empty_document_text());
 }
 
-void add_track_point(KmlTrack& track, const Position& p) {
+PreparedPoint prepare_point(const Position& p) {
+  return {p, kml_coordinate_line(p.latitude, p.longitude)};
+}
+
+void add_prepared_point(KmlTrack& track, const PreparedPoint& point) {
   const EndSignalsHeld held;
+  const Position& p = point.position;
   track.last_position = p;
   if (!track.track_started) {
     write_kml_head(track.out, p.latitude, p.longitude);
     track.track_started = true;
   }
-  const std::string coordinates = kml_coordinate_line(p.latitude, p.longitude);
-  write_line(track.out, coordinates);
+  write_line(track.out, point.coordinates);
   if (track.out.file) {
     thread_local std::string tail;  // its room kept from point to point
-    build_tail_text(tail, coordinates);
+    build_tail_text(tail, point.coordinates);
     set_closing_text(track.out.file, tail);
   }
 }

@@ -33,10 +33,21 @@ struct KmlTrack {
   Position last_position;
 };
 
+// A position with its coordinate line, as add_prepared_point writes it;
+// prepared wherever it suits (another thread too: nothing is shared).
+struct PreparedPoint {
+  Position position;
+  std::string coordinates;
+};
+PreparedPoint prepare_point(const Position& position);
+
 // Creates the file (check track.out.file for success).
 void open_track(KmlTrack& track, const std::string& name);
 // Adds an accepted position: the head first if this is the first one.
-void add_track_point(KmlTrack& track, const Position& position);
+void add_prepared_point(KmlTrack& track, const PreparedPoint& point);
+inline void add_track_point(KmlTrack& track, const Position& position) {
+  add_prepared_point(track, prepare_point(position));
+}
 // Writes the closing part (or the empty document) and closes the file.
 void finish_track(KmlTrack& track);
 
