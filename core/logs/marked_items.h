@@ -30,14 +30,12 @@ class ItemBatches {
   static constexpr std::size_t kBatchItems = 256;
   static constexpr std::size_t kMostBatches = 8;
 
-  // Maker: waits for room; false when the user has gone.
-  bool put(std::vector<Item>&& batch) {
+  // Maker: waits for room.
+  void put(std::vector<Item>&& batch) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return gone_ || full_.size() < kMostBatches; });
-    if (gone_) return false;
+    changed_.wait(lock, [&] { return full_.size() < kMostBatches; });
     full_.push_back(std::move(batch));
     changed_.notify_all();
-    return true;
   }
   // Maker: no more batches come.
   void finish() {
@@ -55,19 +53,12 @@ class ItemBatches {
     changed_.notify_all();
     return batch;
   }
-  // User: takes no more; a maker waiting for room goes on.
-  void leave() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    gone_ = true;
-    changed_.notify_all();
-  }
 
  private:
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<std::vector<Item>> full_;
   bool finished_ = false;
-  bool gone_ = false;
 };
 
 // Calls make(line) -> std::optional<Item> for each marked line of `file`
@@ -81,23 +72,22 @@ void for_each_marked_item(FileHandle file, std::size_t kept, MarkPlaces places, 
   std::thread maker = start_thread_without_signals([&] {
     std::vector<Item> batch;
     batch.reserve(ItemBatches<Item>::kBatchItems);
-    bool wanted = true;
     for_each_marked_line(file, kept, places, mark, [&](std::string_view line) {
       std::optional<Item> item = make(line);
       if (!item) return true;
       batch.push_back(std::move(*item));
-      if (batch.size() < ItemBatches<Item>::kBatchItems) return true;
-      wanted = batches.put(std::move(batch));
-      batch = {};
-      batch.reserve(ItemBatches<Item>::kBatchItems);
-      return wanted;
+      if (batch.size() == ItemBatches<Item>::kBatchItems) {
+        batches.put(std::move(batch));
+        batch = {};
+        batch.reserve(ItemBatches<Item>::kBatchItems);
+      }
+      return true;
     });
-    if (wanted && !batch.empty()) batches.put(std::move(batch));
+    if (!batch.empty()) batches.put(std::move(batch));
     batches.finish();
   });
   for (std::vector<Item> batch = batches.take(); !batch.empty(); batch = batches.take())
     for (const Item& item : batch) use(item);
-  batches.leave();
   maker.join();
 }
 
