@@ -83,13 +83,11 @@ bool record_position(DecodeRecord& record, LiveOutputs& outputs) {
   record.latitude = position->latitude;
   record.longitude = position->longitude;
   // The files first: a report on the screen is already in both files,
-  // however the program is ended the moment after; ended from outside, it is
-  // in both or in neither.
-  {
-    const EndSignalsHeld held;
-    add_track_point(outputs.track, *position);
-    write_line(outputs.csv, csv_line(record));
-  }
+  // however the program is ended the moment after; ended from outside, the
+  // report is in the files and on the console, or in neither.
+  const EndSignalsHeld held;
+  add_track_point(outputs.track, *position);
+  write_line(outputs.csv, csv_line(record));
   print_coloured_line(kReportColour, report_line(record, ReportStyle::live));
   return true;
 }
@@ -125,15 +123,12 @@ int run_live_tracker() {
 
   LiveOutputs outputs;
   open_track_or_end(outputs.track, kml_name);
-  {
-    const EndSignalsHeld held;  // ended from outside, the table has its header
-    outputs.csv = create_output(csv_name);
-    if (outputs.csv.file) write_line(outputs.csv, kCsvHeader);
-  }
+  outputs.csv = create_output(csv_name);
   if (!outputs.csv.file) {
-    finish_track(outputs.track);  // leave a valid, empty document
+    finish_track(outputs.track);  // a valid, empty document
     end_with_failure(csv_name + " Cannot be created");
   }
+  write_line(outputs.csv, kCsvHeader);
   print_esc_instruction();
 
   receive_loop(socket, outputs);

@@ -12,6 +12,7 @@
 #include "log_source.h"
 #include "report_line.h"
 #include "source_question.h"
+#include "thread_signals.h"
 
 namespace {
 
@@ -36,7 +37,9 @@ ShownReport shown_report(const DecodeRecord& report) {
 // A position report: added to the track, and shown.
 void report_step(const ShownReport& report, KmlTrack& track) {
   // The track first: a report on the screen is already in the file,
-  // however the program is ended the moment after.
+  // however the program is ended the moment after; ended from outside, the
+  // report is in the file and on the console, or in neither.
+  const EndSignalsHeld held;
   add_prepared_point(track, report.point);
   print_coloured_line(kReportColour, report.line);
 }

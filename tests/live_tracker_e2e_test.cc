@@ -396,7 +396,7 @@ TEST(LiveTracker, DatagramsOtherThanPlainDecodes) {
   EXPECT_EQ(s.raw_output().find('\x07'), std::string::npos);
   EXPECT_EQ(s.raw_output().find("\xc2\x9b"), std::string::npos);
   EXPECT_EQ(run.file("RULES.CSV"), kCsvHeader);
-  EXPECT_EQ(run.file("RULES.KML"), "");
+  EXPECT_EQ(run.file("RULES.KML"), e2e::kEmptyKml);
 
   // A key other than Esc wakes the wait but does not end it.
   s.send("x");

@@ -20,7 +20,6 @@
 #include <string>
 #include <vector>
 
-#include "closing_texts.h"
 #include "console.h"
 #include "key_decoder.h"
 #include "line_editor.h"
@@ -115,6 +114,7 @@ void write_all(int fd, std::string_view data) {
 // the last one written before the program waits for a key and at its end.
 void flush_output() {
   if (g.pending.empty()) return;
+  const EndSignalsHeld held;  // the handlers write the block otherwise
   std::string block;
   block.swap(g.pending);  // a closed pipe ends the program inside write_all
   write_all(g.out_fd, block);
@@ -122,6 +122,7 @@ void flush_output() {
 
 void write_output(std::string_view text) {
   if (g.out_tty) return write_all(g.out_fd, text);
+  const EndSignalsHeld held;  // the handlers write the block out
   g.pending.append(text);
   if (g.pending.size() >= kOutputBlock) flush_output();
 }
@@ -181,19 +182,30 @@ void enter_raw_mode() {
   if (tcsetattr(g.in_fd, TCSADRAIN, &raw) == 0) g_raw = 1;
 }
 
-// SIGQUIT and SIGINT: the terminal restored, the end at once.
-void on_fatal_signal(int sig) {
-  restore_terminal_at_once();
-  std::signal(sig, SIG_DFL);
-  std::raise(sig);
+// What the console holds for stdout written out, with nothing but write:
+// every report line whose point is in the files is in the transcript too.
+// Async-signal-safe; called with the text not being changed (the ending
+// signals wait while it is).
+void write_pending_at_once() {
+  std::string_view rest = g.pending;
+  while (!rest.empty()) {
+    const ssize_t n = ::write(g.out_fd, rest.data(), rest.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    rest.remove_prefix(static_cast<std::size_t>(n));
+  }
 }
 
-// SIGTERM and SIGHUP: the output files completed, the terminal restored,
-// the end at once.
+// SIGTERM, SIGHUP, SIGINT and SIGQUIT from outside: the files are whole at
+// every moment, so what is left is the console's text written out, the
+// terminal restored and the end at once. A point being added and its line
+// being printed are done first (EndSignalsHeld).
 void on_end_signal(int sig) {
-  if (end_signal_deferred(sig)) return;  // the files are being written: raised again after
-  write_closing_texts();
+  if (end_signal_deferred(sig)) return;  // raised again when that work is done
+  const int saved = errno;
+  write_pending_at_once();
   restore_terminal_at_once();
+  errno = saved;
   std::signal(sig, SIG_DFL);
   std::raise(sig);
 }
@@ -239,7 +251,8 @@ void on_out_of_memory() {
 // SIGHUP brings. Called between two steps of the main flow, where the files
 // are whole; a question waiting for its answer takes none.
 [[noreturn]] void end_by_hang_up() {
-  write_closing_texts();
+  write_pending_at_once();
+  g.pending.clear();
   restore_terminal_at_once();
   end_by_signal(SIGHUP);
 }
@@ -439,10 +452,13 @@ void console_init(int argc, char** argv) {
 
   std::set_new_handler(on_out_of_memory);
   std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is a failed write; see write_all
-  // Ended from outside, with or without a terminal, the files are completed.
-  for (int sig : {SIGTERM, SIGHUP}) take_signal(sig, on_end_signal);
+  // A file size limit makes a write fail (and the file is cut back to its
+  // last whole state), not the program end.
+  std::signal(SIGXFSZ, SIG_IGN);
+  // Ended from outside, with or without a terminal: the transcript written
+  // out, the terminal restored.
+  for (int sig : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) take_signal(sig, on_end_signal);
   if (g.in_tty && tcgetattr(g.in_fd, &g_saved_termios) == 0) {
-    for (int sig : {SIGQUIT, SIGINT}) take_signal(sig, on_fatal_signal);
     std::signal(SIGCONT, on_continue);
     enter_raw_mode();
   }

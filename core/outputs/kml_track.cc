@@ -1,8 +1,6 @@
 #include "kml_track.h"
 
-#include "closing_texts.h"
 #include "mask_format.h"
-#include "thread_signals.h"
 
 namespace {
 
@@ -63,38 +61,37 @@ constexpr const char* kDocumentTail[] = {
 };
 
 template <std::size_t N>
-void write_lines(OutputFile& out, const char* const (&lines)[N]) {
-  for (const char* line : lines) write_line(out, line);
-}
-
-template <std::size_t N>
 void append_lines(std::string& text, const char* const (&lines)[N]) {
   for (const char* line : lines) text.append(line).append("\r\n");
 }
 
-// The lines that write_kml_tail writes, as one text in `text`: the same
-// around the End placemark's coordinates every time.
-void build_tail_text(std::string& text, std::string_view end_coordinates) {
-  static const std::string before = [] {
-    std::string text;
-    append_lines(text, kPathTail);
-    return text;
-  }();
-  static const std::string after = [] {
-    std::string text = "\r\n";
-    append_lines(text, kEndPlacemarkTail);
-    append_lines(text, kDocumentTail);
-    return text;
-  }();
-  text.assign(before).append(end_coordinates).append(after);
+template <std::size_t N>
+std::string text_of(const char* const (&lines)[N]) {
+  std::string text;
+  append_lines(text, lines);
+  return text;
 }
 
-// The lines that write_kml_empty writes, as one text.
-std::string empty_document_text() {
-  std::string text;
-  append_lines(text, kDocumentHead);
-  append_lines(text, kDocumentTail);
-  return text;
+// The parts of the document as texts, made once.
+struct DocumentTexts {
+  std::string document_head = text_of(kDocumentHead);
+  std::string start_placemark = text_of(kStartPlacemark);
+  std::string path_head = text_of(kPathHead);
+  std::string path_tail = text_of(kPathTail);
+  // After the End placemark's coordinates.
+  std::string end_placemark_tail = "\r\n" + text_of(kEndPlacemarkTail) + text_of(kDocumentTail);
+  std::string document_tail = text_of(kDocumentTail);
+};
+
+const DocumentTexts& texts() {
+  static const DocumentTexts made;
+  return made;
+}
+
+// The closing part with the End placemark at `end_coordinates`, in `text`
+// (its room kept).
+void build_closing_part(std::string& text, std::string_view end_coordinates) {
+  text.assign(texts().path_tail).append(end_coordinates).append(texts().end_placemark_tail);
 }
 
 }  // namespace
@@ -103,61 +100,37 @@ std::string kml_coordinate_line(double latitude, double longitude) {
   return format_mask(kCoordinateMask, {longitude, latitude});
 }
 
-void write_kml_head(OutputFile& out, double latitude, double longitude) {
-  write_lines(out, kDocumentHead);
-  write_lines(out, kStartPlacemark);
-  write_line(out, kml_coordinate_line(latitude, longitude));
-  write_lines(out, kPathHead);
-}
-
-void write_kml_point(OutputFile& out, double latitude, double longitude) {
-  write_line(out, kml_coordinate_line(latitude, longitude));
-}
-
-void write_kml_tail(OutputFile& out, double latitude, double longitude) {
-  write_lines(out, kPathTail);
-  write_line(out, kml_coordinate_line(latitude, longitude));
-  write_lines(out, kEndPlacemarkTail);
-  write_lines(out, kDocumentTail);
-}
-
-void write_kml_empty(OutputFile& out) {
-  write_lines(out, kDocumentHead);
-  write_lines(out, kDocumentTail);
+PreparedPoint prepare_point(const Position& p) {
+  return {kml_coordinate_line(p.latitude, p.longitude)};
 }
 
 void open_track(KmlTrack& track, const std::string& name) {
-  const EndSignalsHeld held;
   track.out = create_output(name);
-  if (track.out.file) set_closing_text(track.out.file, empty_document_text());
-}
-
-PreparedPoint prepare_point(const Position& p) {
-  return {p, kml_coordinate_line(p.latitude, p.longitude)};
+  if (!track.out.file) return;
+  // The empty document: the head of the document and its closing lines.
+  track.text.assign(texts().document_head).append(texts().document_tail);
+  if (replace_rest(track.out, 0, track.text, {})) {
+    track.tail_offset = texts().document_head.size();
+    track.tail = texts().document_tail;
+  }
 }
 
 void add_prepared_point(KmlTrack& track, const PreparedPoint& point) {
-  const EndSignalsHeld held;
-  const Position& p = point.position;
-  track.last_position = p;
+  const std::string& coordinates = point.coordinates;
+  std::string& text = track.text;
+  text.clear();
   if (!track.track_started) {
-    write_kml_head(track.out, p.latitude, p.longitude);
-    track.track_started = true;
+    // The Start placemark and the opening of the path.
+    text.append(texts().start_placemark).append(coordinates).append("\r\n");
+    text.append(texts().path_head);
   }
-  write_line(track.out, point.coordinates);
-  if (track.out.file) {
-    thread_local std::string tail;  // its room kept from point to point
-    build_tail_text(tail, point.coordinates);
-    set_closing_text(track.out.file, tail);
-  }
+  text.append(coordinates).append("\r\n");
+  build_closing_part(track.next_tail, coordinates);
+  text.append(track.next_tail);
+  if (!replace_rest(track.out, track.tail_offset, text, track.tail)) return;
+  track.track_started = true;
+  track.tail_offset += text.size() - track.next_tail.size();
+  track.tail.swap(track.next_tail);
 }
 
-void finish_track(KmlTrack& track) {
-  const EndSignalsHeld held;
-  clear_closing_text(track.out.file);
-  if (track.track_started)
-    write_kml_tail(track.out, track.last_position.latitude, track.last_position.longitude);
-  else
-    write_kml_empty(track.out);
-  close_output(track.out);
-}
+void finish_track(KmlTrack& track) { close_output(track.out); }

@@ -1,11 +1,17 @@
 // The track as a KML document that Google Earth opens: a path through every
 // accepted position in order, a Start placemark at the first and an End
-// placemark at the last. Written as a stream while the run goes on: the head
-// at the first position, a coordinate line per position, the closing part
-// when the run ends.
+// placemark at the last.
+//
+// The file is a whole document at every moment of a run, so that a viewer
+// may open it (and refresh it) while the run goes on, and any end leaves it
+// whole: from its creation it holds the empty document; each accepted
+// position then goes in with one write at the place where the closing part
+// began, its coordinate line followed by the new closing part with the End
+// placemark at that position. When the run ends, nothing is left to write.
 #ifndef OUTPUTS_KML_TRACK_H
 #define OUTPUTS_KML_TRACK_H
 
+#include <cstdint>
 #include <string>
 
 #include "decode_record.h"
@@ -14,41 +20,33 @@
 // "      +###.#####,+##.#####" with longitude, then latitude.
 std::string kml_coordinate_line(double latitude, double longitude);
 
-// The 27 head lines with the Start placemark at the position; ends inside
-// the path's coordinate list.
-void write_kml_head(OutputFile& out, double latitude, double longitude);
-// One coordinate line of the path.
-void write_kml_point(OutputFile& out, double latitude, double longitude);
-// The 14 closing lines with the End placemark at the position.
-void write_kml_tail(OutputFile& out, double latitude, double longitude);
-// A whole document without any placemark, for a run that accepted no position.
-void write_kml_empty(OutputFile& out);
-
-// A track in the making, as both trackers keep it. Ended from outside
-// (closing_texts.h), the program still writes its closing part, or the
-// empty document when no position came.
+// A track in the making, as both trackers keep it.
 struct KmlTrack {
   OutputFile out;
   bool track_started = false;
-  Position last_position;
+  std::uint64_t tail_offset = 0;  // where the closing part in the file begins
+  std::string tail;               // that closing part
+  std::string next_tail;          // room for the next one
+  std::string text;               // room for the next write
 };
 
 // A position with its coordinate line, as add_prepared_point writes it;
 // prepared wherever it suits (another thread too: nothing is shared).
 struct PreparedPoint {
-  Position position;
   std::string coordinates;
 };
 PreparedPoint prepare_point(const Position& position);
 
-// Creates the file (check track.out.file for success).
+// Creates the file with the empty document in it (check track.out.file for
+// success, track.out.lost_lines for the document).
 void open_track(KmlTrack& track, const std::string& name);
-// Adds an accepted position: the head first if this is the first one.
+// Adds an accepted position: the Start placemark first if this is the first
+// one; the End placemark moves to it.
 void add_prepared_point(KmlTrack& track, const PreparedPoint& point);
 inline void add_track_point(KmlTrack& track, const Position& position) {
   add_prepared_point(track, prepare_point(position));
 }
-// Writes the closing part (or the empty document) and closes the file.
+// Closes the file, which is already whole.
 void finish_track(KmlTrack& track);
 
 #endif  // OUTPUTS_KML_TRACK_H

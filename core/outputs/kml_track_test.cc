@@ -1,6 +1,9 @@
 #include "kml_track.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -44,7 +47,7 @@ TEST(KmlCoordinates, LineLayout) {
 
 TEST_F(KmlTrackTest, TrackOfTwoPoints) {
   KmlTrack track;
-  track.out = create_output(name_);
+  open_track(track, name_);
   add_track_point(track, {51.5, -1.25});
   add_track_point(track, {52, 0.5});
   finish_track(track);
@@ -65,7 +68,7 @@ TEST_F(KmlTrackTest, TrackOfTwoPoints) {
 
 TEST_F(KmlTrackTest, SinglePointIsStartAndEnd) {
   KmlTrack track;
-  track.out = create_output(name_);
+  open_track(track, name_);
   add_track_point(track, {51.5, -1.25});
   finish_track(track);
   const std::vector<std::string> l = lines();
@@ -76,7 +79,7 @@ TEST_F(KmlTrackTest, SinglePointIsStartAndEnd) {
 
 TEST_F(KmlTrackTest, NoPointGivesAnEmptyDocument) {
   KmlTrack track;
-  track.out = create_output(name_);
+  open_track(track, name_);
   finish_track(track);
   const std::vector<std::string> l = lines();
   ASSERT_EQ(l.size(), 13u);
@@ -87,11 +90,39 @@ TEST_F(KmlTrackTest, NoPointGivesAnEmptyDocument) {
 
 TEST(KmlTrackFailures, FullDiskIsNoticed) {
   KmlTrack track;
-  track.out = create_output("/dev/full");
+  open_track(track, "/dev/full");
   ASSERT_TRUE(track.out.file);
   add_track_point(track, {51.5, -1.25});
   finish_track(track);
   EXPECT_TRUE(track.out.lost_lines);
+}
+
+// A write that the file's size limit stops half way (as a full disk does)
+// leaves the document as it was after the point before, and nothing more is
+// written to it.
+TEST_F(KmlTrackTest, FailedWriteLeavesTheLastWholeDocument) {
+  KmlTrack track;
+  open_track(track, name_);
+  add_track_point(track, {51.5, -1.25});
+  const std::vector<std::string> whole = lines();
+  ASSERT_EQ(whole.size(), 42u);
+
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit limit = before;
+  // The document grows by a coordinate line (28 bytes) a point: room for
+  // part of it only, so that the closing part is half overwritten.
+  limit.rlim_cur = std::filesystem::file_size(name_) + 10;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  add_track_point(track, {52, 0.5});
+  setrlimit(RLIMIT_FSIZE, &before);
+  add_track_point(track, {53, 0.75});  // room again, but the track has ended
+  std::signal(SIGXFSZ, old_handler);
+
+  finish_track(track);
+  EXPECT_TRUE(track.out.lost_lines);
+  EXPECT_EQ(lines(), whole);
 }
 
 }  // namespace

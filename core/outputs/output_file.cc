@@ -1,14 +1,29 @@
 #include "output_file.h"
 
 OutputFile create_output(const std::string& name) {
-  return OutputFile{name, create_for_writing(name), false};
+  return OutputFile{name, create_for_writing(name), 0, false};
 }
 
 void write_line(OutputFile& out, std::string_view text) {
   thread_local std::string line;  // its room kept from line to line
   line.assign(text);
   line += "\r\n";
-  if (!write_bytes(out.file, line)) out.lost_lines = true;
+  replace_rest(out, out.size, line, {});
+}
+
+bool replace_rest(OutputFile& out, std::uint64_t offset, std::string_view text,
+                  std::string_view old_rest) {
+  if (out.lost_lines) return false;  // left as it was at the failure
+  const std::uint64_t end = offset + text.size();
+  if (write_at(out.file, offset, text) && (end >= out.size || cut_file(out.file, end))) {
+    out.size = end;
+    return true;
+  }
+  // Back to the last whole state: what was overwritten, then the old length.
+  write_at(out.file, offset, old_rest);
+  cut_file(out.file, out.size);
+  out.lost_lines = true;
+  return false;
 }
 
 void close_output(OutputFile& out) {

@@ -1,9 +1,12 @@
 // A text file written line by line: every line, with its CR LF, goes to the
 // file in one write at once, so whatever was printed is in the file even if
-// the run is killed. A failed write is remembered, not reported at once.
+// the run is killed. A line that cannot be written whole is taken back: the
+// file is cut to the lines before it, and nothing more is written to it.
+// The failure is remembered, not reported at once.
 #ifndef OUTPUTS_OUTPUT_FILE_H
 #define OUTPUTS_OUTPUT_FILE_H
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,6 +15,7 @@
 struct OutputFile {
   std::string name;
   FileHandle file;
+  std::uint64_t size = 0;   // the bytes of its last whole state
   bool lost_lines = false;  // a line could not be written, or the close failed
 };
 
@@ -19,5 +23,12 @@ struct OutputFile {
 OutputFile create_output(const std::string& name);
 void write_line(OutputFile& out, std::string_view text);
 void close_output(OutputFile& out);
+
+// Puts `text` in place of the file's bytes from `offset` on (which must lie
+// within its size). When that fails, `old_rest` (what stood there) is put
+// back and the file cut to its size before; lost_lines is then set and the
+// file is not written any more. False when nothing was replaced.
+bool replace_rest(OutputFile& out, std::uint64_t offset, std::string_view text,
+                  std::string_view old_rest);
 
 #endif  // OUTPUTS_OUTPUT_FILE_H

@@ -104,6 +104,33 @@ bool write_bytes(FileHandle file, std::string_view bytes) {
   return true;
 }
 
+bool write_at(FileHandle file, std::uint64_t offset, std::string_view bytes) {
+  if (!file) {
+    set_error(EBADF);
+    return false;
+  }
+  while (!bytes.empty()) {
+    const ssize_t n = ::pwrite(fd_of(file), bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      set_error(errno);
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+    offset += static_cast<std::uint64_t>(n);
+  }
+  return true;
+}
+
+bool cut_file(FileHandle file, std::uint64_t size) {
+  while (::ftruncate(fd_of(file), static_cast<off_t>(size)) != 0) {
+    if (errno == EINTR) continue;
+    set_error(errno);
+    return false;
+  }
+  return true;
+}
+
 bool close_file(FileHandle& file) {
   bool ok = true;
   if (file && ::close(fd_of(file)) != 0) {

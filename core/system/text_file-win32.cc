@@ -108,8 +108,7 @@ bool is_same_file(const std::string& a, const std::string& b) {
 FileHandle open_for_reading(const std::string& name, Sharing sharing) {
   const DWORD share = sharing == Sharing::read_write_delete
                           ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
-                      : sharing == Sharing::read_write ? FILE_SHARE_READ | FILE_SHARE_WRITE
-                                                       : 0;
+                          : FILE_SHARE_READ | FILE_SHARE_WRITE;
   FileHandle file = from_handle(CreateFileW(wide(name).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (file && GetFileType(handle_of(file)) != FILE_TYPE_DISK) {  // a pipe or a device
@@ -139,9 +138,10 @@ std::size_t read_block(FileHandle file, char* buffer, std::size_t size) {
 }
 
 FileHandle create_for_writing(const std::string& name) {
-  // Not shared while open: no other program writes or reads it meanwhile.
-  return from_handle(CreateFileW(wide(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Others may read it while it is open (a viewer, a copy, a backup), not
+  // write it.
+  return from_handle(CreateFileW(wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 bool write_bytes(FileHandle file, std::string_view bytes) {
@@ -159,6 +159,36 @@ bool write_bytes(FileHandle file, std::string_view bytes) {
     bytes.remove_prefix(written);
   }
   return true;
+}
+
+bool write_at(FileHandle file, std::uint64_t offset, std::string_view bytes) {
+  if (!file) {
+    set_error(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  while (!bytes.empty()) {
+    const DWORD chunk = static_cast<DWORD>(bytes.size() < kMaxChunk ? bytes.size() : kMaxChunk);
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD written = 0;
+    if (!WriteFile(handle_of(file), bytes.data(), chunk, &written, &at) || written == 0) {
+      set_error(static_cast<int>(GetLastError()));
+      return false;
+    }
+    bytes.remove_prefix(written);
+    offset += written;
+  }
+  return true;
+}
+
+bool cut_file(FileHandle file, std::uint64_t size) {
+  LARGE_INTEGER to{};
+  to.QuadPart = static_cast<LONGLONG>(size);
+  if (SetFilePointerEx(handle_of(file), to, nullptr, FILE_BEGIN) && SetEndOfFile(handle_of(file)))
+    return true;
+  set_error(static_cast<int>(GetLastError()));
+  return false;
 }
 
 bool close_file(FileHandle& file) {

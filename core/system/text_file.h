@@ -39,16 +39,16 @@ struct FolderFile {
 // The ordinary files of the current folder (not hidden ones on Windows).
 std::vector<FolderFile> ordinary_files_here();
 
-// Whether other programs may read and write a file while it is open for
-// reading: a log read in one pass is held alone, the file that WSJT-X keeps
-// rewriting is shared. Systems without share modes ignore it.
-// A log that is followed as it grows is also shared for deletion, so that
-// WSJT-X can erase it meanwhile.
-enum class Sharing { exclusive, read_write, read_write_delete };
+// What other programs may do with a file while it is open for reading: read
+// and write it always, so that WSJT-X goes on appending to the log that a
+// pass reads. A log that is followed as it grows is also shared for
+// deletion, so that WSJT-X can erase it meanwhile. Systems without share
+// modes ignore it.
+enum class Sharing { read_write, read_write_delete };
 
 // Opens an ordinary file (a link to one counts) without waiting: a pipe, a
 // device or a folder is refused as a missing file is.
-FileHandle open_for_reading(const std::string& name, Sharing sharing = Sharing::exclusive);
+FileHandle open_for_reading(const std::string& name, Sharing sharing = Sharing::read_write);
 
 // Moves to `offset` bytes from the start; false on a failure.
 bool seek_file(FileHandle file, std::uint64_t offset);
@@ -61,12 +61,23 @@ std::size_t read_block(FileHandle file, char* buffer, std::size_t size);
 // (the same device and file number, through links or other spellings).
 bool is_same_file(const std::string& a, const std::string& b);
 
-// Creates the file, or empties it when it exists, for writing only.
+// Creates the file, or empties it when it exists, for writing only. Other
+// programs may read it meanwhile (a viewer that refreshes the track), but
+// not write it.
 FileHandle create_for_writing(const std::string& name);
 
 // Writes all of `bytes` with one call where the system allows; false when
 // any of it could not be written.
 bool write_bytes(FileHandle file, std::string_view bytes);
+
+// Writes all of `bytes` at `offset` from the start, with one call where the
+// system allows, whatever the file position; false when any of it could not
+// be written (some of it may have been).
+bool write_at(FileHandle file, std::uint64_t offset, std::string_view bytes);
+
+// Makes the file `size` bytes long, dropping what lies beyond; false on a
+// failure.
+bool cut_file(FileHandle file, std::uint64_t size);
 
 // False when the system reports that the file could not be completed.
 bool close_file(FileHandle& file);

@@ -1,6 +1,7 @@
-// Signals are the main thread's: there the console's handlers complete the
-// output files, restore the terminal and end the program at once. Run in
-// another thread, a handler would find the main thread's work half done.
+// Signals are the main thread's: there the console's handlers write out what
+// the console still holds, restore the terminal and end the program at once.
+// Run in another thread, a handler would find the main thread's work half
+// done.
 #ifndef SYSTEM_THREAD_SIGNALS_H
 #define SYSTEM_THREAD_SIGNALS_H
 
@@ -12,8 +13,9 @@
 std::thread start_thread_without_signals(std::function<void()> body);
 
 // While an object lives, the signals that end the program from outside
-// (SIGTERM, SIGHUP) wait in the calling thread: work done under it is seen
-// by their handlers whole or not at all. Objects may nest. No system call:
+// (SIGTERM, SIGHUP, SIGINT, SIGQUIT) wait in the calling thread: work done
+// under it (a point added to the files and its report line printed) is
+// done whole or not at all when the program ends. Objects may nest. No system call:
 // a handler that finds one alive leaves the signal to it
 // (end_signal_deferred), and the last one to go raises it again.
 class EndSignalsHeld {
