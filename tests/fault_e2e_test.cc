@@ -21,6 +21,7 @@
 #include "decode_datagram_writer.h"
 #include "pty_session.h"
 #include "test_files.h"
+#include "track_watch.h"
 
 namespace {
 
@@ -380,11 +381,12 @@ TEST(ClosedDescriptors, LiveTrackerKeepsItsFilesAndKeysApart) {
   EXPECT_EQ(e2e::read_file(dir.file(names[1])), e2e::kEmptyKml);
 }
 
-// Ended from outside in the middle of a run: every report shown is in both
-// files, the KML is complete with its End placemark, and the terminal,
-// where it still exists, is as it was.
+// Ended from outside in the middle of a run, by any signal, SIGKILL too:
+// every report shown is in both files, the KML is a whole document with
+// its End placemark, the CSV has a whole row a point, and the terminal,
+// where it still exists and the program could restore it, is as it was.
 TEST(AbruptEnds, LiveTrackerKeepsEveryShownPoint) {
-  for (int how : {SIGTERM, SIGHUP, 0 /* the terminal closed */}) {
+  for (int how : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGKILL, 0 /* the terminal closed */}) {
     LiveRun run;
     e2e::PtySession& s = *run.session;
     UdpSender sender;
@@ -399,14 +401,17 @@ TEST(AbruptEnds, LiveTrackerKeepsEveryShownPoint) {
     int status = 0;
     ASSERT_TRUE(s.wait_exit(seconds(10), &status)) << how;
     EXPECT_TRUE(WIFSIGNALED(status)) << how;
-    if (how != 0) {
+    if (how != 0 && how != SIGKILL) {
       EXPECT_EQ(e2e::termios_diff(before, s.termios_now()), "") << how;
     }
     const std::string csv = e2e::read_file(run.dir.file("RUN.CSV"));
     const std::string kml = e2e::read_file(run.dir.file("RUN.KML"));
-    EXPECT_EQ(count(csv, "\r\n"), 1 + 5) << how;
-    EXPECT_EQ(count(kml, kPoint), 1 + 5 + 1) << how;  // Start, the path, End
-    EXPECT_TRUE(ends_at_kpoint(kml)) << how;
+    std::string rows = "Time, Lat , Long\r\n";
+    for (int minute = 0; minute < 5; ++minute)
+      rows += "12:0" + std::to_string(minute) + " , +0051.50000, +000-1.25000\r\n";
+    EXPECT_EQ(csv, rows) << how;
+    EXPECT_EQ(kml, e2e::track_kml(std::vector<std::string>(5, kPoint.substr(0, kPoint.size() - 2))))
+        << how;
   }
 }
 
@@ -462,6 +467,7 @@ TEST(AbruptEnds, HangUpAtTheQuestionCreatesNoFile) {
 }
 
 TEST(AbruptEnds, LogTrackerFollowModeKeepsEveryShownPoint) {
+  for (int how : {SIGHUP, SIGKILL}) {
   e2e::TempDir dir;
   e2e::write_file(dir.file("DECODED.TXT"), kReport);
   e2e::PtyOptions o;
@@ -475,19 +481,19 @@ TEST(AbruptEnds, LogTrackerFollowModeKeepsEveryShownPoint) {
   ASSERT_TRUE(s.wait_for_text("Destination")) << s.dump();
   s.send("follow\r");
   ASSERT_TRUE(s.wait_for_text("DECPAA-MBXAAA", seconds(10))) << s.dump();
-  s.signal(SIGHUP);
+  s.signal(how);
   ASSERT_TRUE(s.wait_exit(seconds(10)));
-  EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
+  if (how != SIGKILL) EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
   const std::string kml = e2e::read_file(dir.file("FOLLOW.KML"));
-  EXPECT_GE(count(kml, kPoint), 3);  // Start, the path, End
-  EXPECT_TRUE(ends_at_kpoint(kml));
+  EXPECT_EQ(kml, e2e::track_kml({kPoint.substr(0, kPoint.size() - 2)})) << how;
+  }
 }
 
 // Ended in the middle of a batch pass, while its second thread reads ahead:
 // the program ends by the signal, the terminal is as it was, and the track
 // holds the points up to where it stopped, closed at the last of them.
 TEST(AbruptEnds, LogTrackerBatchPassEndsWithItsReadingThread) {
-  for (int how : {SIGTERM, SIGHUP}) {
+  for (int how : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGKILL}) {
     e2e::TempDir dir;
     std::string log;
     for (int i = 0; i < 100000; ++i) log += kReport;  // 5 MB, five blocks
@@ -514,11 +520,48 @@ TEST(AbruptEnds, LogTrackerBatchPassEndsWithItsReadingThread) {
     int status = 0;
     ASSERT_TRUE(s.wait_exit(seconds(10), &status)) << how;
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == how) << status;
-    EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "") << how;
+    if (how != SIGKILL) EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "") << how;
     const std::string kml = e2e::read_file(dir.file("BATCH.KML"));
     EXPECT_GE(count(kml, kPoint), 100) << how;
     EXPECT_LT(count(kml, kPoint), 1 + 100000 + 1) << how << ": the pass had ended";
     EXPECT_TRUE(ends_at_kpoint(kml)) << how;
+  }
+}
+
+// Ended in the middle of a pass whose transcript goes to a file: every
+// report line whose point is in the track is in the transcript too, though
+// the console writes the file in blocks.
+TEST(AbruptEnds, TranscriptKeepsStepWithTheTrack) {
+  for (int how : {SIGTERM, SIGINT}) {
+    e2e::TempDir dir;
+    std::string log;
+    for (int i = 0; i < 400000; ++i) log += kReport;  // 20 MB
+    e2e::write_file(dir.file("ALL.TXT"), log);
+    e2e::PtyOptions o;
+    o.argv = {e2e::program_path("log_tracker")};
+    o.working_dir = dir.path();
+    o.stdout_file = dir.file("transcript.txt");
+    e2e::PtySession s(o);
+    ASSERT_TRUE(s.wait_for_text("[Y]/n")) << s.dump();
+    s.send("n\r\r");
+    ASSERT_TRUE(s.wait_for_text("Destination")) << s.dump();
+    s.send("batch\r");
+    const auto points_so_far = [&] {
+      return std::filesystem::exists(dir.file("BATCH.KML"))
+                 ? std::filesystem::file_size(dir.file("BATCH.KML")) / kPoint.size()
+                 : 0;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + seconds(20);
+    while (points_so_far() < 20000 && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    s.signal(how);
+    int status = 0;
+    ASSERT_TRUE(s.wait_exit(seconds(10), &status)) << how;
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == how) << status;
+    const std::string kml = e2e::read_file(dir.file("BATCH.KML"));
+    const int points = count(kml, kPoint) - 2;  // less Start and End
+    ASSERT_LT(points, 400000) << how << ": the pass had ended";
+    EXPECT_EQ(count(e2e::read_file(dir.file("transcript.txt")), "DECPAA-MBXAAA"), points) << how;
   }
 }
 

@@ -21,6 +21,7 @@
 #include "decode_datagram_writer.h"
 #include "pty_session.h"
 #include "test_files.h"
+#include "track_watch.h"
 
 extern char** environ;
 
@@ -55,49 +56,6 @@ std::vector<std::string> split_crlf(const std::string& text) {
     lines.push_back(text.substr(start, end - start));
   EXPECT_EQ(start, text.size()) << "text after the last CR LF";
   return lines;
-}
-
-// The document of a track through the given coordinate lines (at least
-// one), as Google Earth gets it.
-std::string expected_kml(const std::vector<std::string>& points) {
-  static const char* const kHead[] = {
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
-      "<kml xmlns=\"http://www.opengis.net/kml/2.2\">",
-      " <Document>",
-      "      <name>Paths</name>",
-      "      <description>Path</description>",
-      "      <Style id=\"yellowLineGreenPoly\">",
-      "        <LineStyle>",
-      "          <color>ffff00ff</color>",
-      "          <width>6</width>",
-      "        </LineStyle>",
-      "       </Style>",
-  };
-  static const char* const kEnd[] = {"   </Document>", "   </kml>"};
-  std::string out;
-  auto add = [&out](const std::string& line) { out += line + "\r\n"; };
-  for (const char* line : kHead) add(line);
-  for (const char* line : {"  <Placemark>", "      <name>Start</name>",
-                           "      <description>Start</description>", "      <Point>",
-                           "      <coordinates>"})
-    add(line);
-  add(points.front());
-  for (const char* line :
-       {"      </coordinates>", "      </Point>", "  </Placemark>", "  <Placemark>",
-        "    <name>", "    </name>", "    <styleUrl>#yellowLineGreenPoly</styleUrl>",
-        "    <LineString>", "    <altitudeMode>clampToGround</altitudeMode>",
-        "     <coordinates>"})
-    add(line);
-  for (const std::string& p : points) add(p);
-  for (const char* line :
-       {"        </coordinates>", "     </LineString>", "   </Placemark>", "  <Placemark>",
-        "      <name>End</name>", "      <description>End</description>", "      <Point>",
-        "      <coordinates>"})
-    add(line);
-  add(points.back());
-  for (const char* line : {"      </coordinates>", "      </Point>", "  </Placemark>"}) add(line);
-  for (const char* line : kEnd) add(line);
-  return out;
 }
 
 // Datagrams to the tracker from a socket of the test's own.
@@ -271,6 +229,8 @@ TEST(LiveTracker, ReplayOfTheSampleLogGivesEveryReportTrackAndTable) {
   const std::string expected_csv = e2e::read_file(kSampleTable);
   Tracker run(700, 100);
   ASSERT_NO_FATAL_FAILURE(run.start("flight"));
+  // A viewer that refreshes the track all along.
+  e2e::TrackWatch viewer(run.dir.file("FLIGHT.KML"));
 
   SenderProcess sender({"--log", kSample, "--interval", "2", "--heartbeats"},
                        run.dir.file("sender.out"));
@@ -323,6 +283,11 @@ TEST(LiveTracker, ReplayOfTheSampleLogGivesEveryReportTrackAndTable) {
   EXPECT_EQ(closing, run.first_loop_row + rows);
   const std::string kml = run.file("FLIGHT.KML");
   EXPECT_EQ(kml, e2e::read_file(kSampleTrack));
+  // Every look of the viewer found a whole document, growing point by point.
+  const std::vector<std::string>& seen = viewer.stop();
+  EXPECT_EQ(e2e::growing_track_fault(seen, e2e::track_points(kml)), "");
+  EXPECT_GT(seen.size(), 10u);
+  EXPECT_EQ(seen.back(), kml);
   EXPECT_EQ(split_crlf(kml).size(), 27u + 40u + 14u);
   EXPECT_EQ(run.file("FLIGHT.CSV"), expected_csv);
 }
@@ -441,7 +406,7 @@ TEST(LiveTracker, DatagramsOtherThanPlainDecodes) {
   EXPECT_EQ(closing, run.first_loop_row + 12);
   expect_closing(run, closing, "RULES.KML", "RULES.CSV", 7);
   EXPECT_EQ(run.file("RULES.KML"),
-            expected_kml({"        -3.53000,+50.72000", "        +0.86700,+50.78444",
+            e2e::track_kml({"        -3.53000,+50.72000", "        +0.86700,+50.78444",
                           "        +4.29989,+52.02000"}));
   EXPECT_EQ(run.file("RULES.CSV"), csv);
 }

@@ -21,6 +21,7 @@
 
 #include "pty_session.h"
 #include "test_files.h"
+#include "track_watch.h"
 
 namespace e2e {
 namespace {
@@ -709,7 +710,7 @@ void append_file(const std::string& path, std::string_view bytes) {
 }
 
 // The coordinate lines of a track, without their leading blanks.
-std::vector<std::string> track_points(const std::string& kml) {
+std::vector<std::string> path_points(const std::string& kml) {
   std::vector<std::string> points;
   const std::vector<std::string> lines = lines_of(kml);
   for (std::size_t i = 27; i < lines.size() && lines[i] != "        </coordinates>"; ++i)
@@ -724,6 +725,7 @@ TEST(LogTrackerFollow, FollowsAllTxtAsWsjtxWritesIt) {
   PtySession s(tracker_options(dir, {}, "2023-12-07 05:15:10"));
   start_following(s, "grow");
   EXPECT_TRUE(s.screen().contains("Extract decoded data as it arrives via 'ALL.TXT'")) << s.dump();
+  TrackWatch viewer(dir.file("GROW.KML"));  // refreshes the track all along
 
   // Within two steps.
   append_file(log, all_txt_line("0516", "DFGKAA-AATFAA"));
@@ -758,11 +760,16 @@ TEST(LogTrackerFollow, FollowsAllTxtAsWsjtxWritesIt) {
   }
   EXPECT_FALSE(s.screen().contains("0500")) << s.dump();
   expect_key_wait_then_exit(s, 0);
-  EXPECT_EQ(track_points(read_file(dir.file("GROW.KML"))),
-            (std::vector<std::string>{"+0.50000,+52.25000", "-3.60000,+50.00000",
-                                      "+151.20000,-33.87500", "-1.25000,+51.50000",
-                                      "+0.50000,+52.25000"}));
+  const std::string kml = read_file(dir.file("GROW.KML"));
+  EXPECT_EQ(path_points(kml), (std::vector<std::string>{"+0.50000,+52.25000", "-3.60000,+50.00000",
+                                                        "+151.20000,-33.87500", "-1.25000,+51.50000",
+                                                        "+0.50000,+52.25000"}));
   EXPECT_TRUE(xmllint_accepts(dir.file("GROW.KML")));
+  // The viewer saw the empty document, then each point come, each time a
+  // whole document.
+  const std::vector<std::string>& seen = viewer.stop();
+  EXPECT_EQ(growing_track_fault(seen, track_points(kml)), "");
+  EXPECT_GE(seen.size(), 6u);
 }
 
 // The monthly logs of WSJT-X 2.6 and later: the one written now is followed,
@@ -781,7 +788,7 @@ TEST(LogTrackerFollow, FollowsMonthlyLogsIntoTheNextMonth) {
   s.send("\x1b");
   ASSERT_TRUE(s.wait_for_text("MONTH.KML Generated", milliseconds(3000))) << s.dump();
   expect_key_wait_then_exit(s, 0);
-  EXPECT_EQ(track_points(read_file(dir.file("MONTH.KML"))),
+  EXPECT_EQ(path_points(read_file(dir.file("MONTH.KML"))),
             (std::vector<std::string>{"+0.50000,+52.25000", "-3.60000,+50.00000"}));
 }
 
@@ -809,7 +816,7 @@ TEST(LogTrackerFollow, EscDuringALargeAdditionEndsWithinAStep) {
   ASSERT_TRUE(s.wait_for_text("BURST.KML Generated", milliseconds(3000))) << s.dump();
   expect_key_wait_then_exit(s, 0);
 
-  const std::vector<std::string> points = track_points(read_file(dir.file("BURST.KML")));
+  const std::vector<std::string> points = path_points(read_file(dir.file("BURST.KML")));
   ASSERT_FALSE(points.empty());
   for (std::size_t i = 0; i < points.size(); ++i) {
     char expected[64];
@@ -845,6 +852,32 @@ TEST(LogTrackerEnd, FullDeviceReportsIncompleteTrack) {
   EXPECT_EQ(s.row_text(row - 1), kSmallLogReports.back());
   expect_key_wait_then_exit(s, 1);
   EXPECT_EQ(termios_diff(s.termios_at_start(), s.termios_now()), "");
+}
+
+// A disk that fills in the middle of a pass (here a file size limit): the
+// track is cut back to the last point that went in whole, a valid
+// document, and the run tells it with status 1.
+TEST(LogTrackerEnd, FullDiskInThePassLeavesAWholeTrack) {
+  TempDir dir;
+  std::string log;
+  for (int i = 0; i < 100; ++i) log += kSmallLog;  // 400 points
+  write_file(dir.file("big.log"), log);
+  PtyOptions options = tracker_options(dir);
+  // 8 KiB: about 250 points.
+  options.argv = {"/bin/sh", "-c", "ulimit -f 16; exec \"$0\" big.log", program_path("log_tracker")};
+  PtySession s(options);
+  answer_batch(s, "full");
+  ASSERT_TRUE(s.wait_for_text("FULL.KML Was not completely written", milliseconds(10000))) << s.dump();
+  expect_key_wait_then_exit(s, 1);
+  const std::string kml = read_file(dir.file("FULL.KML"));
+  EXPECT_LE(kml.size(), 8192u);
+  const std::vector<std::string> points = track_points(kml);
+  ASSERT_GT(points.size(), 100u);
+  ASSERT_LT(points.size(), 400u);
+  const std::vector<std::string> all = track_points(std::string(kSmallLogKml));
+  for (std::size_t i = 0; i < points.size(); ++i) ASSERT_EQ(points[i], all[i % all.size()]) << i;
+  EXPECT_EQ(kml, track_kml(points));
+  EXPECT_TRUE(xmllint_accepts(dir.file("FULL.KML")));
 }
 
 TEST(LogTrackerEnd, TerminalRestoredAfterSigtermInLastWait) {

@@ -37,6 +37,14 @@ constexpr int kDefaultWidth = 80;
 constexpr const char* kLastWaitNotice = "Any key to close this window...";
 // Text for stdout that is no terminal goes out in blocks of this size.
 constexpr std::size_t kOutputBlock = 64 * 1024;
+// A block goes out in pieces no larger than a pipe takes whole once it has
+// room (PIPE_BUF on Linux), looking for an ending signal every so often
+// while stdout cannot take more.
+constexpr std::size_t kOutputPiece = 4096;
+constexpr int kFlushWaitMs = 100;
+// How long, at most, an end from outside waits for stdout to take the text
+// that the console still holds.
+constexpr int kLastBlockWaitMs = 2000;
 
 // SGR foreground for each console palette index; 7, the normal colour, is the
 // terminal's own default foreground.
@@ -60,6 +68,7 @@ struct Console {
   std::string tail;
   std::string line;  // a printed line being made, its room kept from line to line
   std::string pending;  // text for stdout not written yet (a file or a pipe only)
+  std::size_t flushed = 0;  // how much of it has been written
   std::string open_line;       // what has been printed since the last line end
   std::int64_t open_line_row = 0;  // the screen row where that began
 };
@@ -112,18 +121,43 @@ void write_all(int fd, std::string_view data) {
 
 // Text for stdout: to a terminal at once; to a file or a pipe in blocks,
 // the last one written before the program waits for a key and at its end.
+// A block goes out a piece at a time from where the last piece ended
+// (g.flushed), each piece once stdout can take it without a wait and with
+// the ending signals held, so that their handler writes exactly the rest.
+// The wait for stdout ends when such a signal came meanwhile: the handler
+// then writes what stdout can take and ends the program.
 void flush_output() {
-  if (g.pending.empty()) return;
-  const EndSignalsHeld held;  // the handlers write the block otherwise
-  std::string block;
-  block.swap(g.pending);  // a closed pipe ends the program inside write_all
-  write_all(g.out_fd, block);
+  while (g.flushed < g.pending.size()) {
+    if (end_signal_waiting()) return;
+    pollfd p{g.out_fd, POLLOUT, 0};
+    // Looked at again every so often: a signal may come just before the wait.
+    if (::poll(&p, 1, kFlushWaitMs) <= 0) continue;
+    ssize_t n;
+    int error;
+    {
+      const EndSignalsHeld held;
+      const std::size_t piece = std::min(kOutputPiece, g.pending.size() - g.flushed);
+      n = ::write(g.out_fd, g.pending.data() + g.flushed, piece);
+      error = errno;
+      if (n > 0) g.flushed += static_cast<std::size_t>(n);
+    }
+    if (n >= 0 || error == EINTR || error == EAGAIN) continue;
+    if (error == EPIPE) end_by_closed_pipe();
+    g.out_failed = true;
+    set_error(error);
+    break;
+  }
+  const EndSignalsHeld held;
+  g.pending.clear();
+  g.flushed = 0;
 }
 
 void write_output(std::string_view text) {
   if (g.out_tty) return write_all(g.out_fd, text);
-  const EndSignalsHeld held;  // the handlers write the block out
-  g.pending.append(text);
+  {
+    const EndSignalsHeld held;  // the handlers write the block out
+    g.pending.append(text);
+  }
   if (g.pending.size() >= kOutputBlock) flush_output();
 }
 
@@ -187,13 +221,26 @@ void enter_raw_mode() {
 // Async-signal-safe; called with the text not being changed (the ending
 // signals wait while it is).
 void write_pending_at_once() {
-  std::string_view rest = g.pending;
+  if (g.flushed >= g.pending.size()) return;
+  std::string_view rest(g.pending.data() + g.flushed, g.pending.size() - g.flushed);
+  // A pipe whose reader has stopped may hold the end back a little, not for
+  // ever: the writes do not wait, the waits between them are counted.
+  const int flags = fcntl(g.out_fd, F_GETFL);
+  if (flags < 0 || fcntl(g.out_fd, F_SETFL, flags | O_NONBLOCK) != 0) return;
+  int waited_ms = 0;
   while (!rest.empty()) {
     const ssize_t n = ::write(g.out_fd, rest.data(), rest.size());
+    if (n > 0) {
+      rest.remove_prefix(static_cast<std::size_t>(n));
+      continue;
+    }
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    rest.remove_prefix(static_cast<std::size_t>(n));
+    if (n == 0 || errno != EAGAIN || waited_ms >= kLastBlockWaitMs) break;
+    pollfd p{g.out_fd, POLLOUT, 0};
+    ::poll(&p, 1, kFlushWaitMs);
+    waited_ms += kFlushWaitMs;
   }
+  fcntl(g.out_fd, F_SETFL, flags);  // the descriptor may be shared with the shell
 }
 
 // SIGTERM, SIGHUP, SIGINT and SIGQUIT from outside: the files are whole at
@@ -252,7 +299,7 @@ void on_out_of_memory() {
 // are whole; a question waiting for its answer takes none.
 [[noreturn]] void end_by_hang_up() {
   write_pending_at_once();
-  g.pending.clear();
+  g.flushed = g.pending.size();
   restore_terminal_at_once();
   end_by_signal(SIGHUP);
 }

@@ -44,3 +44,5 @@ bool end_signal_deferred(int sig) {
   t_deferred = sig;
   return true;
 }
+
+bool end_signal_waiting() { return t_deferred != 0; }

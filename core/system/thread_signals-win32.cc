@@ -11,3 +11,4 @@ std::thread start_thread_without_signals(std::function<void()> body) {
 EndSignalsHeld::EndSignalsHeld() {}
 EndSignalsHeld::~EndSignalsHeld() {}
 bool end_signal_deferred(int) { return false; }
+bool end_signal_waiting() { return false; }

@@ -30,4 +30,8 @@ class EndSignalsHeld {
 // this thread, which then raises `sig` again when it goes.
 bool end_signal_deferred(int sig);
 
+// True when such a signal came while an EndSignalsHeld lived in this
+// thread and waits to be raised again: a wait may end early for it.
+bool end_signal_waiting();
+
 #endif  // SYSTEM_THREAD_SIGNALS_H

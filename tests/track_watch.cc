@@ -1,0 +1,90 @@
+#include "track_watch.h"
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+
+#include "test_files.h"
+
+namespace e2e {
+
+std::string track_kml(const std::vector<std::string>& points) {
+  std::string out(kEmptyKml.substr(0, kEmptyKml.find("   </Document>")));
+  auto add = [&out](const std::string& line) { out += line + "\r\n"; };
+  for (const char* line : {"  <Placemark>", "      <name>Start</name>",
+                           "      <description>Start</description>", "      <Point>",
+                           "      <coordinates>"})
+    add(line);
+  add(points.front());
+  for (const char* line :
+       {"      </coordinates>", "      </Point>", "  </Placemark>", "  <Placemark>",
+        "    <name>", "    </name>", "    <styleUrl>#yellowLineGreenPoly</styleUrl>",
+        "    <LineString>", "    <altitudeMode>clampToGround</altitudeMode>",
+        "     <coordinates>"})
+    add(line);
+  for (const std::string& p : points) add(p);
+  for (const char* line :
+       {"        </coordinates>", "     </LineString>", "   </Placemark>", "  <Placemark>",
+        "      <name>End</name>", "      <description>End</description>", "      <Point>",
+        "      <coordinates>"})
+    add(line);
+  add(points.back());
+  for (const char* line : {"      </coordinates>", "      </Point>", "  </Placemark>",
+                           "   </Document>", "   </kml>"})
+    add(line);
+  return out;
+}
+
+std::vector<std::string> track_points(const std::string& kml) {
+  // Whole lines: the Start point's "      <coordinates>" holds the path's.
+  const std::string open = "\n     <coordinates>\r\n";
+  const std::string close = "\n        </coordinates>\r\n";
+  const std::size_t from = kml.find(open);
+  const std::size_t to = kml.find(close);
+  if (from == std::string::npos || to == std::string::npos || to < from) return {};
+  return lines_of(std::string_view(kml).substr(from + open.size(), to + 1 - from - open.size()));
+}
+
+TrackWatch::TrackWatch(std::string path) : path_(std::move(path)) {
+  thread_ = std::thread([this] {
+    while (!stop_) {
+      std::ifstream in(path_, std::ios::binary);
+      if (in) {
+        std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (seen_.empty() || seen_.back() != text) seen_.push_back(std::move(text));
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  });
+}
+
+TrackWatch::~TrackWatch() { stop(); }
+
+const std::vector<std::string>& TrackWatch::stop() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  return seen_;
+}
+
+std::string growing_track_fault(const std::vector<std::string>& seen,
+                                const std::vector<std::string>& points) {
+  std::size_t before = 0;
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    const std::string& text = seen[i];
+    const std::string where = "look " + std::to_string(i) + ": ";
+    if (text == kEmptyKml) {
+      if (before > 0) return where + "the empty document after " + std::to_string(before) + " points";
+      continue;
+    }
+    const std::vector<std::string> got = track_points(text);
+    if (got.empty() || got.size() > points.size())
+      return where + "not a track of the points sent:\n" + text;
+    if (got.size() < before) return where + "fewer points than the look before";
+    const std::vector<std::string> first(points.begin(), points.begin() + static_cast<long>(got.size()));
+    if (text != track_kml(first)) return where + "not the whole track of the first points:\n" + text;
+    before = got.size();
+  }
+  return "";
+}
+
+}  // namespace e2e
