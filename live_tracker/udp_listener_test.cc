@@ -84,15 +84,40 @@ TEST(UdpListener, ReceivesDatagramsByteForByte) {
   EXPECT_FALSE(listener);
 }
 
-TEST(UdpListener, PortIsNotShared) {
+// A socket bound to the port without asking to share it, as a program that
+// wants the port alone binds it.
+int bind_alone(int port) {
+  const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return s;
+  ::close(s);
+  return -1;
+}
+
+// The port is shared with listeners that share it, in whichever order they
+// come, and with no other.
+TEST(UdpListener, PortIsSharedOnlyWithListenersThatShareIt) {
   UdpHandle first = open_udp_listener(kSharePort);
   ASSERT_TRUE(first) << last_error();
   clear_error();
   UdpHandle second = open_udp_listener(kSharePort);
-  EXPECT_FALSE(second);
-  EXPECT_EQ(last_error(), EADDRINUSE);
-  // Closing gives the port back at once.
+  EXPECT_TRUE(second) << last_error();
+  EXPECT_EQ(bind_alone(kSharePort), -1);
   close_udp_listener(first);
+  close_udp_listener(second);
+
+  const int alone = bind_alone(kSharePort);
+  ASSERT_GE(alone, 0);
+  clear_error();
+  UdpHandle refused = open_udp_listener(kSharePort);
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(last_error(), EADDRINUSE);
+  EXPECT_TRUE(is_port_taken_error(last_error()));
+  // Closing gives the port back at once.
+  ::close(alone);
   clear_error();
   UdpHandle again = open_udp_listener(kSharePort);
   EXPECT_TRUE(again) << last_error();
