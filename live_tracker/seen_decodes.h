@@ -21,7 +21,7 @@
 
 // Two hours: longer than WSJT-X's band activity usually reaches back.
 inline constexpr std::int64_t kSeenSpanMs = 2 * 60 * 60 * 1000;
-// Some 50 000 decodes of ordinary length.
+// Some 30 000 decodes of ordinary length.
 inline constexpr std::size_t kSeenBytes = 4 << 20;
 
 class SeenDecodes {
@@ -51,6 +51,6 @@ class SeenDecodes {
 };
 
 // What one remembered key costs: its bytes and its bookkeeping.
-inline std::size_t seen_cost(std::string_view key) { return key.size() + 64; }
+inline std::size_t seen_cost(std::string_view key) { return key.size() + 96; }
 
 #endif  // LIVE_TRACKER_SEEN_DECODES_H
