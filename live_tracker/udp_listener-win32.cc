@@ -114,7 +114,10 @@ UdpHandle open_udp_listener(int port) {
   address.sin_addr.s_addr = htonl(INADDR_ANY);
   const BOOL on = TRUE;
   u_long non_blocking = 1;
-  // Shared with the other listeners that ask to share it.
+  // Shared with the other listeners that ask to share it. Windows lets
+  // SO_REUSEADDR bind beside a program that took the port with no option
+  // at all; only one that asked for SO_EXCLUSIVEADDRUSE keeps us out
+  // (WSAEACCES).
   if (::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on) != 0 ||
       ::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
       ::setsockopt(s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) != 0 ||

@@ -31,7 +31,7 @@ struct UdpHandle {
 // other listener that asks to share it (address reuse), and each of them
 // gets every datagram sent to the group; a unicast datagram goes to one of
 // them only. While a listener that did not ask to share holds the port, the
-// open fails.
+// open fails (on Windows, only one that asked for the port exclusively).
 UdpHandle open_udp_listener(int port = kListenPort);
 // Whether the error number of a failed open_udp_listener says that another
 // program holds the port.
