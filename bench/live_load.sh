@@ -10,24 +10,34 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-# run NAME SECONDS SENDER-ARGS...: starts the tracker, sends, ends it with Esc.
+# A log of COUNT position reports in the fixed columns, each a decode of its
+# own (the tracker passes over a copy of one it has handled): the minute and
+# the audio offset tell them apart.
+make_log() {
+  awk -v n="$1" 'BEGIN { for (i = 0; i < n; i++)
+    printf "%02d%02d      %4d %5.1f%5d  ~        DECPAA-MBXAAA\n",
+           (i % 1440) / 60, i % 60, -10, 0.2, 200 + int(i / 1440) }'
+}
+
+# run NAME SECONDS COUNT [SENDER-ARGS...]: starts the tracker, sends COUNT
+# reports, ends it with Esc.
 run() {
-  name=$1 seconds=$2
-  shift 2
+  name=$1 seconds=$2 sent=$3
+  shift 3
+  make_log "$sent" > "$name.log"
   { printf '%s\n' "$name"; sleep "$seconds"; printf '\033'; sleep 1; printf 'x'; } |
     setsid "$build/bin/live_tracker" > "$name.console" 2>&1 &
   tracker=$!
   sleep 0.5
   start=$(date +%s.%N)
-  "$build/bin/decode_sender" --message DECPAA-MBXAAA "$@" > /dev/null
+  "$build/bin/decode_sender" --log "$name.log" "$@" > /dev/null
   end=$(date +%s.%N)
   wait "$tracker"
-  sent=$(echo "$@" | sed -n 's/.*--count \([0-9]*\).*/\1/p')
   csv=$(($(wc -l < "$name.CSV") - 1))
   kml=$(($(wc -l < "$name.KML") - 41))
   printf '%-10s sent %6d in %6.2f s   CSV lines %6d   KML points %6d   lost %d\n' \
     "$name" "$sent" "$(awk "BEGIN { print $end - $start }")" "$csv" "$kml" $((sent - csv))
 }
 
-run BURST 3 --count 1000
-run SUSTAINED 12 --count 20000 --rate 2000
+run BURST 3 1000
+run SUSTAINED 12 20000 --rate 2000

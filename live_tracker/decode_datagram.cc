@@ -63,24 +63,58 @@ std::string datagram_time_text(std::int32_t ms) {
   return format_digits(hours) + ":" + format_digits(minutes);
 }
 
-std::optional<DecodeRecord> parse_decode_datagram(std::string_view bytes) {
-  if (read_int32(bytes, kTypeOffset) != kDecodeMessageType) return std::nullopt;
+namespace {
+
+// Where the fields of a Decode datagram stand, read as parse_decode_datagram
+// reads them.
+struct DecodePlaces {
+  Offset time, snr, dt, frequency, mode_length_at, mode, message_length_at, message;
+};
+
+DecodePlaces decode_places(std::string_view bytes) {
+  DecodePlaces at;
   const Offset id_length = read_length(bytes, kIdLengthOffset);
   const Offset new_flag = kIdOffset + id_length;
-  const Offset time = new_flag + 1;
-  const Offset snr = time + 4;
-  const Offset dt = snr + 4;
-  const Offset frequency = dt + 8;
-  const Offset mode_length_at = frequency + 4;
-  const Offset mode = mode_length_at + 4;
-  const Offset message_length_at = mode + read_length(bytes, mode_length_at);
-  const Offset message = message_length_at + 4;
+  at.time = new_flag + 1;
+  at.snr = at.time + 4;
+  at.dt = at.snr + 4;
+  at.frequency = at.dt + 8;
+  at.mode_length_at = at.frequency + 4;
+  at.mode = at.mode_length_at + 4;
+  at.message_length_at = at.mode + read_length(bytes, at.mode_length_at);
+  at.message = at.message_length_at + 4;
+  return at;
+}
 
+void append_field(std::string& out, std::uint64_t value, int size) {
+  for (int shift = (size - 1) * 8; shift >= 0; shift -= 8)
+    out.push_back(static_cast<char>(value >> shift));
+}
+
+}  // namespace
+
+std::optional<DecodeRecord> parse_decode_datagram(std::string_view bytes) {
+  if (read_int32(bytes, kTypeOffset) != kDecodeMessageType) return std::nullopt;
+  const DecodePlaces at = decode_places(bytes);
   DecodeRecord record;
-  record.time_text = datagram_time_text(read_int32(bytes, time));
-  record.snr_db = read_int32(bytes, snr);
-  record.dt_s = read_double(bytes, dt);
-  record.audio_offset_hz = read_int32(bytes, frequency);
-  record.message = read_text(bytes, message, read_length(bytes, message_length_at));
+  record.time_text = datagram_time_text(read_int32(bytes, at.time));
+  record.snr_db = read_int32(bytes, at.snr);
+  record.dt_s = read_double(bytes, at.dt);
+  record.audio_offset_hz = read_int32(bytes, at.frequency);
+  record.message = read_text(bytes, at.message, read_length(bytes, at.message_length_at));
   return record;
+}
+
+std::string decode_key(std::string_view bytes) {
+  const DecodePlaces at = decode_places(bytes);
+  std::string key;
+  append_field(key, read_field(bytes, at.time, 4), 4);
+  append_field(key, read_field(bytes, at.snr, 4), 4);
+  append_field(key, read_field(bytes, at.dt, 8), 8);
+  append_field(key, read_field(bytes, at.frequency, 4), 4);
+  const std::string mode = read_text(bytes, at.mode, read_length(bytes, at.mode_length_at));
+  append_field(key, mode.size(), 4);
+  key += mode;
+  key += read_text(bytes, at.message, read_length(bytes, at.message_length_at));
+  return key;
 }

@@ -29,6 +29,13 @@ inline constexpr std::int32_t kDecodeMessageType = 2;
 // Position fields are left for decode_position.
 std::optional<DecodeRecord> parse_decode_datagram(std::string_view bytes);
 
+// What names the decode of a Decode datagram, whichever copy of it this
+// is: its time, SNR, DT and audio offset as sent, its Mode and message
+// texts, read as parse_decode_datagram reads them; not its Id, New flag or
+// the flags after the message. Two datagrams give the same key exactly when
+// these fields are the same.
+std::string decode_key(std::string_view bytes);
+
 // "hh:mm" for a time in ms since midnight: rounded to the nearest second,
 // halves to even; hours and minutes each taken modulo 60, so a time that
 // rounds up to midnight reads "24:00". Exposed for the tests.

@@ -331,3 +331,42 @@ TEST(DecodeDatagramWriter, HeartbeatLayout) {
 }
 
 }  // namespace
+
+namespace {
+
+// The key names what was decoded: a replay (New false), another Id and the
+// flags after the message do not change it; each of the six fields does.
+TEST(DecodeKey, SameForEveryCopyOfADecodeAndOnlyForThose) {
+  DecodeFields original;
+  original.time_ms = 45296789;
+  original.snr_db = -15;
+  original.dt_s = -0.3;
+  original.audio_offset_hz = 1234;
+  original.mode = "~";
+  original.message = "DECPAA-MBXAAA";
+  const std::string key = decode_key(encode_decode_datagram(original));
+
+  DecodeFields replay = original;
+  replay.is_new = false;
+  replay.id = "WSJT-X - IC7300";
+  std::string flagged = encode_decode_datagram(replay);
+  flagged.back() = 1;  // off air
+  EXPECT_EQ(decode_key(flagged), key);
+
+  DecodeFields other[6] = {original, original, original, original, original, original};
+  other[0].time_ms += 1;
+  other[1].snr_db = -14;
+  other[2].dt_s = -0.2;
+  other[3].audio_offset_hz = 1235;
+  other[4].mode = "+";
+  other[5].message = "DECPAA-MBXAAB";
+  for (const DecodeFields& f : other)
+    EXPECT_NE(decode_key(encode_decode_datagram(f)), key) << f.message << " " << f.mode;
+  // Mode and message are told apart where they meet.
+  DecodeFields joined = original;
+  joined.mode = "~D";
+  joined.message = "ECPAA-MBXAAA";
+  EXPECT_NE(decode_key(encode_decode_datagram(joined)), key);
+}
+
+}  // namespace

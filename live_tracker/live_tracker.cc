@@ -1,5 +1,6 @@
 #include "live_tracker.h"
 
+#include <chrono>
 #include <deque>
 
 #include "clock.h"
@@ -9,6 +10,7 @@
 #include "dialogue.h"
 #include "mask_format.h"
 #include "report_line.h"
+#include "seen_decodes.h"
 #include "thread_signals.h"
 #include "udp_listener.h"
 
@@ -21,6 +23,11 @@ constexpr std::size_t kQueueLimitBytes = 64 << 20;
 constexpr const char* kCsvHeader = "Time, Lat , Long";
 constexpr const char* kCsvMask = "\\    \\, +00.#####, +000.#####";
 constexpr const char* kAddressMask = "#_.#_.#_.#";
+
+std::int64_t milliseconds_now() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 // Shows who we are and opens the socket; false when it cannot be opened.
 bool open_listener(UdpHandle& socket) {
@@ -41,7 +48,10 @@ bool open_listener(UdpHandle& socket) {
 
 // Receives until Esc. Datagrams already waiting are moved to our own queue
 // between two decodes, so that a burst is not lost while the console is busy.
+// A decode already handled (a replay, a copy from another interface) is
+// passed over.
 void receive_loop(UdpHandle socket, LiveOutputs& outputs) {
+  SeenDecodes seen;
   std::deque<std::string> queue;
   std::size_t queued_bytes = 0;  // what the queue costs (queued_cost)
   std::string received;          // its room of a whole datagram kept for the next
@@ -63,7 +73,8 @@ void receive_loop(UdpHandle socket, LiveOutputs& outputs) {
     datagram = std::move(queue.front());
     queue.pop_front();
     std::optional<DecodeRecord> record = parse_decode_datagram(datagram);
-    if (record) handle_decode(*record, outputs);
+    if (record && seen.first_arrival(decode_key(datagram), milliseconds_now()))
+      handle_decode(*record, outputs);
   }
 }
 

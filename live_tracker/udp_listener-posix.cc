@@ -22,6 +22,31 @@ int fd_of(UdpHandle h) { return static_cast<int>(h.value); }
 
 constexpr int kReceiveBufferRequest = 8 << 20;
 
+// Joins the group on the interface that has `interface_address`. A failure
+// (the interface cannot take multicast, or was joined through another of
+// its addresses) leaves the socket as it was.
+void join_group_on(int fd, in_addr interface_address) {
+  ip_mreq request{};
+  request.imr_multiaddr.s_addr = htonl(kWsjtxGroup);
+  request.imr_interface = interface_address;
+  ::setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request);
+}
+
+// The group on loopback, where WSJT-X sends it unless told otherwise, and on
+// every other IPv4 interface that is up and takes multicast.
+void join_group(int fd) {
+  join_group_on(fd, in_addr{htonl(INADDR_LOOPBACK)});
+  ifaddrs* interfaces = nullptr;
+  if (::getifaddrs(&interfaces) != 0) return;
+  for (const ifaddrs* i = interfaces; i != nullptr; i = i->ifa_next) {
+    if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET) continue;
+    if (!(i->ifa_flags & IFF_UP) || !(i->ifa_flags & IFF_MULTICAST) || (i->ifa_flags & IFF_LOOPBACK))
+      continue;
+    join_group_on(fd, reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr);
+  }
+  ::freeifaddrs(interfaces);
+}
+
 }  // namespace
 
 Take take_datagram(UdpHandle handle, std::string& out) {
@@ -63,7 +88,15 @@ UdpHandle open_udp_listener(int port) {
   address.sin_port = htons(static_cast<std::uint16_t>(port));
   address.sin_addr.s_addr = htonl(INADDR_ANY);
   const int on = 1;
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+  // Shared with the other listeners that ask to share it. BSD and macOS
+  // give each of several sockets the group's datagrams only with
+  // SO_REUSEPORT too; on Linux that option would also spread unicast
+  // datagrams among them, and SO_REUSEADDR is enough.
+  if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+#if defined(SO_REUSEPORT) && !defined(__linux__)
+      ::setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on) != 0 ||
+#endif
+      ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
       ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
     const int code = errno;
     ::close(fd);
@@ -74,6 +107,7 @@ UdpHandle open_udp_listener(int port) {
   // system caps it at what it allows.
   const int queue_bytes = kReceiveBufferRequest;
   ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &queue_bytes, sizeof queue_bytes);
+  join_group(fd);
   return UdpHandle{fd};
 }
 

@@ -46,6 +46,35 @@ int wait_readable(SOCKET s, int ms) {
   return ready > 0 ? 1 : 0;
 }
 
+// Joins the group on the interface that has `interface_address`; a failure
+// leaves the socket as it was.
+void join_group_on(SOCKET s, in_addr interface_address) {
+  ip_mreq request{};
+  request.imr_multiaddr.s_addr = htonl(kWsjtxGroup);
+  request.imr_interface = interface_address;
+  ::setsockopt(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&request),
+               sizeof request);
+}
+
+// The group on loopback, where WSJT-X sends it unless told otherwise, and on
+// every other IPv4 interface that is up and takes multicast.
+void join_group(SOCKET s) {
+  in_addr loopback{};
+  loopback.s_addr = htonl(INADDR_LOOPBACK);
+  join_group_on(s, loopback);
+  INTERFACE_INFO interfaces[64];
+  DWORD bytes = 0;
+  if (::WSAIoctl(s, SIO_GET_INTERFACE_LIST, nullptr, 0, interfaces, sizeof interfaces, &bytes,
+                 nullptr, nullptr) != 0)
+    return;
+  for (DWORD k = 0; k < bytes / sizeof(INTERFACE_INFO); ++k) {
+    const INTERFACE_INFO& i = interfaces[k];
+    if (i.iiAddress.Address.sa_family != AF_INET) continue;
+    if (!(i.iiFlags & IFF_UP) || !(i.iiFlags & IFF_MULTICAST) || (i.iiFlags & IFF_LOOPBACK)) continue;
+    join_group_on(s, i.iiAddress.AddressIn.sin_addr);
+  }
+}
+
 }  // namespace
 
 // The socket does not block.
@@ -85,8 +114,11 @@ UdpHandle open_udp_listener(int port) {
   address.sin_addr.s_addr = htonl(INADDR_ANY);
   const BOOL on = TRUE;
   u_long non_blocking = 1;
-  // The port is ours alone while we hold it.
-  if (::setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on) != 0 ||
+  // Shared with the other listeners that ask to share it. Windows lets
+  // SO_REUSEADDR bind beside a program that took the port with no option
+  // at all; only one that asked for SO_EXCLUSIVEADDRUSE keeps us out
+  // (WSAEACCES).
+  if (::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on) != 0 ||
       ::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
       ::setsockopt(s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) != 0 ||
       ::ioctlsocket(s, FIONBIO, &non_blocking) != 0) {
@@ -97,6 +129,7 @@ UdpHandle open_udp_listener(int port) {
   }
   const int queue_bytes = kReceiveBufferRequest;
   ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&queue_bytes), sizeof queue_bytes);
+  join_group(s);
   return UdpHandle{static_cast<std::intptr_t>(s)};
 }
 

@@ -13,6 +13,9 @@
 #include "key_wake.h"
 
 inline constexpr int kListenPort = 16004;
+// The multicast group that WSJT-X's UDP server may be set to, so that
+// several programs get its datagrams: 224.0.0.1, in host byte order.
+inline constexpr std::uint32_t kWsjtxGroup = 0xE0000001;
 // Largest datagram taken; a longer one is reported as an error.
 inline constexpr std::size_t kMaxDatagramSize = 65536;
 
@@ -22,8 +25,13 @@ struct UdpHandle {
 };
 
 // An IPv4 UDP socket bound to `port` on all local addresses, with broadcast
-// reception allowed. The port is not shared: while one listener holds it,
-// a second open fails.
+// reception allowed, that has joined the group kWsjtxGroup on loopback and
+// on every other IPv4 interface that is up and takes multicast (an
+// interface that refuses is passed over). The port is shared with every
+// other listener that asks to share it (address reuse), and each of them
+// gets every datagram sent to the group; a unicast datagram goes to one of
+// them only. While a listener that did not ask to share holds the port, the
+// open fails (on Windows, only one that asked for the port exclusively).
 UdpHandle open_udp_listener(int port = kListenPort);
 // Whether the error number of a failed open_udp_listener says that another
 // program holds the port.

@@ -28,6 +28,7 @@ constexpr int kTimeoutPort = 16097;
 constexpr int kKeyPort = 16096;
 constexpr int kLogSenderPort = 16095;
 constexpr int kMessageSenderPort = 16094;
+constexpr int kLayoutSenderPort = 16093;
 
 using Clock = std::chrono::steady_clock;
 
@@ -84,15 +85,40 @@ TEST(UdpListener, ReceivesDatagramsByteForByte) {
   EXPECT_FALSE(listener);
 }
 
-TEST(UdpListener, PortIsNotShared) {
+// A socket bound to the port without asking to share it, as a program that
+// wants the port alone binds it.
+int bind_alone(int port) {
+  const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return s;
+  ::close(s);
+  return -1;
+}
+
+// The port is shared with listeners that share it, in whichever order they
+// come, and with no other.
+TEST(UdpListener, PortIsSharedOnlyWithListenersThatShareIt) {
   UdpHandle first = open_udp_listener(kSharePort);
   ASSERT_TRUE(first) << last_error();
   clear_error();
   UdpHandle second = open_udp_listener(kSharePort);
-  EXPECT_FALSE(second);
-  EXPECT_EQ(last_error(), EADDRINUSE);
-  // Closing gives the port back at once.
+  EXPECT_TRUE(second) << last_error();
+  EXPECT_EQ(bind_alone(kSharePort), -1);
   close_udp_listener(first);
+  close_udp_listener(second);
+
+  const int alone = bind_alone(kSharePort);
+  ASSERT_GE(alone, 0);
+  clear_error();
+  UdpHandle refused = open_udp_listener(kSharePort);
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(last_error(), EADDRINUSE);
+  EXPECT_TRUE(is_port_taken_error(last_error()));
+  // Closing gives the port back at once.
+  ::close(alone);
   clear_error();
   UdpHandle again = open_udp_listener(kSharePort);
   EXPECT_TRUE(again) << last_error();
@@ -201,6 +227,50 @@ TEST(DecodeSender, ReplaysALogWithHeartbeats) {
   EXPECT_EQ(r->time_text, "23:59");
   EXPECT_EQ(r->snr_db, 12);
   EXPECT_EQ(r->message, "");
+}
+
+// Every layout that the log readers read, not only the fixed columns: a
+// WSJT-X 2.x ALL.TXT line (a long mode label, our own Tx line passed over),
+// a 1.7 to 2.0.0 one, a decoded.txt line of jt9 for FT8 (hhmmss).
+TEST(DecodeSender, ReplaysEveryLogLayout) {
+  char name[] = "/tmp/decode_sender_layoutsXXXXXX";
+  const int fd = ::mkstemp(name);
+  ASSERT_GE(fd, 0);
+  const std::string log =
+      "250309_113530    50.275 Rx Q65-30A  -7  0.9 1527 DFVKCT-MDWBGQ\n"
+      "250309_113545    14.074 Tx FT8      0  0.0 1500 CQ 2E0ABC IO93\n"
+      "1230 -21  0.8 1456 #  CQ K1ABC FN42\n"
+      "123015  12  -10   0.3   1234.   0   DECPAA-MBXAAA\n";
+  ASSERT_EQ(::write(fd, log.data(), log.size()), static_cast<ssize_t>(log.size()));
+  ::close(fd);
+
+  UdpHandle listener = open_udp_listener(kLayoutSenderPort);
+  ASSERT_TRUE(listener) << last_error();
+  ASSERT_EQ(run("--port " + std::to_string(kLayoutSenderPort) + " --log " + name), 0);
+  const std::vector<std::string> got = drain(listener);
+  close_udp_listener(listener);
+  ::unlink(name);
+
+  ASSERT_EQ(got.size(), 3u);
+  DecodeFields expected;
+  expected.time_ms = ((11 * 60 + 35) * 60 + 30) * 1000;
+  expected.snr_db = -7;
+  expected.dt_s = 0.9;
+  expected.audio_offset_hz = 1527;
+  expected.message = "DFVKCT-MDWBGQ";
+  EXPECT_EQ(got[0], encode_decode_datagram(expected));
+  expected.time_ms = (12 * 60 + 30) * 60 * 1000;
+  expected.snr_db = -21;
+  expected.dt_s = 0.8;
+  expected.audio_offset_hz = 1456;
+  expected.message = "CQ K1ABC FN42";
+  EXPECT_EQ(got[1], encode_decode_datagram(expected));
+  expected.time_ms = ((12 * 60 + 30) * 60 + 15) * 1000;
+  expected.snr_db = -10;
+  expected.dt_s = 0.3;
+  expected.audio_offset_hz = 1234;
+  expected.message = "DECPAA-MBXAAA";
+  EXPECT_EQ(got[2], encode_decode_datagram(expected));
 }
 
 TEST(DecodeSender, SendsMessagesRawBytesAndRepeats) {

@@ -10,8 +10,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <memory>
+#include <sstream>
+#include <thread>
 #include <regex>
 #include <string>
 #include <vector>
@@ -38,6 +43,7 @@ const std::string kSampleReports = std::string(GOLDEN_DIR) + "/sample-live-repor
 const std::string kSampleTable = std::string(GOLDEN_DIR) + "/sample-live.csv";
 const std::string kSampleTrack = std::string(GOLDEN_DIR) + "/sample-track.kml";
 constexpr int kPort = 16004;
+constexpr std::uint32_t kGroup = 0xE0000001;  // 224.0.0.1
 constexpr const char* kPrompt = "Destination (.KML) file        [231207_0515.KML]     ";
 constexpr const char* kPressEsc = "Press [esc] to finish";
 constexpr const char* kTerminated = "KML and .CSV File generation terminated";
@@ -58,13 +64,18 @@ std::vector<std::string> split_crlf(const std::string& text) {
   return lines;
 }
 
-// Datagrams to the tracker from a socket of the test's own.
+// Datagrams to the tracker from a socket of the test's own: to this
+// computer, or to WSJT-X's multicast group on loopback as WSJT-X sends them.
 class Sender {
  public:
-  Sender() : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {
+  explicit Sender(bool to_group = false) : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {
     to_.sin_family = AF_INET;
     to_.sin_port = htons(kPort);
-    to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to_.sin_addr.s_addr = htonl(to_group ? kGroup : INADDR_LOOPBACK);
+    if (to_group) {
+      const in_addr loopback{htonl(INADDR_LOOPBACK)};
+      EXPECT_EQ(::setsockopt(fd_, IPPROTO_IP, IP_MULTICAST_IF, &loopback, sizeof loopback), 0);
+    }
   }
   ~Sender() { ::close(fd_); }
   void send(const std::string& bytes) {
@@ -180,11 +191,13 @@ bool eventually(e2e::PtySession& s, const std::function<bool()>& pred,
   return true;
 }
 
-// decode_sender as WSJT-X, running beside the session.
+// decode_sender as WSJT-X, or another program given by its path, running
+// beside the session; its stdout and stderr go to `out_file`.
 class SenderProcess {
  public:
-  SenderProcess(std::vector<std::string> args, const std::string& out_file) {
-    args.insert(args.begin(), e2e::program_path("decode_sender"));
+  SenderProcess(std::vector<std::string> args, const std::string& out_file,
+                const std::string& program = e2e::program_path("decode_sender")) {
+    args.insert(args.begin(), program);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -192,6 +205,7 @@ class SenderProcess {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
     const int fault = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     EXPECT_EQ(fault, 0);
@@ -221,9 +235,16 @@ class SenderProcess {
   pid_t pid_ = -1;
 };
 
+// Every test here takes UDP port 16004: in a network of its own, or not at
+// all.
+class LiveTracker : public ::testing::Test {
+ protected:
+  void SetUp() override { SKIP_UNLESS_OWN_NETWORK(); }
+};
+
 // ---------------------------------------------------------------------------
 
-TEST(LiveTracker, ReplayOfTheSampleLogGivesEveryReportTrackAndTable) {
+TEST_F(LiveTracker, ReplayOfTheSampleLogGivesEveryReportTrackAndTable) {
   const std::vector<std::string> expected_lines = e2e::lines_of(e2e::read_file(kSampleReports));
   ASSERT_EQ(expected_lines.size(), 40u);
   const std::string expected_csv = e2e::read_file(kSampleTable);
@@ -296,7 +317,7 @@ TEST(LiveTracker, ReplayOfTheSampleLogGivesEveryReportTrackAndTable) {
 // short, a null Mode text, control bytes and "-" in the place of a position
 // message whose latitude is impossible (shown as ordinary decodes). None of
 // them touches the files; the positions that follow do.
-TEST(LiveTracker, DatagramsOtherThanPlainDecodes) {
+TEST_F(LiveTracker, DatagramsOtherThanPlainDecodes) {
   Tracker run;
   ASSERT_NO_FATAL_FAILURE(run.start("rules"));
   e2e::PtySession& s = run.session;
@@ -413,7 +434,7 @@ TEST(LiveTracker, DatagramsOtherThanPlainDecodes) {
 
 // Another program holds the port: a beep, a line that says so and, after the
 // closing wait, the end with status 1, before any question.
-TEST(LiveTracker, PortInUseIsToldWithABeep) {
+TEST_F(LiveTracker, PortInUseIsToldWithABeep) {
   const int held = ::socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -446,7 +467,7 @@ TEST(LiveTracker, PortInUseIsToldWithABeep) {
 
 // A quiet band: the opening screen, then Esc ends the wait at once and
 // leaves an empty track and a table with its header only.
-TEST(LiveTracker, EscOnAQuietBandEndsAtOnce) {
+TEST_F(LiveTracker, EscOnAQuietBandEndsAtOnce) {
   Tracker run;
   e2e::PtySession& s = run.session;
   ASSERT_TRUE(s.wait_for_text(rtrim(kPrompt))) << s.dump();
@@ -496,7 +517,7 @@ TEST(LiveTracker, EscOnAQuietBandEndsAtOnce) {
 }
 
 // How the answer names the two files.
-TEST(LiveTracker, DestinationAnswers) {
+TEST_F(LiveTracker, DestinationAnswers) {
   const struct {
     std::string answer, kml, csv;
   } cases[] = {
@@ -527,7 +548,7 @@ TEST(LiveTracker, DestinationAnswers) {
   }
 }
 
-TEST(LiveTracker, TrackThatCannotBeCreatedEndsWithStatusOne) {
+TEST_F(LiveTracker, TrackThatCannotBeCreatedEndsWithStatusOne) {
   Tracker run;
   e2e::PtySession& s = run.session;
   ASSERT_TRUE(s.wait_for_text(rtrim(kPrompt))) << s.dump();
@@ -547,7 +568,7 @@ TEST(LiveTracker, TrackThatCannotBeCreatedEndsWithStatusOne) {
 
 // Names that reach one file, spelled alike or through a link: said in one
 // line, nothing created or changed, status 1.
-TEST(LiveTracker, KmlAndCsvThatAreOneFileAreRefused) {
+TEST_F(LiveTracker, KmlAndCsvThatAreOneFileAreRefused) {
   for (const bool through_link : {false, true}) {
     SCOPED_TRACE(through_link);
     Tracker run;
@@ -576,7 +597,7 @@ TEST(LiveTracker, KmlAndCsvThatAreOneFileAreRefused) {
 
 // Closing the window or ending the program from outside: the terminal is
 // left as it was, and what was received is already in the table.
-TEST(LiveTracker, EndedFromOutsideKeepsTheTerminalAndTheTable) {
+TEST_F(LiveTracker, EndedFromOutsideKeepsTheTerminalAndTheTable) {
   for (int sig : {SIGTERM, SIGHUP}) {
     SCOPED_TRACE(sig);
     Tracker run;
@@ -597,6 +618,157 @@ TEST(LiveTracker, EndedFromOutsideKeepsTheTerminalAndTheTable) {
     EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
     EXPECT_EQ(run.file("CUT.CSV"), std::string(kCsvHeader) + "09:04 , +0050.72000, +000-3.53000\r\n");
   }
+}
+
+}  // namespace
+
+namespace {
+
+// How many sockets are bound to UDP port 16004 (in the test's own network).
+int sockets_on_port() {
+  std::ifstream table("/proc/net/udp");
+  std::string line;
+  int count = 0;
+  // "  sl  local_address ...": the local address is the second field.
+  while (std::getline(table, line)) {
+    std::istringstream fields(line);
+    std::string slot, local;
+    fields >> slot >> local;
+    count += local.size() > 5 && local.substr(local.size() - 5) == ":3E84";
+  }
+  return count;
+}
+
+// A program on the PATH, or "" when there is none.
+std::string on_path(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin";
+  for (std::size_t start = 0; start <= dirs.size();) {
+    std::size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    const std::string candidate = dirs.substr(start, end - start) + "/" + name;
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  return "";
+}
+
+const std::string kFirstReport =
+    "09:04  DCWQFA-MFKNUA   +50.72000   -3.53000  SX920923       5dB 0.80s  1505Hz";
+const std::string kSecondReport =
+    "13:25  DDADBO-ABIHIA   +50.78444   +0.86700  TR021023      -8dB 0.50s  1461Hz";
+const std::string kTwoReportsCsv = std::string(kCsvHeader) +
+                                   "09:04 , +0050.72000, +000-3.53000\r\n"
+                                   "13:25 , +0050.78444, +000.86700\r\n";
+const std::vector<std::string> kTwoReportsPoints = {"        -3.53000,+50.72000",
+                                                     "        +0.86700,+50.78444"};
+
+// WSJT-X's own listener (udp_daemon, of Debian's wsjtx) and live_tracker
+// both take WSJT-X's multicast group, started in either order, two trackers
+// in the second: every datagram that decode_sender sends to the group
+// reaches each of them, and each tracker shows and tracks every report.
+TEST_F(LiveTracker, SharesTheGroupWithWsjtxsListenerInEitherOrder) {
+  const std::string daemon = on_path("udp_daemon");
+  if (daemon.empty())
+    GTEST_SKIP() << "skipped: udp_daemon (Debian's wsjtx package) is not installed; "
+                    "tools/install_deps.sh installs it";
+  for (const bool daemon_first : {true, false}) {
+    SCOPED_TRACE(daemon_first ? "udp_daemon first" : "live_tracker first");
+    e2e::TempDir scratch;
+    std::unique_ptr<SenderProcess> listener;
+    const auto start_daemon = [&] {
+      const int before = sockets_on_port();
+      listener = std::make_unique<SenderProcess>(
+          std::vector<std::string>{"-p", "16004", "-g", "224.0.0.1", "-i", "lo"},
+          scratch.file("daemon.out"), daemon);
+      const auto end = Clock::now() + milliseconds(5000);
+      while (sockets_on_port() == before && Clock::now() < end)
+        std::this_thread::sleep_for(milliseconds(20));
+      ASSERT_GT(sockets_on_port(), before) << "udp_daemon did not bind the port";
+      std::this_thread::sleep_for(milliseconds(200));  // and join the group
+    };
+    if (daemon_first) {
+      ASSERT_NO_FATAL_FAILURE(start_daemon());
+    }
+    std::vector<std::unique_ptr<Tracker>> runs;
+    for (int k = 0; k < (daemon_first ? 1 : 2); ++k) {
+      runs.push_back(std::make_unique<Tracker>(30, 100));
+      ASSERT_NO_FATAL_FAILURE(runs.back()->start("share"));
+    }
+    if (!daemon_first) {
+      // The trackers alone in the group get its datagrams too. (Linux keeps
+      // every interface in 224.0.0.1, all hosts, and gives its datagrams to
+      // every socket bound to the port, so the trackers' own joining shows
+      // only on systems that do not.)
+      SenderProcess alone({"--message", "CQ ALONE", "--host", "224.0.0.1"}, scratch.file("sender.out"));
+      const int status = alone.wait(runs.front()->session, milliseconds(5000));
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+      for (const auto& run : runs) ASSERT_TRUE(run->session.wait_for_text("CQ ALONE")) << run->session.dump();
+      ASSERT_NO_FATAL_FAILURE(start_daemon());
+    }
+
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--message", "DCWQFA-MFKNUA", "--message", "CQ G4ABC IO91", "--time", "09:04",
+              "--snr", "5", "--dt", "0.8", "--freq", "1505"},
+             {"--message", "DDADBO-ABIHIA", "--time", "13:25", "--snr", "-8", "--dt", "0.5",
+              "--freq", "1461"}}) {
+      std::vector<std::string> to_group = args;
+      to_group.insert(to_group.end(), {"--host", "224.0.0.1"});
+      SenderProcess sender(to_group, scratch.file("sender.out"));
+      const int status = sender.wait(runs.front()->session, milliseconds(5000));
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << e2e::read_file(scratch.file("sender.out"));
+    }
+    for (const auto& run : runs) {
+      e2e::PtySession& s = run->session;
+      ASSERT_TRUE(s.wait_for_text(kSecondReport)) << s.dump();
+      std::vector<std::string> rows = {kFirstReport, "CQ G4ABC IO91", kSecondReport, ""};
+      if (!daemon_first) rows.insert(rows.begin(), "CQ ALONE");
+      EXPECT_EQ(run->loop_rows(static_cast<int>(rows.size())), rows) << s.dump();
+      run->finish();
+      EXPECT_EQ(run->file("SHARE.CSV"), kTwoReportsCsv);
+      EXPECT_EQ(run->file("SHARE.KML"), e2e::track_kml(kTwoReportsPoints));
+    }
+    const auto heard = [&] {
+      const std::string out = e2e::read_file(scratch.file("daemon.out"));
+      return out.find("Decoded DCWQFA-MFKNUA") != std::string::npos &&
+             out.find("Decoded CQ G4ABC IO91") != std::string::npos &&
+             out.find("Decoded DDADBO-ABIHIA") != std::string::npos;
+    };
+    const auto end = Clock::now() + milliseconds(3000);
+    while (!heard() && Clock::now() < end) std::this_thread::sleep_for(milliseconds(50));
+    EXPECT_TRUE(heard()) << e2e::read_file(scratch.file("daemon.out"));
+  }
+}
+
+// What a shared stream brings that a lone listener never saw: the same
+// datagram twice (once per interface), WSJT-X's replays of what it decoded
+// (New false, after another program asked for them), and a replay of a
+// decode from before the start. Each decode is shown and tracked once; the
+// one from before the start counts as new.
+TEST_F(LiveTracker, EachDecodeOnceWhateverCopiesArrive) {
+  Tracker run;
+  ASSERT_NO_FATAL_FAILURE(run.start("once"));
+  e2e::PtySession& s = run.session;
+  Sender group(true);
+  const auto replay = [](std::string datagram) {
+    datagram[12 + 4 + 6] = 0;  // the New flag after the Id "WSJT-X"
+    return datagram;
+  };
+  const std::string first = decode("DCWQFA-MFKNUA", at(9, 4), 5, 0.8, 1505);
+  const std::string plain = decode("CQ G4ABC IO91", at(9, 4), -12, 0.1, 700);
+  const std::string before_start = replay(decode("DDADBO-ABIHIA", at(13, 25), -8, 0.5, 1461));
+  for (const std::string& d : {first, first, plain, plain, replay(first), replay(plain),
+                               before_start, before_start, first})
+    group.send(d);
+  group.send(decode("CQ END"));
+  ASSERT_TRUE(s.wait_for_text("CQ END")) << s.dump();
+  ASSERT_TRUE(s.wait_for_quiet());
+  EXPECT_EQ(run.loop_rows(5),
+            (std::vector<std::string>{kFirstReport, "CQ G4ABC IO91", kSecondReport, "CQ END", ""}))
+      << s.dump();
+  run.finish();
+  EXPECT_EQ(run.file("ONCE.CSV"), kTwoReportsCsv);
+  EXPECT_EQ(run.file("ONCE.KML"), e2e::track_kml(kTwoReportsPoints));
 }
 
 }  // namespace

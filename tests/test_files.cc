@@ -9,6 +9,11 @@
 
 namespace e2e {
 
+bool in_own_network() {
+  const char* own = std::getenv("E2E_OWN_NETWORK");
+  return own != nullptr && std::string_view(own) == "1";
+}
+
 std::string program_path(std::string_view name) {
   std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
   return (exe.parent_path() / name).string();

@@ -51,11 +51,24 @@ inline constexpr std::string_view kEmptyKml =
     "   </Document>\r\n"
     "   </kml>\r\n";
 
+// Whether the test runs in a network namespace of its own
+// (tests/own_network.sh, which ctest puts around the tests that take UDP
+// port 16004).
+bool in_own_network();
+inline constexpr const char* kNoOwnNetwork =
+    "skipped: UDP port 16004 is taken only in a network namespace of the test's own, "
+    "and none could be made here (tests/own_network.sh needs root, unshare and ip)";
+
 // Writes bytes exactly, replacing the file; throws on failure.
 void write_file(const std::filesystem::path& path, std::string_view bytes);
 // The exact bytes of a file; throws if it cannot be read.
 std::string read_file(const std::filesystem::path& path);
 
 }  // namespace e2e
+
+// In a test that takes UDP port 16004: skips it at once, saying why, outside
+// a network namespace of its own.
+#define SKIP_UNLESS_OWN_NETWORK() \
+  if (!e2e::in_own_network()) GTEST_SKIP() << e2e::kNoOwnNetwork
 
 #endif  // TESTS_TEST_FILES_H

@@ -5,7 +5,8 @@
 //   decode_sender --message TEXT [--message TEXT ...]
 //                 [--time HH:MM] [--snr N] [--dt X] [--freq N]
 //   decode_sender --raw-hex HEX
-// Any mode also takes --host ADDRESS (127.0.0.1), --port N (16004),
+// Any mode also takes --host ADDRESS (127.0.0.1; a multicast group, such as
+// WSJT-X's 224.0.0.1, is sent to on the loopback interface), --port N (16004),
 // --count N (send everything N times), --rate PER_SECOND (pace the decodes;
 // overrides --interval) and --heartbeats.
 #include <algorithm>
@@ -24,6 +25,7 @@
 #include "decode_datagram_writer.h"
 #include "decode_record.h"
 #include "line_reader.h"
+#include "log_layouts.h"
 #include "text_file.h"
 #include "udp_sender.h"
 
@@ -45,7 +47,8 @@ constexpr const char* kUsage =
     "       decode_sender --message TEXT [--message TEXT ...] [--time HH:MM]\n"
     "                     [--snr N] [--dt X] [--freq N]\n"
     "       decode_sender --raw-hex HEX\n"
-    "options for every mode: --host ADDRESS (127.0.0.1)  --port N (16004)\n"
+    "options for every mode: --host ADDRESS (127.0.0.1; a group such as 224.0.0.1: on loopback)\n"
+    "  --port N (16004)\n"
     "  --count N (send everything N times)  --rate PER_SECOND (overrides --interval)\n"
     "  --heartbeats (a Heartbeat between decodes)\n";
 
@@ -105,9 +108,43 @@ bool all_digits(std::string_view text) {
   return true;
 }
 
-// A decode log line in our column layout, or nothing when its number
-// columns do not hold numbers (a date line, a blank line).
+// A decode line in one of the layouts that the log readers read
+// (log_layouts.h), or nothing.
+std::optional<DecodeFields> layout_decode(std::string_view line) {
+  static const LogLayout* const kLayouts[] = {&kLogLayouts[0], &kLogLayouts[1], &kLogLayouts[2],
+                                              &kLogLayouts[3], &kLogLayouts[4],
+                                              &kDecodedSixDigitLayout};
+  static_assert(std::size(kLogLayouts) == 5, "every layout is tried");
+  for (const LogLayout* layout : kLayouts) {
+    const std::optional<LayoutFields> fields = fit_layout(line, layout->picture);
+    if (!fields) continue;
+    const auto dt = whole_number<double>(trim_blanks(fields->dt));
+    if (!dt) continue;
+    const std::string_view time = fields->time;
+    int seconds = 0;
+    if (std::count(layout->picture.begin(), layout->picture.end(), 'h') == 6) {
+      const std::string_view all = line.substr(static_cast<std::size_t>(time.data() - line.data()), 6);
+      seconds = (all[4] - '0') * 10 + (all[5] - '0');
+    }
+    DecodeFields decode;
+    const int hours = (time[0] - '0') * 10 + (time[1] - '0');
+    const int minutes = (time[2] - '0') * 10 + (time[3] - '0');
+    decode.time_ms = ((hours * 60 + minutes) * 60 + seconds) * 1000;
+    decode.snr_db = read_column_number(fields->snr);
+    decode.dt_s = *dt;
+    decode.audio_offset_hz = read_column_number(fields->audio);
+    // Layouts that differ only in the blanks before the message fit alike.
+    decode.message = trim_blanks(line.substr(fields->message_at));
+    return decode;
+  }
+  return std::nullopt;
+}
+
+// A decode log line: in a layout of log_layouts.h, else in the fixed columns
+// of the first releases; nothing when its number columns do not hold
+// numbers (a date line, a blank line, one of our own transmissions).
 std::optional<DecodeFields> log_line_decode(std::string_view line) {
+  if (auto decode = layout_decode(line)) return decode;
   const std::string_view time = column_group(line, kTimeColumn, kTimeLength);
   if (time.size() != kTimeLength || !all_digits(time)) return std::nullopt;
   const auto snr = whole_number<std::int32_t>(trim_blanks(column_group(line, kSnrColumn, kSnrLength)));

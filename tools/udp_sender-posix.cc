@@ -42,6 +42,18 @@ bool open_udp_sender(const std::string& host, int port, UdpSender& sender, std::
     if (s >= 0) ::close(s);
     return false;
   }
+  // A multicast group, as WSJT-X sends to it by default: on the loopback
+  // interface, no further than this computer.
+  if (IN_MULTICAST(ntohl(address.s_addr))) {
+    in_addr loopback{htonl(INADDR_LOOPBACK)};
+    const unsigned char ttl = 1;
+    if (::setsockopt(s, IPPROTO_IP, IP_MULTICAST_IF, &loopback, sizeof loopback) != 0 ||
+        ::setsockopt(s, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) != 0) {
+      error = std::string("no multicast on loopback: ") + std::strerror(errno);
+      ::close(s);
+      return false;
+    }
+  }
   sender.socket = s;
   return true;
 }

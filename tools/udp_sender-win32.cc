@@ -48,6 +48,21 @@ bool open_udp_sender(const std::string& host, int port, UdpSender& sender, std::
     if (s != INVALID_SOCKET) ::closesocket(s);
     return false;
   }
+  // A multicast group, as WSJT-X sends to it by default: on the loopback
+  // interface, no further than this computer.
+  if (IN_MULTICAST(ntohl(address.s_addr))) {
+    in_addr loopback{};
+    loopback.s_addr = htonl(INADDR_LOOPBACK);
+    const DWORD ttl = 1;
+    if (::setsockopt(s, IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&loopback),
+                     sizeof loopback) != 0 ||
+        ::setsockopt(s, IPPROTO_IP, IP_MULTICAST_TTL, reinterpret_cast<const char*>(&ttl),
+                     sizeof ttl) != 0) {
+      error = socket_error("no multicast on loopback");
+      ::closesocket(s);
+      return false;
+    }
+  }
   sender.socket = static_cast<std::intptr_t>(s);
   return true;
 }

@@ -14,7 +14,8 @@ struct UdpSender {
   std::uint16_t port = 0;
 };
 
-// Finds `host` (a dotted address or a name) and opens the socket.
+// Finds `host` (a dotted address or a name) and opens the socket; for a
+// multicast group, one that sends on the loopback interface with TTL 1.
 bool open_udp_sender(const std::string& host, int port, UdpSender& sender, std::string& error);
 
 // Sends one datagram; waits a moment and tries again while the system's

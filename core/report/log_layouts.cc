@@ -10,7 +10,7 @@ bool is_punctuation(char c) {
          (c >= '{' && c <= '~');
 }
 
-bool is_number_field_letter(char c) { return c == 's' || c == 'a' || c == 'n'; }
+bool is_number_field_letter(char c) { return c == 's' || c == 'a' || c == 'd' || c == 'n'; }
 
 // Blanks, an optional "-", digits, and an optional "." with more digits,
 // filling the whole text.
@@ -64,6 +64,7 @@ std::optional<LayoutFields> fit_layout(std::string_view line, std::string_view p
       if (field.size() < width || !is_right_aligned_number(field)) return std::nullopt;
       if (kind == 's') fields.snr = field;
       if (kind == 'a') fields.audio = field;
+      if (kind == 'd') fields.dt = field;
       p += width;
     } else {
       const char c = line[at];

@@ -7,8 +7,9 @@
 //   9  another digit (the date)
 //   s  the SNR, a number right-aligned in its columns
 //   a  the audio offset, a number right-aligned in its columns
-//   n  another number right-aligned in its columns (sync, DT, dial
-//      frequency, drift), not kept
+//   d  DT, a number right-aligned in its columns (read only by the tools)
+//   n  another number right-aligned in its columns (sync, dial frequency,
+//      drift), not kept
 //   m  the mode label, padded with blanks to its columns; a longer label
 //      (Q65-30A, Q65-120E) is written whole and moves what follows
 //   @  the mode symbol: a punctuation character (# JT65, @ JT9, ~ FT8, ...)
@@ -45,16 +46,16 @@ struct LogLayout {
 inline constexpr LogLayout kLogLayouts[] = {
     // yyMMdd_hhmmss, dial MHz %10.3f, Rx, mode padded to 6, SNR %4d, DT %5.1f,
     // audio %5d, blank, message. Tx lines are our own transmissions.
-    {"ALL.TXT, WSJT-X 2.0.1 to 3.x", "999999_hhhhhhnnnnnnnnnn Rx mmmmmmssssnnnnnaaaaa M"},
+    {"ALL.TXT, WSJT-X 2.0.1 to 3.x", "999999_hhhhhhnnnnnnnnnn Rx mmmmmmssssdddddaaaaa M"},
     // hhmm, SNR, DT, audio, blank, mode symbol, blank, message from 22.
-    {"ALL.TXT, WSJT-X 1.4 to 1.6, JT65 and JT9", "hhhhssssnnnnnaaaaa @ M"},
+    {"ALL.TXT, WSJT-X 1.4 to 1.6, JT65 and JT9", "hhhhssssdddddaaaaa @ M"},
     // The same with two blanks after the symbol: message from 23.
-    {"ALL.TXT, WSJT-X 1.7 to 2.0.0, JT65, JT9 and QRA64", "hhhhssssnnnnnaaaaa @  M"},
+    {"ALL.TXT, WSJT-X 1.7 to 2.0.0, JT65, JT9 and QRA64", "hhhhssssdddddaaaaa @  M"},
     // hhmmss: message from 25.
-    {"ALL.TXT, WSJT-X 1.8 to 2.0.0, FT8", "hhhhhhssssnnnnnaaaaa @  M"},
+    {"ALL.TXT, WSJT-X 1.8 to 2.0.0, FT8", "hhhhhhssssdddddaaaaa @  M"},
     // hhmm, sync, SNR %5d, DT %6.2f, frequency "1234.", drift, message from 35.
     {"decoded.txt, WSJT-X 2.x, JT65, JT9 and the 60 s and longer modes",
-     "hhhhnnnnsssssnnnnnnaaaaaaaannnn   M"},
+     "hhhhnnnnsssssddddddaaaaaaaannnn   M"},
 };
 
 // decoded.txt of WSJT-X 2.x for FT8, FT4, Q65 and FST4 below 60 s: hhmmss,
@@ -63,7 +64,7 @@ inline constexpr LogLayout kLogLayouts[] = {
 // offset stand here, where the fixed columns read only part of them.
 inline constexpr LogLayout kDecodedSixDigitLayout = {
     "decoded.txt, WSJT-X 2.x, FT8, FT4, Q65 and FST4 below 60 s",
-    "hhhhhhnnnnsssssnnnnnnaaaaaaaannnn   M"};
+    "hhhhhhnnnnsssssddddddaaaaaaaannnn   M"};
 
 
 // What a line that fits a layout holds, as views into the line.
@@ -71,6 +72,7 @@ struct LayoutFields {
   std::string_view time;   // the first four digits of its time
   std::string_view snr;    // the SNR's columns
   std::string_view audio;  // the audio offset's columns
+  std::string_view dt;     // DT's columns
   std::size_t message_at;  // 0-based column where the message starts
 };
 

@@ -726,6 +726,60 @@ def test_live_port_in_use_is_told(t, env):
         held.close()
 
 
+def test_live_shares_the_group_and_shows_each_decode_once(t, env):
+    """Another program in WSJT-X's group 224.0.0.1 first (a sharing
+    listener of the test's own), then live_tracker.exe: a datagram sent to
+    the group on loopback reaches both; the same decode twice is shown and
+    tracked once."""
+    if not port_free():
+        raise Abort("UDP port %d is taken by another program" % PORT)
+    other = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    try:
+        other.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        other.bind(("0.0.0.0", PORT))
+        other.setsockopt(socket.IPPROTO_IP, socket.IP_ADD_MEMBERSHIP,
+                         socket.inet_aton("224.0.0.1") + socket.inet_aton("127.0.0.1"))
+        other.settimeout(5)
+        d = env.new_dir()
+        pane = Pane(env, "win", "live_tracker", [], d)
+        try:
+            pane.wait_text("Destination (.KML) file")
+            pane.type("share")
+            pane.keys("Enter")
+            pane.wait_text(PRESS_ESC)
+            time.sleep(0.3)
+            for args in (["--message", "DECPAA-MBXAAA", "--time", "12:34", "--count", "2"],
+                         ["--message", "CQ END"]):
+                sent = subprocess.run([os.path.join(env.linux_bin, "decode_sender"),
+                                       "--host", "224.0.0.1"] + args,
+                                      capture_output=True, text=True, timeout=30)
+                if sent.returncode != 0:
+                    raise Abort("decode_sender %s: %s%s" % (args, sent.stdout, sent.stderr))
+            rows = pane.wait_text("CQ END")
+            press = find_row(rows, PRESS_ESC)
+            t.true(press >= 0 and rows[press + 2][0].startswith("12:34  DECPAA-MBXAAA  ")
+                   and rows[press + 3][0] == "CQ END" and rows[press + 4][0] == "",
+                   "one report row, then CQ END\n" + pane.dump())
+            heard = 0
+            try:
+                while heard < 3:
+                    other.recv(65536)
+                    heard += 1
+            except socket.timeout:
+                pass
+            t.equal(heard, 3, "datagrams the other listener got")
+            pane.keys("Escape")
+            pane.wait_text(ANY_KEY, timeout=10)
+            key_wait_then_exit(t, pane, 0)
+            t.equal(read_bytes(os.path.join(d, "SHARE.CSV")),
+                    b"Time, Lat , Long\r\n12:34 , +0051.50000, +000-1.25000\r\n",
+                    "SHARE.CSV")
+        finally:
+            pane.close()
+    finally:
+        other.close()
+
+
 # ---------------------------------------------------------------------------
 # decode_sender
 
@@ -776,7 +830,8 @@ TESTS = [
                     test_lister_missing_sources_end_after_a_key]),
     ("log_tracker", [test_tracker_batch_sample_track, test_tracker_destination_answers]),
     ("live_tracker", [test_live_one_message, test_live_sample_replay,
-                      test_live_port_in_use_is_told]),
+                      test_live_port_in_use_is_told,
+                      test_live_shares_the_group_and_shows_each_decode_once]),
     ("decode_sender", [test_sender_sends_what_the_posix_one_sends]),
 ]
 
