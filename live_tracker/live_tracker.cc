@@ -132,14 +132,20 @@ int run_live_tracker() {
   if (is_same_file(kml_name, csv_name))
     end_with_failure(csv_name + " Cannot be both the .KML file and the .CSV file");
 
+  refuse_unfit_destination(kml_name);
+
+  // Both files are checked before either is changed: a track of an earlier
+  // run is not emptied when the table cannot be made.
   LiveOutputs outputs;
   open_track_or_end(outputs.track, kml_name);
-  outputs.csv = create_output(csv_name);
-  if (!outputs.csv.file) {
-    finish_track(outputs.track);  // a valid, empty document
-    end_with_failure(csv_name + " Cannot be created");
+  const std::string csv_head = std::string(kCsvHeader) + "\r\n";
+  outputs.csv = open_output(csv_name, csv_head);
+  if (outputs.csv.refusal != OutputRefusal::none) {
+    drop_output(outputs.track.out);
+    end_unless_opened(outputs.csv);
   }
-  write_line(outputs.csv, kCsvHeader);
+  start_track(outputs.track);
+  start_output(outputs.csv, csv_head);
   print_esc_instruction();
 
   receive_loop(socket, outputs);

@@ -16,8 +16,8 @@
 
 namespace {
 
-constexpr const char* kDecodedName = "DECODED.TXT";
-// WSJT-X 2.x writes it in small letters (on a system where case matters).
+// WSJT-X 2.x writes DECODED.TXT in small letters (on a system where case
+// matters).
 constexpr const char* kDecodedSmallName = "decoded.txt";
 // Follow mode: one polling step this often, a check when the seconds read this.
 constexpr int kPollingStepMs = 950;
@@ -60,7 +60,7 @@ void batch_pass(FileHandle& source, KmlTrack& track) {
 // DECODED.TXT in the current folder when it is an ordinary file (also under
 // its small-letter name); "" when there is none.
 std::string decoded_file_name() {
-  for (const char* name : {kDecodedName, kDecodedSmallName})
+  for (const char* name : {kDecodedLogName, kDecodedSmallName})
     if (is_existing_file(name)) return name;
   return {};
 }
@@ -153,7 +153,9 @@ int run_log_tracker() {
   print_will_generate(kml_name);
   if (is_same_file(kml_name, source_name))
     end_with_failure(kml_name + " Is the source file and cannot be the destination");
+  refuse_unfit_destination(kml_name);
   open_track_or_end(track, kml_name);
+  start_track(track);
 
   if (log)
     follow_log(*log, track);

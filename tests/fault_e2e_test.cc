@@ -234,12 +234,14 @@ struct LiveRun {
   e2e::TempDir dir;
   std::unique_ptr<e2e::PtySession> session;
 
-  // `on_full_device`: a file name made a link to /dev/full beforehand.
-  explicit LiveRun(int rows = 60, const char* on_full_device = nullptr) {
-    if (on_full_device) std::filesystem::create_symlink("/dev/full", dir.file(on_full_device));
+  // `on_full_disk`: a file whose every write fails, as on a full disk.
+  explicit LiveRun(int rows = 60, const char* on_full_disk = nullptr) {
     e2e::PtyOptions o;
     o.argv = {e2e::program_path("live_tracker")};
     o.working_dir = dir.path();
+    if (on_full_disk)
+      o.env = {"LD_PRELOAD=" + e2e::program_path("write_fault.so"),
+               std::string("WRITE_FAILS_FOR=/") + on_full_disk};
     o.rows = rows;
     o.cols = 100;
     session = std::make_unique<e2e::PtySession>(o);
@@ -304,9 +306,48 @@ TEST(HostileDatagrams, FloodOfSmallDecodesStaysWithinTheQueueLimit) {
   ASSERT_TRUE(s.wait_exit(seconds(10)));
 }
 
-// A device that takes no byte: the reports are still shown, the other file
-// is complete, and the end names the file that is not, with status 1.
-TEST(FullDevice, LiveTrackerNamesTheIncompleteFile) {
+// Destinations that are not tracks of ours are left as they are: WSJT-X's
+// log asked for by its name, and a track of an earlier run when its table
+// cannot be made (both files are checked before either is changed).
+TEST(Destinations, LiveTrackerLeavesWhatIsNotItsOwnAlone) {
+  SKIP_UNLESS_OWN_NETWORK();
+  const std::string decodes = "230614_051615    14.074 Rx FT8    -10  0.3 1234 DFGKAA-AATFAA\n";
+  const std::string earlier = e2e::track_kml({kPoint.substr(0, kPoint.size() - 2)});
+  struct Case {
+    const char* answer;
+    const char* line;
+  } cases[] = {
+      {"all.txt", "ALL.TXT Is the name of a decode log and cannot be the destination"},
+      {"earlier", "EARLIER.CSV Is not a file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    e2e::TempDir dir;
+    e2e::write_file(dir.file("ALL.TXT"), decodes);
+    e2e::write_file(dir.file("EARLIER.KML"), earlier);
+    std::filesystem::create_directory(dir.file("EARLIER.CSV"));
+    e2e::PtyOptions o;
+    o.argv = {e2e::program_path("live_tracker")};
+    o.working_dir = dir.path();
+    e2e::PtySession s(o);
+    ASSERT_TRUE(s.wait_for_text("Destination (.KML) file")) << s.dump();
+    s.send(std::string(c.answer) + "\r");
+    ASSERT_TRUE(s.wait_for_text(c.line)) << s.dump();
+    s.pump(milliseconds(200));
+    s.send("q");
+    int status = 0;
+    ASSERT_TRUE(s.wait_exit(seconds(5), &status));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(e2e::read_file(dir.file("ALL.TXT")), decodes);
+    EXPECT_EQ(e2e::read_file(dir.file("EARLIER.KML")), earlier);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("ALL.CSV")));
+  }
+}
+
+// A disk that takes no byte for one of the files: the reports are still
+// shown, the other file is complete, and the end names the file that is
+// not, with status 1.
+TEST(FullDisk, LiveTrackerNamesTheIncompleteFile) {
   SKIP_UNLESS_OWN_NETWORK();
   for (const char* full : {"RUN.KML", "RUN.CSV"}) {
     LiveRun run(60, full);

@@ -221,7 +221,8 @@ void expect_key_wait_then_exit(PtySession& s, int code) {
 TEST(LogTrackerBatch, SmallLogGivesReportLinesAndExactTrack) {
   TempDir dir;
   write_file(dir.file("small.log"), kSmallLog);
-  write_file(dir.file("TRACK.KML"), std::string(5000, 'z'));  // emptied first
+  // A longer track of an earlier run: replaced whole.
+  write_file(dir.file("TRACK.KML"), track_kml(std::vector<std::string>(200, "        +0.00000, +0.00000")));
   PtySession s(tracker_options(dir, {"small.log"}, "2023-12-07 05:15:42"));
 
   expect_question(s, kFollowQuestion);
@@ -836,22 +837,42 @@ TEST(LogTrackerFollow, EscDuringALargeAdditionEndsWithinAStep) {
 // ---------------------------------------------------------------------------
 // Failures and the terminal
 
-TEST(LogTrackerEnd, FullDeviceReportsIncompleteTrack) {
-  TempDir dir;
-  write_file(dir.file("small.log"), kSmallLog);
-  fs::create_symlink("/dev/full", dir.file("FULL.KML"));
-  PtySession s(tracker_options(dir, {"small.log"}));
-  answer_batch(s, "full");
-  ASSERT_TRUE(s.wait_for_text("FULL.KML Was not completely written")) << s.dump();
-  EXPECT_FALSE(s.screen().contains("Generated"));
-  const std::string shown = s.screen_text();
-  for (const std::string& report : kSmallLogReports)
-    EXPECT_NE(shown.find(report), std::string::npos) << report << "\n" << s.dump();
-  const int row = s.screen().find_row("Was not completely written");
-  EXPECT_EQ(s.row_text(row), "FULL.KML Was not completely written");
-  EXPECT_EQ(s.row_text(row - 1), kSmallLogReports.back());
-  expect_key_wait_then_exit(s, 1);
-  EXPECT_EQ(termios_diff(s.termios_at_start(), s.termios_now()), "");
+// A destination that is not a track of ours is left as it is: a link (to
+// anything), a file of another program (WSJT-X's log under another name
+// included), a folder; a decode log's name or no file name at all is
+// refused before anything is opened. One line says why; status 1.
+TEST(LogTrackerEnd, DestinationsThatAreNoTrackAreLeftAlone) {
+  const std::string decodes = all_txt_line("0516", "DFGKAA-AATFAA");
+  struct Case {
+    const char* answer;
+    const char* line;
+  } cases[] = {
+      {"linked", "LINKED.KML Is a link and cannot be the destination"},
+      {"notes.txt", "NOTES.TXT Exists and was not made by this program: it is left as it is"},
+      {"folder.kml", "FOLDER.KML Is not a file"},
+      {"all.txt", "ALL.TXT Is the name of a decode log and cannot be the destination"},
+      {"2024-06-all.txt", "2024-06-ALL.TXT Is the name of a decode log and cannot be the destination"},
+      {"decoded.txt", "DECODED.TXT Is the name of a decode log and cannot be the destination"},
+      {"/", "/.KML Is not a file name"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    TempDir dir;
+    write_file(dir.file("small.log"), kSmallLog);
+    write_file(dir.file("passwd"), "root:x:0:0\n");
+    fs::create_symlink("passwd", dir.file("LINKED.KML"));
+    write_file(dir.file("NOTES.TXT"), decodes);
+    fs::create_directory(dir.file("FOLDER.KML"));
+    const std::set<std::string> before = names_in(dir.path());
+    PtySession s(tracker_options(dir, {"small.log"}));
+    answer_batch(s, c.answer);
+    ASSERT_TRUE(s.wait_for_text(c.line)) << s.dump();
+    EXPECT_FALSE(s.screen().contains("DECPAA")) << s.dump();  // no report: the run ended
+    expect_key_wait_then_exit(s, 1);
+    EXPECT_EQ(names_in(dir.path()), before);
+    EXPECT_EQ(read_file(dir.file("passwd")), "root:x:0:0\n");
+    EXPECT_EQ(read_file(dir.file("NOTES.TXT")), decodes);
+  }
 }
 
 // A disk that fills in the middle of a pass (here a file size limit): the

@@ -30,8 +30,16 @@ void print_will_generate(std::string_view names);
 
 // Says `line`, then ends the run with status 1 after the closing wait.
 [[noreturn]] void end_with_failure(std::string_view line);
-// Creates the track file, or ends the run with "<name> Cannot be created".
+// Ends the run with one line when `name` cannot be a destination: its file
+// name is empty ("/"), or it is the name of a decode log that these
+// programs read or follow (a track there would be taken for the log).
+void refuse_unfit_destination(const std::string& name);
+// Opens the track file (see open_track), or ends the run with one line
+// that says why not: a link, not a file, a file that is no track of ours,
+// or one that cannot be created. Nothing in the file is changed yet.
 void open_track_or_end(KmlTrack& track, const std::string& name);
+// Ends the run with that line unless `out` was opened.
+void end_unless_opened(const OutputFile& out);
 
 // The file's name and `done`, or " Was not completely written" in place of
 // `done` when some of its lines were lost.

@@ -10,3 +10,7 @@ std::optional<std::string> existing_log_name() {
 }
 
 std::string default_log_name() { return existing_log_name().value_or(kDefaultLogName); }
+
+bool is_decode_log_name(std::string_view file_name) {
+  return file_name == kDefaultLogName || file_name == kDecodedLogName || is_split_log_name(file_name);
+}

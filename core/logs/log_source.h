@@ -18,6 +18,14 @@ inline constexpr const char* kDefaultLogName = "ALL.TXT";
 // when there is neither.
 std::optional<std::string> existing_log_name();
 
+// DECODED.TXT as the first WSJT-X releases wrote it (WSJT-X 2.x writes
+// decoded.txt).
+inline constexpr const char* kDecodedLogName = "DECODED.TXT";
+
+// Whether `file_name` (in capitals, no folder) names a decode log that the
+// programs read or follow: ALL.TXT, DECODED.TXT, a yearly or monthly log.
+bool is_decode_log_name(std::string_view file_name);
+
 // existing_log_name(), or ALL.TXT when there is none.
 std::string default_log_name();
 

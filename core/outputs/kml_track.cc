@@ -105,11 +105,15 @@ PreparedPoint prepare_point(const Position& p) {
 }
 
 void open_track(KmlTrack& track, const std::string& name) {
-  track.out = create_output(name);
-  if (!track.out.file) return;
+  // Every document of ours begins with the same head.
+  track.out = open_output(name, texts().document_head);
+}
+
+void start_track(KmlTrack& track) {
   // The empty document: the head of the document and its closing lines.
   track.text.assign(texts().document_head).append(texts().document_tail);
-  if (replace_rest(track.out, 0, track.text, {})) {
+  start_output(track.out, track.text);
+  if (!track.out.lost_lines) {
     track.tail_offset = texts().document_head.size();
     track.tail = texts().document_tail;
   }

@@ -37,9 +37,11 @@ struct PreparedPoint {
 };
 PreparedPoint prepare_point(const Position& position);
 
-// Creates the file with the empty document in it (check track.out.file for
-// success, track.out.lost_lines for the document).
+// Opens the file for a track (see open_output: an existing file is taken
+// only when it is a track these programs wrote), without changing it yet.
 void open_track(KmlTrack& track, const std::string& name);
+// Puts the empty document in place of what the file held.
+void start_track(KmlTrack& track);
 // Adds an accepted position: the Start placemark first if this is the first
 // one; the End placemark moves to it.
 void add_prepared_point(KmlTrack& track, const PreparedPoint& point);

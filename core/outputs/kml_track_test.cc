@@ -50,6 +50,7 @@ TEST(KmlCoordinates, LineLayout) {
 TEST_F(KmlTrackTest, TrackOfTwoPoints) {
   KmlTrack track;
   open_track(track, name_);
+  start_track(track);
   add_track_point(track, {51.5, -1.25});
   add_track_point(track, {52, 0.5});
   finish_track(track);
@@ -71,6 +72,7 @@ TEST_F(KmlTrackTest, TrackOfTwoPoints) {
 TEST_F(KmlTrackTest, SinglePointIsStartAndEnd) {
   KmlTrack track;
   open_track(track, name_);
+  start_track(track);
   add_track_point(track, {51.5, -1.25});
   finish_track(track);
   const std::vector<std::string> l = lines();
@@ -82,6 +84,7 @@ TEST_F(KmlTrackTest, SinglePointIsStartAndEnd) {
 TEST_F(KmlTrackTest, NoPointGivesAnEmptyDocument) {
   KmlTrack track;
   open_track(track, name_);
+  start_track(track);
   finish_track(track);
   const std::vector<std::string> l = lines();
   ASSERT_EQ(l.size(), 13u);
@@ -90,13 +93,12 @@ TEST_F(KmlTrackTest, NoPointGivesAnEmptyDocument) {
   EXPECT_EQ(l[12], "   </kml>");
 }
 
-TEST(KmlTrackFailures, FullDiskIsNoticed) {
+// A device is no place for a track: refused, nothing written to it.
+TEST(KmlTrackFailures, DeviceIsRefused) {
   KmlTrack track;
   open_track(track, "/dev/full");
-  ASSERT_TRUE(track.out.file);
-  add_track_point(track, {51.5, -1.25});
-  finish_track(track);
-  EXPECT_TRUE(track.out.lost_lines);
+  EXPECT_FALSE(track.out.file);
+  EXPECT_EQ(track.out.refusal, OutputRefusal::not_a_file);
 }
 
 #ifndef _WIN32
@@ -106,6 +108,7 @@ TEST(KmlTrackFailures, FullDiskIsNoticed) {
 TEST_F(KmlTrackTest, FailedWriteLeavesTheLastWholeDocument) {
   KmlTrack track;
   open_track(track, name_);
+  start_track(track);
   add_track_point(track, {51.5, -1.25});
   const std::vector<std::string> whole = lines();
   ASSERT_EQ(whole.size(), 42u);

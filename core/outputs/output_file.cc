@@ -1,8 +1,11 @@
 #include "output_file.h"
 
-OutputFile create_output(const std::string& name) {
-  return OutputFile{name, create_for_writing(name), 0, false};
+OutputFile open_output(const std::string& name, std::string_view own_start) {
+  const OpenedOutput opened = open_output_file(name, own_start);
+  return OutputFile{name, opened.file, opened.size, false, opened.refusal, opened.created};
 }
+
+void start_output(OutputFile& out, std::string_view text) { replace_rest(out, 0, text, {}); }
 
 void write_line(OutputFile& out, std::string_view text) {
   thread_local std::string line;  // its room kept from line to line
@@ -28,4 +31,9 @@ bool replace_rest(OutputFile& out, std::uint64_t offset, std::string_view text,
 
 void close_output(OutputFile& out) {
   if (out.file && !close_file(out.file)) out.lost_lines = true;
+}
+
+void drop_output(OutputFile& out) {
+  close_file(out.file);
+  if (out.created) remove_file(out.name);
 }

@@ -81,10 +81,47 @@ std::size_t read_block(FileHandle file, char* buffer, std::size_t size) {
   }
 }
 
-FileHandle create_for_writing(const std::string& name) {
-  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) set_error(errno);
-  return FileHandle{fd};
+bool is_other_than_file(const std::string& name) {
+  struct stat st {};
+  return !name.empty() && ::stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
+std::optional<FileStatus> open_file_status(FileHandle file) {
+  struct stat st {};
+  if (::fstat(fd_of(file), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return FileStatus{static_cast<std::uint64_t>(st.st_size),
+                    static_cast<std::uint64_t>(st.st_dev) * 1000003u ^ static_cast<std::uint64_t>(st.st_ino)};
+}
+
+OpenedOutput open_output_file(const std::string& name, std::string_view own_start) {
+  // A new file, never through a link (O_EXCL refuses any name that is taken,
+  // a link to nowhere included).
+  int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd >= 0) return {FileHandle{fd}, 0, OutputRefusal::none, true};
+  if (errno != EEXIST) {
+    set_error(errno);
+    return {{}, 0, OutputRefusal::cannot_create};
+  }
+  // O_NONBLOCK: a pipe's name must not make the open wait for a writer.
+  fd = ::open(name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    const int error = errno;
+    set_error(error);
+    if (error == ELOOP) return {{}, 0, OutputRefusal::link};
+    return {{}, 0, is_other_than_file(name) ? OutputRefusal::not_a_file : OutputRefusal::cannot_create};
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return {{}, 0, OutputRefusal::not_a_file};
+  }
+  std::string start(own_start.size(), '\0');
+  const ssize_t n = st.st_size == 0 ? 0 : ::pread(fd, start.data(), start.size(), 0);
+  if (st.st_size != 0 && (n != static_cast<ssize_t>(start.size()) || start != own_start)) {
+    ::close(fd);
+    return {{}, 0, OutputRefusal::not_ours};
+  }
+  return {FileHandle{fd}, static_cast<std::uint64_t>(st.st_size), OutputRefusal::none};
 }
 
 bool write_bytes(FileHandle file, std::string_view bytes) {
@@ -139,4 +176,10 @@ bool close_file(FileHandle& file) {
   }
   file = FileHandle{};
   return ok;
+}
+
+bool remove_file(const std::string& name) {
+  if (::unlink(name.c_str()) == 0) return true;
+  set_error(errno);
+  return false;
 }

@@ -137,11 +137,60 @@ std::size_t read_block(FileHandle file, char* buffer, std::size_t size) {
   return got;
 }
 
-FileHandle create_for_writing(const std::string& name) {
+bool is_other_than_file(const std::string& name) {
+  const DWORD attributes = name.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide(name).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0;
+}
+
+std::optional<FileStatus> open_file_status(FileHandle file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle_of(file), &info)) return std::nullopt;
+  const ULARGE_INTEGER size{{info.nFileSizeLow, info.nFileSizeHigh}};
+  const ULARGE_INTEGER index{{info.nFileIndexLow, info.nFileIndexHigh}};
+  return FileStatus{size.QuadPart, index.QuadPart ^ (std::uint64_t{info.dwVolumeSerialNumber} << 32)};
+}
+
+OpenedOutput open_output_file(const std::string& name, std::string_view own_start) {
+  const std::wstring path = wide(name);
   // Others may read it while it is open (a viewer, a copy, a backup), not
   // write it.
-  return from_handle(CreateFileW(wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) return {from_handle(h), 0, OutputRefusal::none, true};
+  const DWORD error = GetLastError();
+  if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+    set_error(static_cast<int>(error));
+    return {{}, 0, is_other_than_file(name) ? OutputRefusal::not_a_file : OutputRefusal::cannot_create};
+  }
+  // The name itself, not what a link leads to.
+  h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    set_error(static_cast<int>(GetLastError()));
+    return {{}, 0, is_other_than_file(name) ? OutputRefusal::not_a_file : OutputRefusal::cannot_create};
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  OutputRefusal refusal = OutputRefusal::none;
+  if (!GetFileInformationByHandle(h, &info))
+    refusal = OutputRefusal::cannot_create;
+  else if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+    refusal = OutputRefusal::link;
+  else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || GetFileType(h) != FILE_TYPE_DISK)
+    refusal = OutputRefusal::not_a_file;
+  const ULARGE_INTEGER size{{info.nFileSizeLow, info.nFileSizeHigh}};
+  if (refusal == OutputRefusal::none && size.QuadPart != 0) {
+    std::string start(own_start.size(), '\0');
+    DWORD got = 0;
+    if (!ReadFile(h, start.data(), static_cast<DWORD>(start.size()), &got, nullptr) ||
+        got != start.size() || start != own_start)
+      refusal = OutputRefusal::not_ours;
+  }
+  if (refusal != OutputRefusal::none) {
+    CloseHandle(h);
+    return {{}, 0, refusal};
+  }
+  return {from_handle(h), size.QuadPart, OutputRefusal::none};
 }
 
 bool write_bytes(FileHandle file, std::string_view bytes) {
@@ -199,4 +248,10 @@ bool close_file(FileHandle& file) {
   }
   file = FileHandle{};
   return ok;
+}
+
+bool remove_file(const std::string& name) {
+  if (DeleteFileW(wide(name).c_str())) return true;
+  set_error(static_cast<int>(GetLastError()));
+  return false;
 }

@@ -57,14 +57,34 @@ bool seek_file(FileHandle file, std::uint64_t offset);
 // read_error_seen() (error_state.h) tells apart.
 std::size_t read_block(FileHandle file, char* buffer, std::size_t size);
 
+// The size and identity of an open file; nothing on a failure.
+std::optional<FileStatus> open_file_status(FileHandle file);
+
 // True when the two names are spelled alike or reach one existing file
 // (the same device and file number, through links or other spellings).
 bool is_same_file(const std::string& a, const std::string& b);
 
-// Creates the file, or empties it when it exists, for writing only. Other
-// programs may read it meanwhile (a viewer that refreshes the track), but
-// not write it.
-FileHandle create_for_writing(const std::string& name);
+// True when `name` is there but is no ordinary file: a folder, a device, a
+// pipe (a missing name or an ordinary file gives false).
+bool is_other_than_file(const std::string& name);
+
+// A file the programs write (a track, a table), opened for writing without
+// following a link: created when missing; an existing one is taken only
+// when it is an ordinary file that is empty or begins with `own_start`,
+// what these programs write at its start. Nothing in it is changed here.
+// Other programs may read it meanwhile (a viewer that refreshes the
+// track), but not write it.
+enum class OutputRefusal { none, link, not_a_file, not_ours, cannot_create };
+struct OpenedOutput {
+  FileHandle file;
+  std::uint64_t size = 0;  // of what it holds
+  OutputRefusal refusal = OutputRefusal::none;
+  bool created = false;    // it was not there before
+};
+OpenedOutput open_output_file(const std::string& name, std::string_view own_start);
+
+// Removes the file `name`; false on a failure.
+bool remove_file(const std::string& name);
 
 // Writes all of `bytes` with one call where the system allows; false when
 // any of it could not be written.
