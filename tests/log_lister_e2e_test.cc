@@ -136,6 +136,7 @@ TEST(LogLister, ProposesTheNewestSplitLogWhenAllTxtIsMissing) {
 TEST(LogLister, MissingFilesEndAfterAKey) {
   e2e::TempDir dir;
   std::filesystem::create_directory(dir.file("folder"));
+  e2e::write_file(dir.file("spaced.txt"), "");
   const struct {
     std::vector<std::string> args;
     std::string typed;
@@ -143,7 +144,9 @@ TEST(LogLister, MissingFilesEndAfterAKey) {
   } cases[] = {
       {{"nofile.txt"}, "", "nofile.txt Does not exist"},
       {{}, "\r", "ALL.TXT Does not exist"},
-      {{"folder"}, "", "folder Does not exist"},
+      {{"folder"}, "", "folder Is not a file"},
+      {{"/dev/null"}, "", "/dev/null Is not a file"},
+      {{}, "  nofile.txt  \r", "nofile.txt Does not exist"},  // blanks around it trimmed
       {{"\"quoted name\""}, "", "\"quoted name\" Does not exist"},
       {{"two", "words"}, "", "two words Does not exist"},
   };

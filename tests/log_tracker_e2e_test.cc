@@ -487,7 +487,7 @@ TEST(LogTrackerQuestions, MissingSourceEndsWithoutTrack) {
       {"named on the command line", {"NOTHERE.TXT"}, nullptr, "NOTHERE.TXT Does not exist"},
       {"typed", {}, "nothere.txt", "nothere.txt Does not exist"},
       {"default", {}, "", "ALL.TXT Does not exist"},
-      {"a folder", {"sub"}, nullptr, "sub Does not exist"},
+      {"a folder", {"sub"}, nullptr, "sub Is not a file"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -500,12 +500,12 @@ TEST(LogTrackerQuestions, MissingSourceEndsWithoutTrack) {
       ASSERT_TRUE(s.wait_for_text("Source file")) << s.dump();
       s.send(std::string(c.typed) + "\r");
     }
-    ASSERT_TRUE(s.wait_for_text("Does not exist")) << s.dump();
+    ASSERT_TRUE(s.wait_for_text(c.shown)) << s.dump();
     s.pump(milliseconds(300));
     EXPECT_TRUE(s.running());
     s.send("x");
     EXPECT_EQ(exit_code(s), 1) << s.dump();
-    const int row = s.screen().find_row("Does not exist");
+    const int row = s.screen().find_row(c.shown);
     ASSERT_GE(row, 0) << s.dump();
     EXPECT_EQ(s.row_text(row), c.shown);
     EXPECT_EQ(s.row_text(row + 1), "");

@@ -9,11 +9,12 @@
 
 // The command tail when there is one; otherwise the answer to
 // "Source file  [ALL.TXT]  " (the default_log_name in the brackets) taken as
-// typed, that name when empty.
+// typed but for blanks around it, that name when empty.
 std::string ask_source_name();
 
-// Opens the log. A name that is not an ordinary file is reported with
-// " Does not exist", one that cannot be opened with " Cannot be read";
+// Opens the log. A name that is missing is reported with " Does not exist",
+// a folder, a pipe or a device with " Is not a file", a file that cannot be
+// opened with " Cannot be read";
 // either ends the program with status 1 after the closing wait.
 FileHandle open_source_or_end(const std::string& name);
 

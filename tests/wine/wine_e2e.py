@@ -445,7 +445,7 @@ def test_lister_typed_name_with_accents_and_backspace(t, env):
 def test_lister_missing_sources_end_after_a_key(t, env):
     cases = [(["nofile.txt"], None, "nofile.txt Does not exist"),
              ([], "", "ALL.TXT Does not exist"),
-             (["folder"], None, "folder Does not exist")]
+             (["folder"], None, "folder Is not a file")]
     for args, typed, message in cases:
         d = env.new_dir()
         os.mkdir(os.path.join(d, "folder"))
