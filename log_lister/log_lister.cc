@@ -2,6 +2,7 @@
 
 #include "console.h"
 #include "dialogue.h"
+#include "error_state.h"
 #include "log_source.h"
 #include "report_line.h"
 #include "source_question.h"
@@ -14,7 +15,7 @@ int run_log_lister() {
       file, [](const DecodeRecord& report) { return report_line(report, ReportStyle::log_reader); },
       [](const std::string& line) { print_line(line); });
   close_file(file);
-  const bool complete = tell_whether_read_whole(name);
+  const bool complete = tell_whether_read_whole(name, !read_error_seen());
   wait_for_key();
   return complete ? 0 : 1;
 }

@@ -1,8 +1,10 @@
 #include "log_follower.h"
 
 #include "decode_record.h"
+#include "error_state.h"
 #include "line_reader.h"
 #include "log_source.h"
+#include "split_logs.h"
 
 namespace {
 
@@ -18,67 +20,96 @@ LogFollower::LogFollower()
     : name_(existing_log_name().value_or(kDefaultLogName)),
       lines_(kLastUsedColumn),
       block_(new char[kFollowBlockSize]) {
-  known_ = file_status(name_);
-  if (!known_) return;
+  open_from_start(name_);
+  const std::optional<FileStatus> status = file_ ? open_file_status(file_) : std::nullopt;
+  if (!status) return;
   // What is there is old: start at its end, inside its last line if that
   // is still being written.
-  offset_ = known_->size;
-  FileHandle file = open_for_reading(name_, Sharing::read_write_delete);
+  offset_ = status->size;
   const std::uint64_t from = offset_ > kTailKept ? offset_ - kTailKept : 0;
-  if (file && seek_file(file, from)) {
-    tail_.assign(block_.get(), read_block(file, block_.get(), offset_ - from));
+  if (seek_file(file_, from)) {
+    tail_.assign(block_.get(), read_block(file_, block_.get(), offset_ - from));
     drop_next_line_ = !tail_.empty() && !is_line_stop(tail_.back());
   }
-  close_file(file);
+}
+
+LogFollower::~LogFollower() { release(); }
+
+void LogFollower::release() {
+  if (file_) close_file(file_);
 }
 
 void LogFollower::start_over() {
-  known_.reset();
   offset_ = 0;
   tail_.clear();
   drop_next_line_ = false;
   lines_.restart();
 }
 
+void LogFollower::open_from_start(const std::string& name) {
+  release();
+  name_ = name;
+  start_over();
+  file_ = open_for_reading(name_, Sharing::read_write_delete);
+  const std::optional<FileStatus> status = file_ ? open_file_status(file_) : std::nullopt;
+  if (status)
+    identity_ = status->identity;
+  else
+    release();
+}
+
+std::optional<std::string> LogFollower::log_to_follow() const {
+  std::optional<std::string> now = existing_log_name();
+  if (now && *now != name_ && is_split_log_name(*now) && is_split_log_name(name_) &&
+      is_later_split_log(name_, *now))
+    return is_existing_file(name_) ? std::optional<std::string>(name_) : std::nullopt;
+  return now;
+}
+
 bool LogFollower::step(const std::function<void(std::string_view)>& on_line,
                        const std::function<bool()>& go_on) {
-  const std::optional<std::string> now = existing_log_name();
+  // What was added to the file held, whatever its name is now: its last
+  // lines before it was renamed, erased or followed by a new log.
+  if (file_ && !read_added(on_line, go_on)) return false;
+  const std::optional<std::string> now = log_to_follow();
   if (!now) {  // erased: the next one is read from its start
+    release();
     start_over();
     return true;
   }
-  if (*now != name_) {  // a new split log, or ALL.TXT again: the old one's last lines first
-    if (known_ && !read_added(on_line, go_on)) return false;
-    name_ = *now;
-    start_over();
+  const std::optional<FileStatus> status = file_status(*now);
+  if (*now != name_ || !file_ || !status || status->identity != identity_) {
+    open_from_start(*now);
+    if (!file_) return true;  // held by another program for a moment: the next step
   }
   return read_added(on_line, go_on);
 }
 
-bool LogFollower::unchanged_before_offset(FileHandle file) {
+std::optional<bool> LogFollower::unchanged_before_offset() {
   if (tail_.empty()) return true;
   const std::size_t n = tail_.size();
-  return seek_file(file, offset_ - n) && read_block(file, block_.get(), n) == n &&
-         tail_.compare(0, n, block_.get(), n) == 0;
+  if (!seek_file(file_, offset_ - n)) return std::nullopt;
+  clear_read_error();
+  const std::size_t got = read_block(file_, block_.get(), n);
+  if (got == 0 && read_error_seen()) return std::nullopt;
+  return got == n && tail_.compare(0, n, block_.get(), n) == 0;
 }
 
 bool LogFollower::read_added(const std::function<void(std::string_view)>& on_line,
                              const std::function<bool()>& go_on) {
-  const std::optional<FileStatus> status = file_status(name_);
-  if (!status) {
-    start_over();
-    return true;
+  const std::optional<FileStatus> status = open_file_status(file_);
+  if (!status) return true;
+  if (status->size < offset_) {
+    start_over();  // emptied
+  } else {
+    const std::optional<bool> unchanged = unchanged_before_offset();
+    if (!unchanged) {  // cannot be read now: the next step tries again
+      read_failed_ = true;
+      return true;
+    }
+    if (!*unchanged) start_over();  // emptied and written anew past where it was read
   }
-  if (known_ && (status->identity != known_->identity || status->size < offset_)) start_over();
-  if (status->size == offset_) {
-    known_ = status;
-    return true;
-  }
-  FileHandle file = open_for_reading(name_, Sharing::read_write_delete);
-  if (!file) return true;  // held by another program for a moment: the next step
-  if (!unchanged_before_offset(file)) start_over();
-  known_ = status;
-  bool more = seek_file(file, offset_);
+  if (status->size == offset_) return true;
   const auto give = [&](std::string_view line) {
     if (drop_next_line_)
       drop_next_line_ = false;
@@ -87,21 +118,21 @@ bool LogFollower::read_added(const std::function<void(std::string_view)>& on_lin
   };
   // Up to the size seen at the start of the step: what comes meanwhile is
   // the next step's, which first checks that the file is still the same.
-  bool going = true;
-  while (more && offset_ < status->size) {
+  if (!seek_file(file_, offset_)) return true;
+  while (offset_ < status->size) {
     const std::uint64_t wanted = std::min<std::uint64_t>(kFollowBlockSize, status->size - offset_);
-    const std::size_t n = read_block(file, block_.get(), static_cast<std::size_t>(wanted));
-    if (n == 0) break;
+    clear_read_error();
+    const std::size_t n = read_block(file_, block_.get(), static_cast<std::size_t>(wanted));
+    if (n == 0) {  // a failed read is told at the end; the next step reads on from here
+      if (read_error_seen()) read_failed_ = true;
+      break;
+    }
     lines_.feed(std::string_view(block_.get(), n), give);
     const std::size_t keep = std::min(n, kTailKept);
     tail_.append(block_.get() + n - keep, keep);
     if (tail_.size() > kTailKept) tail_.erase(0, tail_.size() - kTailKept);
     offset_ += n;
-    if (!go_on()) {
-      going = false;
-      break;
-    }
+    if (!go_on()) return false;
   }
-  close_file(file);
-  return going;
+  return true;
 }

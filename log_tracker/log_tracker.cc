@@ -6,6 +6,7 @@
 #include "console.h"
 #include "destination.h"
 #include "dialogue.h"
+#include "error_state.h"
 #include "kml_track.h"
 #include "line_reader.h"
 #include "log_follower.h"
@@ -168,8 +169,10 @@ int run_log_tracker() {
   const bool written = !track.out.lost_lines;
   print_line(written_text(track.out, " Generated"));
   // A pass that a failed read ended early: the track holds the points read
-  // up to there.
-  const bool read = follow_mode || tell_whether_read_whole(source_name);
+  // up to there. Following, a read that failed at some step.
+  const bool read = log ? tell_whether_read_whole(log->name(), !log->read_failed())
+                    : follow_mode ? true
+                                  : tell_whether_read_whole(source_name, !read_error_seen());
   wait_for_key();
   return written && read ? 0 : 1;
 }

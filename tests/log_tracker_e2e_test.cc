@@ -793,6 +793,69 @@ TEST(LogTrackerFollow, FollowsMonthlyLogsIntoTheNextMonth) {
             (std::vector<std::string>{"+0.50000,+52.25000", "-3.60000,+50.00000"}));
 }
 
+// Each report shown once, whatever happens to the logs around the one
+// followed: an older split log touched (as backup programs do), ALL.TXT
+// renamed just after lines were added to it and a new one begun within one
+// step.
+TEST(LogTrackerFollow, EachLineOnceWhenLogsAreTouchedOrRenamed) {
+  TempDir dir;
+  write_file(dir.file("2024-05-ALL.TXT"), all_txt_line("2358", "DECPAA-MBXAAA"));
+  write_file(dir.file("2024-06-ALL.TXT"), all_txt_line("0000", "DBUAAA-MFNGAA"));
+  PtySession s(tracker_options(dir, {}, "2024-06-01 00:01:10"));
+  start_following(s, "split");
+  EXPECT_TRUE(s.screen().contains("via '2024-06-ALL.TXT'")) << s.dump();
+  fs::last_write_time(dir.file("2024-05-ALL.TXT"), fs::file_time_type::clock::now() + std::chrono::hours(1));
+  append_file(dir.file("2024-06-ALL.TXT"), all_txt_line("0002", "DFGKAA-AATFAA"));
+  ASSERT_TRUE(s.wait_for_text("0002   DFGKAA-AATFAA", milliseconds(2500))) << s.dump();
+  s.pump(milliseconds(2000));  // two more steps
+  s.send("\x1b");
+  ASSERT_TRUE(s.wait_for_text("SPLIT.KML Generated", milliseconds(3000))) << s.dump();
+  expect_key_wait_then_exit(s, 0);
+  EXPECT_EQ(path_points(read_file(dir.file("SPLIT.KML"))),
+            (std::vector<std::string>{"+0.50000,+52.25000"}));
+
+  TempDir dir2;
+  write_file(dir2.file("ALL.TXT"), "");
+  PtySession r(tracker_options(dir2, {}, "2023-12-07 05:15:10"));
+  start_following(r, "renamed");
+  append_file(dir2.file("ALL.TXT"), all_txt_line("0516", "DFGKAA-AATFAA"));
+  ASSERT_TRUE(r.wait_for_text("0516   DFGKAA-AATFAA", milliseconds(2500))) << r.dump();
+  r.pump(milliseconds(100));
+  // Two lines, then at once the log renamed and a new one begun.
+  append_file(dir2.file("ALL.TXT"), all_txt_line("0517", "DBUAAA-MFNGAA") + all_txt_line("0518", "OCAUAA-JHGCAA"));
+  fs::rename(dir2.file("ALL.TXT"), dir2.file("ALL.TXT.1"));
+  write_file(dir2.file("ALL.TXT"), all_txt_line("0519", "DECPAA-MBXAAA"));
+  ASSERT_TRUE(r.wait_for_text("0519   DECPAA-MBXAAA", milliseconds(2500))) << r.dump();
+  r.send("\x1b");
+  ASSERT_TRUE(r.wait_for_text("RENAMED.KML Generated", milliseconds(3000))) << r.dump();
+  expect_key_wait_then_exit(r, 0);
+  EXPECT_EQ(path_points(read_file(dir2.file("RENAMED.KML"))),
+            (std::vector<std::string>{"+0.50000,+52.25000", "-3.60000,+50.00000", "+151.20000,-33.87500",
+                                      "-1.25000,+51.50000"}));
+}
+
+// A read that fails while following (a failing disk, a share gone) is told
+// at the end, with status 1; the track holds what was read.
+TEST(LogTrackerFollow, ReadErrorIsTold) {
+  TempDir dir;
+  write_file(dir.file("ALL.TXT"), "");
+  PtyOptions options = tracker_options(dir, {}, "2023-12-07 05:15:10");
+  const std::string first = all_txt_line("0516", "DFGKAA-AATFAA");
+  options.env.push_back("LD_PRELOAD=" + program_path("read_fault.so"));
+  options.env.push_back("READ_FAILS_AFTER=" + std::to_string(first.size()));
+  PtySession s(options);
+  start_following(s, "failing");
+  append_file(dir.file("ALL.TXT"), first);
+  ASSERT_TRUE(s.wait_for_text("0516   DFGKAA-AATFAA", milliseconds(2500))) << s.dump();
+  append_file(dir.file("ALL.TXT"), all_txt_line("0517", "DBUAAA-MFNGAA"));
+  s.pump(milliseconds(2000));
+  s.send("\x1b");
+  ASSERT_TRUE(s.wait_for_text("ALL.TXT Was not completely read", milliseconds(3000))) << s.dump();
+  EXPECT_TRUE(s.screen().contains("FAILING.KML Generated")) << s.dump();
+  expect_key_wait_then_exit(s, 1);
+  EXPECT_EQ(path_points(read_file(dir.file("FAILING.KML"))), (std::vector<std::string>{"+0.50000,+52.25000"}));
+}
+
 // The position message of longitude -(1.25 + i / 6000) degrees, latitude 51.5.
 std::string burst_message(int i) {
   int units = 750000 + 100 * i;

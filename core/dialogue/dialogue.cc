@@ -63,8 +63,8 @@ std::string written_text(const OutputFile& file, std::string_view done) {
   return file.name + std::string(file.lost_lines ? " Was not completely written" : done);
 }
 
-bool tell_whether_read_whole(const std::string& name) {
-  if (!read_error_seen()) return true;
+bool tell_whether_read_whole(const std::string& name, bool whole) {
+  if (whole) return true;
   print_line(name + " Was not completely read");
   return false;
 }

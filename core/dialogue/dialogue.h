@@ -44,9 +44,9 @@ void end_unless_opened(const OutputFile& out);
 // The file's name and `done`, or " Was not completely written" in place of
 // `done` when some of its lines were lost.
 std::string written_text(const OutputFile& file, std::string_view done);
-// After a pass over the log `name`: says " Was not completely read" when a
-// read failed (a failing disk, a share gone) and ended the pass early.
-// True when the log was read to its end.
-bool tell_whether_read_whole(const std::string& name);
+// After reading the log `name`: says " Was not completely read" unless it
+// was read `whole` (a read failed: a failing disk, a share gone). Returns
+// `whole`.
+bool tell_whether_read_whole(const std::string& name, bool whole);
 
 #endif  // DIALOGUE_DIALOGUE_H

@@ -21,13 +21,31 @@ bool is_split_log_name(std::string_view name) {
          all_digits(period.substr(5));  // yyyy-MM
 }
 
+namespace {
+
+int number_of(std::string_view digits) {
+  int n = 0;
+  for (const char c : digits) n = n * 10 + (c - '0');
+  return n;
+}
+
+// yyyy * 100 + MM; a yearly log counts as month 0 of its year.
+int period_of(std::string_view split_log) {
+  const std::string_view period = split_log.substr(0, split_log.size() - kSplitTail.size());
+  return number_of(period.substr(0, 4)) * 100 + (period.size() > 4 ? number_of(period.substr(5)) : 0);
+}
+
+}  // namespace
+
+bool is_later_split_log(std::string_view a, std::string_view b) {
+  const int pa = period_of(a), pb = period_of(b);
+  return pa != pb ? pa > pb : a > b;
+}
+
 std::string newest_split_log(const std::vector<FolderFile>& files) {
   const FolderFile* newest = nullptr;
-  for (const FolderFile& file : files) {
-    if (!is_split_log_name(file.name)) continue;
-    if (newest == nullptr || file.modified > newest->modified ||
-        (file.modified == newest->modified && file.name > newest->name))
+  for (const FolderFile& file : files)
+    if (is_split_log_name(file.name) && (newest == nullptr || is_later_split_log(file.name, newest->name)))
       newest = &file;
-  }
   return newest == nullptr ? std::string() : newest->name;
 }

@@ -9,11 +9,12 @@ TEST(SplitLogs, NamesAndTheNewest) {
   for (const char* name : {"ALL.TXT", "-ALL.TXT", "25-ALL.TXT", "2025-3-ALL.TXT", "2025_03-ALL.TXT",
                            "2025-03-ALL.TXT.bak", "x2025-ALL.TXT", "2025-ALL.txt"})
     EXPECT_FALSE(is_split_log_name(name)) << name;
-  // Written last wins, whatever the name says; a tie goes to the later name.
+  // The latest period wins, whenever each was written (an old one touched
+  // by a backup is no newer); a year's months come after its own log.
   EXPECT_EQ(newest_split_log({{"2025-02-ALL.TXT", 30}, {"2025-ALL.TXT", 50}, {"ALL.TXT.old", 90},
-                              {"2025-03-ALL.TXT", 40}}),
-            "2025-ALL.TXT");
-  EXPECT_EQ(newest_split_log({{"2025-02-ALL.TXT", 30}, {"2025-03-ALL.TXT", 30}}), "2025-03-ALL.TXT");
+                              {"2025-03-ALL.TXT", 40}, {"2024-12-ALL.TXT", 60}}),
+            "2025-03-ALL.TXT");
+  EXPECT_EQ(newest_split_log({{"2026-ALL.TXT", 30}, {"2025-12-ALL.TXT", 90}}), "2026-ALL.TXT");
   EXPECT_EQ(newest_split_log({{"DECODED.TXT", 30}}), "");
 }
 
