@@ -57,7 +57,7 @@ void receive_loop(UdpHandle socket, LiveOutputs& outputs) {
   std::string received;          // its room of a whole datagram kept for the next
   std::string datagram;
   for (;;) {
-    if (is_esc_key(poll_key())) return;
+    if (is_stop_key(poll_key())) return;
     if (key_waiting()) continue;  // take the next key first, without a wait
     if (queue.empty()) {
       clear_error();

@@ -11,11 +11,13 @@ int run_log_lister() {
   const std::string name = ask_source_name();
   FileHandle file = open_source_or_end(name);
 
-  for_each_report(
+  // Esc (or Ctrl+C) ends the pass where it is.
+  const bool to_the_end = for_each_report(
       file, [](const DecodeRecord& report) { return report_line(report, ReportStyle::log_reader); },
-      [](const std::string& line) { print_line(line); });
+      [](const std::string& line) { print_line(line); }, [] { return !stop_key_pressed(); });
   close_file(file);
   const bool complete = tell_whether_read_whole(name, !read_error_seen());
+  if (!to_the_end) print_line(name + " Was not read to its end");
   wait_for_key();
   return complete ? 0 : 1;
 }

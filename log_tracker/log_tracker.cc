@@ -51,11 +51,14 @@ void report_step(std::string_view line, KmlTrack& track) {
     report_step(shown_report(*report), track);
 }
 
-// The reports are made ready on the threads that read the log.
-void batch_pass(FileHandle& source, KmlTrack& track) {
-  for_each_report(source, shown_report,
-                  [&](const ShownReport& report) { report_step(report, track); });
+// The reports are made ready on the threads that read the log. Esc (or
+// Ctrl+C) ends the pass where it is; false then.
+bool batch_pass(FileHandle& source, KmlTrack& track) {
+  const bool to_the_end =
+      for_each_report(source, shown_report, [&](const ShownReport& report) { report_step(report, track); },
+                      [] { return !stop_key_pressed(); });
   close_file(source);
+  return to_the_end;
 }
 
 // DECODED.TXT in the current folder when it is an ordinary file (also under
@@ -82,7 +85,7 @@ void follow_decoded(const std::string& name, KmlTrack& track) {
   for (;;) {
     pause_ms(kPollingStepMs);
     const int second = local_time().second;
-    const bool esc = is_esc_key(poll_key());
+    const bool esc = is_stop_key(poll_key());
     print_text(".");
     if (esc || second == kCheckSecond) {
       print_newline();
@@ -110,12 +113,12 @@ void follow_log(LogFollower& log, KmlTrack& track) {
   };
   // Between blocks of a large addition: Esc ends it there.
   const auto go_on = [&] {
-    if (key_waiting()) esc = is_esc_key(poll_key());
+    esc = stop_key_pressed();
     return !esc;
   };
   while (!esc) {
     pause_ms(kPollingStepMs);
-    esc = is_esc_key(poll_key());
+    esc = is_stop_key(poll_key());
     print_text(".");
     dots_open = true;
     if (!esc) log.step(on_line, go_on);
@@ -158,12 +161,13 @@ int run_log_tracker() {
   open_track_or_end(track, kml_name);
   start_track(track);
 
+  bool to_the_end = true;  // of the log read in one pass
   if (log)
     follow_log(*log, track);
   else if (follow_mode)
     follow_decoded(decoded_name, track);
   else
-    batch_pass(source, track);
+    to_the_end = batch_pass(source, track);
 
   finish_track(track);
   const bool written = !track.out.lost_lines;
@@ -173,6 +177,7 @@ int run_log_tracker() {
   const bool read = log ? tell_whether_read_whole(log->name(), !log->read_failed())
                     : follow_mode ? true
                                   : tell_whether_read_whole(source_name, !read_error_seen());
+  if (!to_the_end) print_line(source_name + " Was not read to its end");
   wait_for_key();
   return written && read ? 0 : 1;
 }

@@ -132,6 +132,25 @@ TEST(LogLister, ProposesTheNewestSplitLogWhenAllTxtIsMissing) {
   EXPECT_EQ(exit_code(again), 0);
 }
 
+// Esc ends a pass over a huge log (a sparse file) within a moment, and the
+// closing line says where; Ctrl+C at the closing wait ends the program as an
+// interrupted one.
+TEST(LogLister, EscEndsThePassAndCtrlCTheWait) {
+  e2e::TempDir dir;
+  e2e::write_file(dir.file("huge.log"), "1234       -15   0.3 1512  ~        DECPAA-MBXAAA\r\n");
+  std::filesystem::resize_file(dir.file("huge.log"), std::uintmax_t{64} << 30);
+  e2e::PtySession s(options({"huge.log"}, dir));
+  s.pump(milliseconds(500));
+  s.send("\x1b");
+  ASSERT_TRUE(s.wait_for_text("huge.log Was not read to its end", milliseconds(2000))) << s.dump();
+  EXPECT_TRUE(s.screen().contains("1234   DECPAA-MBXAAA  +51.50000   -1.25000  SU52057822")) << s.dump();
+  s.pump(milliseconds(200));
+  EXPECT_TRUE(s.running()) << "no closing wait";
+  s.send("\x03");
+  EXPECT_EQ(exit_code(s), 130);
+  EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
+}
+
 // The line stays readable: the program ends after a key, with status 1.
 TEST(LogLister, MissingFilesEndAfterAKey) {
   e2e::TempDir dir;
@@ -199,7 +218,7 @@ TEST(LogLister, LineEditingAcrossAWrappedRow) {
   ASSERT_TRUE(s.wait_for([&] { return s.row_text(0) == "Source file  [ALL.TXT]  abcde"; }))
       << s.dump();
   EXPECT_EQ(s.row_text(1), "");
-  s.send("\x1b[A\t\x03");  // an arrow, Tab and Ctrl+C are ignored
+  s.send("\x1b[A\t");  // an arrow and Tab are ignored
   s.send("XY\r");
   ASSERT_TRUE(s.wait_for_text("abcdeXY Does not exist")) << s.dump();
   EXPECT_EQ(s.row_text(0), "Source file  [ALL.TXT]  abcdeX");

@@ -897,6 +897,62 @@ TEST(LogTrackerFollow, EscDuringALargeAdditionEndsWithinAStep) {
   EXPECT_TRUE(xmllint_accepts(dir.file("BURST.KML")));
 }
 
+// Ctrl+C ends a run at any moment, as a POSIX program ends: at a question
+// at once with nothing created; while following, and in the middle of a
+// pass over a huge log (a sparse file, read for minutes otherwise), within
+// a moment, the track whole, the end told, no closing wait; status 130.
+// Esc ends such a pass too, and the closing line says so.
+TEST(LogTrackerCtrlC, EndsTheRunAtAnyMoment) {
+  {
+    TempDir dir;
+    PtySession s(tracker_options(dir));
+    ASSERT_TRUE(s.wait_for_text("Read incoming data in real time")) << s.dump();
+    s.send("\x03");
+    EXPECT_EQ(exit_code(s), 130) << s.dump();
+    EXPECT_TRUE(names_in(dir.path()).empty());
+    EXPECT_EQ(termios_diff(s.termios_at_start(), s.termios_now()), "");
+  }
+  {
+    TempDir dir;
+    write_file(dir.file("ALL.TXT"), "");
+    PtySession s(tracker_options(dir, {}, "2023-12-07 05:15:10"));
+    start_following(s, "ctrl");
+    append_file(dir.file("ALL.TXT"), all_txt_line("0516", "DFGKAA-AATFAA"));
+    ASSERT_TRUE(s.wait_for_text("0516   DFGKAA-AATFAA", milliseconds(2500))) << s.dump();
+    s.send("\x03");
+    EXPECT_EQ(exit_code(s), 130) << s.dump();
+    EXPECT_TRUE(s.screen().contains("CTRL.KML Generated")) << s.dump();
+    EXPECT_EQ(path_points(read_file(dir.file("CTRL.KML"))), (std::vector<std::string>{"+0.50000,+52.25000"}));
+    EXPECT_EQ(termios_diff(s.termios_at_start(), s.termios_now()), "");
+  }
+  for (const char* key : {"\x03", "\x1b"}) {
+    TempDir dir;
+    {
+      std::ofstream huge(dir.file("huge.log"), std::ios::binary);
+      huge << kSmallLog;
+    }
+    fs::resize_file(dir.file("huge.log"), std::uintmax_t{64} << 30);  // 64 GiB of NUL after it
+    PtySession s(tracker_options(dir, {"huge.log"}));
+    answer_batch(s, "huge");
+    ASSERT_TRUE(s.wait_for_text("Will generate  HUGE.KML")) << s.dump();
+    s.pump(milliseconds(500));
+    ASSERT_TRUE(s.running());
+    const auto pressed = std::chrono::steady_clock::now();
+    s.send(key);
+    ASSERT_TRUE(s.wait_for_text("huge.log Was not read to its end", milliseconds(3000))) << s.dump();
+    EXPECT_LT(std::chrono::steady_clock::now() - pressed, milliseconds(1500));
+    EXPECT_TRUE(s.screen().contains("HUGE.KML Generated")) << s.dump();
+    // What was read before the key is on the console and in the track.
+    EXPECT_TRUE(s.screen().contains(kSmallLogReports.back())) << s.dump();
+    if (key[0] == '\x03') {
+      EXPECT_EQ(exit_code(s), 130) << s.dump();
+    } else {
+      expect_key_wait_then_exit(s, 0);
+    }
+    EXPECT_EQ(read_file(dir.file("HUGE.KML")), kSmallLogKml);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Failures and the terminal
 

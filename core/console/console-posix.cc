@@ -32,6 +32,10 @@ namespace {
 // key press of its own.
 constexpr int kEscapeTimeoutMs = 30;
 constexpr int kDefaultWidth = 80;
+// The status of a program that Ctrl+C interrupted, as the shell gives it.
+constexpr int kInterruptedStatus = 128 + SIGINT;
+// Ctrl+C as a key in raw mode.
+constexpr const char* kInterruptKey = "\x03";
 // What the person at the terminal is told at the last wait when stdout goes
 // elsewhere.
 constexpr const char* kLastWaitNotice = "Any key to close this window...";
@@ -61,6 +65,7 @@ struct Console {
   int in_fd = STDIN_FILENO;
   bool in_tty = false;
   bool in_ended = false;  // no more keys can come
+  bool interrupted = false;  // Ctrl+C was pressed at the terminal
   int colour = kNormalColour;
   CursorTracker cursor;
   KeyDecoder decoder;
@@ -351,6 +356,14 @@ void show_line_to_person(std::string_view text) {
   write_all(g.screen_fd, out);
 }
 
+// Ctrl+C typed at the terminal (key code 3 in raw mode) interrupts the
+// program: noted as soon as it is read.
+void note_interrupt() {
+  if (!g.in_tty) return;
+  for (const std::string& key : g.keys)
+    if (key == kInterruptKey) g.interrupted = true;
+}
+
 // Reads what the keyboard has sent, waiting up to `timeout_ms` for the first
 // byte (-1: as long as it takes).
 void read_input(int timeout_ms) {
@@ -370,6 +383,7 @@ void read_input(int timeout_ms) {
       return;
     }
     g.decoder.feed(std::string_view(buf, static_cast<std::size_t>(n)), g.keys);
+    note_interrupt();
     if (!g.decoder.pending()) return;
     // An escape sequence has begun: wait briefly for its rest.
     pollfd more{g.in_fd, POLLIN, 0};
@@ -560,6 +574,11 @@ std::string read_line() {
   for (;;) {
     const std::string key = next_key(editor);
     if (key.empty() || key[0] == kEnterKey) break;  // Enter, or no more keys
+    if (g.interrupted) {  // Ctrl+C: the program ends here, nothing taken
+      if (g.screen_fd >= 0 && !g.out_tty) write_all(g.screen_fd, "\r\n");
+      print_newline();
+      end_program(0);
+    }
     if (key[0] == kBackspaceKey) {
       if (const auto p = editor.remove_last()) erase(*p);
     } else if (static_cast<unsigned char>(key[0]) >= 0x20 && editor.has_room()) {
@@ -594,10 +613,25 @@ bool key_waiting() {
   return !g.keys.empty();
 }
 
+bool is_stop_key(std::string_view key) {
+  return key == "\x1b" || (key == kInterruptKey && g.in_tty);
+}
+
+bool stop_key_pressed() {
+  read_input(0);
+  for (auto key = g.keys.begin(); key != g.keys.end(); ++key) {
+    if (!is_stop_key(*key)) continue;
+    g.keys.erase(g.keys.begin(), key + 1);
+    return true;
+  }
+  return false;  // other keys typed ahead stay for the closing wait
+}
+
 KeyWake key_wake() { return g.in_ended ? KeyWake{} : KeyWake{true, g.in_fd}; }
 
 void wait_for_key() {
   flush_output();
+  if (g.interrupted) return;
   if (!g.in_ended) show_line_to_person(kLastWaitNotice);
   while (g.keys.empty() && !g.in_ended) read_input(-1);
 }
@@ -611,7 +645,10 @@ void beep() {
     write_all(STDERR_FILENO, "\a");
 }
 
-int exit_status(int code) { return code == 0 && g.out_failed ? 1 : code; }
+int exit_status(int code) {
+  if (g.interrupted) return kInterruptedStatus;
+  return code == 0 && g.out_failed ? 1 : code;
+}
 
 void end_program(int code) {
   finish_output();

@@ -434,6 +434,17 @@ std::string poll_key() {
 
 KeyWake key_wake() { return KeyWake{g.in != nullptr, -1}; }
 
+// Ctrl+C is no key here: the console's control handler passes it over.
+bool is_stop_key(std::string_view key) { return key == "\x1b"; }
+
+bool stop_key_pressed() {
+  // An Esc at the front is taken; other keys typed ahead stay for later.
+  if (!key_waiting()) return false;
+  const std::optional<INPUT_RECORD> front = front_event();
+  if (!front || front->Event.KeyEvent.uChar.UnicodeChar != 0x1b) return false;
+  return is_stop_key(poll_key());
+}
+
 void wait_for_key() {
   while (g.in && !key_waiting()) Sleep(kWaitPauseMs);
 }

@@ -43,11 +43,17 @@ std::string read_line();
 // The next key press, or "" when none is waiting; never waits. A key with a
 // character is that character; one without is "\0" and its scan code.
 std::string poll_key();
-// The key that stops a run.
-inline bool is_esc_key(std::string_view key) { return key == "\x1b"; }
+// The keys that stop a run: Esc, and on a POSIX terminal Ctrl+C (key code
+// 3), which also makes the program end as an interrupted one: no closing
+// wait, status 130. Ctrl+C at a question ends the program at once.
+bool is_stop_key(std::string_view key);
+// Whether a stop key was pressed since the last look (it is taken, with the
+// keys before it; other keys stay for later). Never waits, and leaves the
+// text for stdout where it is.
+bool stop_key_pressed();
 // key_waiting(), and what a wait for other input watches for keys: key_wake.h.
 // Returns once a key press is waiting (the key stays unread), or when no
-// more keys can come. Where stdout is not the person's terminal, that
+// more keys can come, or at once after Ctrl+C. Where stdout is not the person's terminal, that
 // terminal shows that a key closes the program.
 void wait_for_key();
 
@@ -57,7 +63,7 @@ std::string command_tail();
 void beep();
 
 // The status a program ends with that asks for `code`: 1 instead of 0 when
-// some of its text could not be written to stdout.
+// some of its text could not be written to stdout; 130 after Ctrl+C.
 int exit_status(int code);
 
 // Restores the terminal and ends the process with exit_status(code).

@@ -31,18 +31,21 @@ std::string default_log_name();
 
 // For each position report of the log, in order: make(const DecodeRecord&)
 // on a thread of its own, while the lines are read on others, and
-// use(const Item&) on this thread with what it made.
-template <typename Make, typename Use>
-void for_each_report(FileHandle file, Make&& make, Use&& use) {
+// use(const Item&) on this thread with what it made. go_on() is asked on
+// this thread every few hundred reports and every kGoOnCheck; when it says
+// no, the pass ends there. True when the pass reached the end of the log
+// (or a failed read), false when go_on() ended it.
+template <typename Make, typename Use, typename GoOn>
+bool for_each_report(FileHandle file, Make&& make, Use&& use, GoOn&& go_on) {
   using Item = std::invoke_result_t<Make&, const DecodeRecord&>;
-  for_each_marked_item<Item>(
+  return for_each_marked_item<Item>(
       file, kLastUsedColumn, kReportMarkPlaces, kPositionMark,
       [&](std::string_view line) -> std::optional<Item> {
         const std::optional<DecodeRecord> report = parse_log_line(line);
         if (!report) return std::nullopt;
         return make(*report);
       },
-      use);
+      use, go_on);
 }
 
 #endif  // LOGS_LOG_SOURCE_H

@@ -9,6 +9,8 @@
 #ifndef LOGS_MARKED_ITEMS_H
 #define LOGS_MARKED_ITEMS_H
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -43,17 +45,17 @@ class ItemBatches {
     finished_ = true;
     changed_.notify_all();
   }
-  // User: the next batch, empty once the maker has finished and all were taken.
-  std::vector<Item> take() {
+  // User: the next batch, waiting at most `wait`; empty once the maker has
+  // finished and all were taken, or when the wait passed (`waited` then).
+  std::vector<Item> take(std::chrono::milliseconds wait, bool& waited) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return finished_ || !full_.empty(); });
+    waited = !changed_.wait_for(lock, wait, [&] { return finished_ || !full_.empty(); });
     if (full_.empty()) return {};
     std::vector<Item> batch = std::move(full_.front());
     full_.pop_front();
     changed_.notify_all();
     return batch;
   }
-
  private:
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -61,14 +63,22 @@ class ItemBatches {
   bool finished_ = false;
 };
 
+// How often, at least, the user's go_on() is asked while no item comes (a
+// long stretch of the file without marked lines).
+inline constexpr std::chrono::milliseconds kGoOnCheck{100};
+
 // Calls make(line) -> std::optional<Item> for each marked line of `file`
 // (as for_each_marked_line gives them) on a thread of its own, and
 // use(const Item&) on this thread for each item made, in the order of the
-// lines. Returns once every item was used.
-template <typename Item, typename Make, typename Use>
-void for_each_marked_item(FileHandle file, std::size_t kept, MarkPlaces places, char mark,
-                          Make&& make, Use&& use) {
+// lines. go_on() is asked on this thread after each batch of items and
+// every kGoOnCheck while none comes; when it says no, the reading stops at
+// the next block and the items of the lines read so far are still used.
+// True when the whole file was read, false when go_on() ended it first.
+template <typename Item, typename Make, typename Use, typename GoOn>
+bool for_each_marked_item(FileHandle file, std::size_t kept, MarkPlaces places, char mark,
+                          Make&& make, Use&& use, GoOn&& go_on) {
   ItemBatches<Item> batches;
+  std::atomic<bool> stop{false};  // the reading ends at the next block
   std::thread maker = start_thread_without_signals([&] {
     std::vector<Item> batch;
     batch.reserve(ItemBatches<Item>::kBatchItems);
@@ -82,13 +92,23 @@ void for_each_marked_item(FileHandle file, std::size_t kept, MarkPlaces places, 
         batch.reserve(ItemBatches<Item>::kBatchItems);
       }
       return true;
-    });
+    }, &stop);
     if (!batch.empty()) batches.put(std::move(batch));
     batches.finish();
   });
-  for (std::vector<Item> batch = batches.take(); !batch.empty(); batch = batches.take())
+  bool whole = true;
+  for (;;) {
+    bool waited = false;
+    const std::vector<Item> batch = batches.take(kGoOnCheck, waited);
+    if (batch.empty() && !waited) break;  // every item used
     for (const Item& item : batch) use(item);
+    if (whole && !go_on()) {
+      whole = false;
+      stop = true;
+    }
+  }
   maker.join();
+  return whole;
 }
 
 #endif  // LOGS_MARKED_ITEMS_H

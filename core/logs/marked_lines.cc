@@ -21,11 +21,13 @@ std::array<char, kHistory> line_ends() {
 
 }  // namespace
 
-MarkedLineReader::MarkedLineReader(FileHandle file, std::size_t kept, MarkPlaces places, char mark)
+MarkedLineReader::MarkedLineReader(FileHandle file, std::size_t kept, MarkPlaces places, char mark,
+                                   const std::atomic<bool>* stop)
     : kept_(kept),
       places_(places),
       farthest_place_(places == 0 ? 0 : 63 - static_cast<std::size_t>(__builtin_clzll(places))),
       mark_(mark),
+      stop_(stop),
       buffers_{std::unique_ptr<char[]>(new char[kHistory + kLineBlockSize + kRoomPast]()),
                std::unique_ptr<char[]>(new char[kHistory + kLineBlockSize + kRoomPast]())},
       hits_{std::unique_ptr<MarkHit[]>(new MarkHit[kMostHits]()),
@@ -123,6 +125,10 @@ bool MarkedLineReader::take_line_at(std::size_t at, std::string_view& line) {
 // Takes the next block after the one walked; true when that finishes an
 // open line, which is then `line`.
 bool MarkedLineReader::read_block_after(std::string_view& line) {
+  if (stop_ != nullptr && stop_->load(std::memory_order_relaxed)) {
+    ended_ = true;
+    return false;
+  }
   const ReadAhead::Block block = ahead_.next();
   const std::size_t end = block.size;
   if (end == 0) {

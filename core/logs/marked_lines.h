@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <atomic>
 #include <string_view>
 
 #include "mark_scan.h"
@@ -31,8 +32,10 @@
 class MarkedLineReader {
  public:
   // Needs places below `kept` and below kLastMarkIndex + 1 (mark_scan.h),
-  // and a mark that is no control byte. Starts reading at once.
-  MarkedLineReader(FileHandle file, std::size_t kept, MarkPlaces places, char mark);
+  // and a mark that is no control byte. Starts reading at once. Once
+  // `*stop` (when given) is true, the text ends at the next block.
+  MarkedLineReader(FileHandle file, std::size_t kept, MarkPlaces places, char mark,
+                   const std::atomic<bool>* stop = nullptr);
 
   // The next marked line, valid until the next call; false when the text
   // has ended (a failed read ends it).
@@ -51,6 +54,7 @@ class MarkedLineReader {
   const MarkPlaces places_;
   const std::size_t farthest_place_;
   const char mark_;
+  const std::atomic<bool>* const stop_;
   // Two buffers, read into in turn, each: the last chunk of the block
   // before (so that a line begun there is seen whole up to its mark), the
   // block, room for the scan past it; and what the scan of each found.
@@ -80,11 +84,12 @@ class MarkedLineReader {
 };
 
 // Calls on_line(std::string_view) for each marked line of `file` until it
-// returns false or the text ends. The view is valid during the call only.
+// returns false, the text ends or `*stop` becomes true. The view is valid
+// during the call only.
 template <typename OnLine>
 void for_each_marked_line(FileHandle file, std::size_t kept, MarkPlaces places, char mark,
-                          OnLine&& on_line) {
-  MarkedLineReader reader(file, kept, places, mark);
+                          OnLine&& on_line, const std::atomic<bool>* stop = nullptr) {
+  MarkedLineReader reader(file, kept, places, mark, stop);
   std::string_view line;
   while (reader.next(line))
     if (!on_line(line)) return;

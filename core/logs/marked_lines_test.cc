@@ -121,7 +121,7 @@ TEST(MarkedItems, EveryItemInTheOrderOfTheLines) {
         if (n % 7 == 0) return std::nullopt;
         return n;
       },
-      [&](int n) { used.push_back(n); });
+      [&](int n) { used.push_back(n); }, [] { return true; });
   close_file(f);
   EXPECT_EQ(used, expected);
 }
