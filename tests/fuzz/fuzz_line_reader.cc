@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "decode_record.h"
 #include "fuzz_check.h"
 #include "line_reader.h"
 #include "marked_lines.h"
