@@ -97,15 +97,15 @@ void KeyDecoder::decode(std::deque<std::string>& keys) {
       partial_.erase(0, pos);
       pos = 0;
       const std::size_t length = escape_length();
-      if (length == 0 && partial_.size() > kLongestSequence) {
-        overlong_ = true;
+      if (length == 0 && partial_.size() >= kLongestSequence) {
+        overlong_ = true;  // its final byte would make it longer than any key
         pos = skip_overlong(kLongestSequence);
         continue;
       }
       if (length == 0) return;  // wait for the rest, or for the timeout
       if (length == 1) {
         keys.emplace_back(1, kEscKey);
-      } else {
+      } else if (length <= kLongestSequence) {
         std::string key = key_for_sequence(std::string_view(partial_).substr(0, length));
         if (!key.empty()) keys.push_back(std::move(key));
       }

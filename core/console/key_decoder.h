@@ -38,8 +38,10 @@ class KeyDecoder {
   // Bytes are waiting for the rest of their sequence.
   bool pending() const { return !partial_.empty() || overlong_; }
 
-  // Longest escape sequence held while it is unfinished; a longer one is no
-  // key and is dropped as its bytes come, up to its end.
+  // Longest escape sequence that is a key, its final byte included. A longer
+  // one is no key however the reads split it: an unfinished one that reaches
+  // this length is dropped as its bytes come, up to its end, and one that
+  // arrives whole is dropped whole.
   static constexpr std::size_t kLongestSequence = 64;
 
  private:

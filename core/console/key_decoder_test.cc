@@ -76,6 +76,36 @@ TEST(KeyDecoder, OverlongSequenceIsDroppedAsItComes) {
   EXPECT_EQ(decode("\x1b[" + std::string(100, '2') + "\x7f"), (std::deque<std::string>{"\b"}));
 }
 
+// Whether a sequence is a key does not hang on where the reads cut it: one
+// of the longest length a key may have is one, a byte more makes it none,
+// read whole or in pieces of any size. (Found by fuzz_keys: a sequence of 73
+// bytes read whole gave F2, cut by the reads it gave nothing.)
+TEST(KeyDecoder, LengthLimitHoldsHoweverTheReadsSplit) {
+  const std::string f2 = scan_key(0x3C);
+  const std::string longest = "\x1b[" + std::string(61, '/') + "Q";  // 64 bytes
+  const std::string longer = "\x1b[" + std::string(62, '/') + "Q";
+  const std::string found = "\x1b[//(" + std::string(32, '/') + "?" + std::string(34, '/') + "Q";
+  const struct {
+    std::string bytes;
+    std::deque<std::string> keys;
+  } cases[] = {
+      {longest + "x", {f2, "x"}},
+      {longer + "x", {"x"}},
+      {found + std::string("\0\x13", 2), {std::string(1, '\0'), "\x13"}},
+      {longer + "\x1b[B", {scan_key(0x50)}},
+  };
+  for (const auto& c : cases) {
+    for (std::size_t piece = 1; piece <= c.bytes.size(); ++piece) {
+      KeyDecoder d;
+      std::deque<std::string> keys;
+      for (std::size_t pos = 0; pos < c.bytes.size(); pos += piece)
+        d.feed(std::string_view(c.bytes).substr(pos, piece), keys);
+      d.flush(keys);
+      EXPECT_EQ(keys, c.keys) << c.bytes.size() << " bytes in pieces of " << piece;
+    }
+  }
+}
+
 TEST(KeyDecoder, LineInputFromAFile) {
   EXPECT_EQ(decode("N\nx\r\ny\r", true), (std::deque<std::string>{"N", "\r", "x", "\r", "y", "\r"}));
   EXPECT_EQ(decode("\n\n", true), (std::deque<std::string>{"\r", "\r"}));

@@ -18,15 +18,27 @@
 #include "text_file.h"
 
 inline constexpr std::size_t kLineBlockSize = 1 << 20;
+
+// The memory for_each_line reads into: a block, and room for a whole chunk
+// past the data (the last chunk is read whole and what lies past the data
+// masked off). Each call makes its own; a caller that reads a great many
+// small files (the fuzz target) may keep one and lend it to every call.
+class LineBlock {
+ public:
+  static constexpr std::size_t kChunk = 64;
+  LineBlock() : bytes_(new char[kLineBlockSize + kChunk]()) {}
+  char* get() const { return bytes_.get(); }
+
+ private:
+  std::unique_ptr<char[]> bytes_;
+};
+
 // Calls on_line(std::string_view) for each line of `file`, cut to `kept`
 // bytes, until it returns false or the text ends. The view is valid during
 // the call only. A failed read ends the text.
 template <typename OnLine>
-void for_each_line(FileHandle file, std::size_t kept, OnLine&& on_line) {
-  constexpr std::size_t kChunk = 64;
-  // Room for a whole chunk past the data: the last chunk is read whole and
-  // what lies past the data masked off.
-  const std::unique_ptr<char[]> block(new char[kLineBlockSize + kChunk]());
+void for_each_line(FileHandle file, std::size_t kept, const LineBlock& block, OnLine&& on_line) {
+  constexpr std::size_t kChunk = LineBlock::kChunk;
   std::string carry;      // the kept part of a line begun in an earlier block
   bool carried = false;   // a line is open from an earlier block
   bool skip_lf = false;   // the last block ended with a CR: a LF first belongs to it
@@ -67,6 +79,10 @@ void for_each_line(FileHandle file, std::size_t kept, OnLine&& on_line) {
     }
   }
   if (carried) on_line(std::string_view(carry));
+}
+template <typename OnLine>
+void for_each_line(FileHandle file, std::size_t kept, OnLine&& on_line) {
+  for_each_line(file, kept, LineBlock(), on_line);
 }
 
 // The first line of `file` (cut to `kept` bytes); "" when there is none.

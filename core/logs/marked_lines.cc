@@ -21,30 +21,36 @@ std::array<char, kHistory> line_ends() {
 
 }  // namespace
 
+MarkedLineWorkspace::MarkedLineWorkspace(ReadAhead::Reading reading)
+    : buffers{std::unique_ptr<char[]>(new char[kHistory + kLineBlockSize + kRoomPast]()),
+              std::unique_ptr<char[]>(new char[kHistory + kLineBlockSize + kRoomPast]())},
+      hits{std::unique_ptr<MarkHit[]>(new MarkHit[kMostHits]()),
+           std::unique_ptr<MarkHit[]>(new MarkHit[kMostHits]())},
+      reading(reading) {}
+
 MarkedLineReader::MarkedLineReader(FileHandle file, std::size_t kept, MarkPlaces places, char mark,
-                                   const std::atomic<bool>* stop)
+                                   MarkedLineWorkspace* workspace, const std::atomic<bool>* stop)
     : kept_(kept),
       places_(places),
       farthest_place_(places == 0 ? 0 : 63 - static_cast<std::size_t>(__builtin_clzll(places))),
       mark_(mark),
       stop_(stop),
-      buffers_{std::unique_ptr<char[]>(new char[kHistory + kLineBlockSize + kRoomPast]()),
-               std::unique_ptr<char[]>(new char[kHistory + kLineBlockSize + kRoomPast]())},
-      hits_{std::unique_ptr<MarkHit[]>(new MarkHit[kMostHits]()),
-            std::unique_ptr<MarkHit[]>(new MarkHit[kMostHits]())},
+      own_workspace_(workspace ? nullptr : std::make_unique<MarkedLineWorkspace>()),
+      work_(workspace ? *workspace : *own_workspace_),
       tail_(line_ends()),
       // As if a block had been walked that held nothing.
-      bytes_(buffers_[0].get()),
+      bytes_(work_.buffers[0].get()),
       total_(kHistory),
       text_end_(kHistory),
-      ahead_(file, {buffers_[0].get() + kHistory, buffers_[1].get() + kHistory}, kLineBlockSize,
-             [this](int buffer, std::size_t size) { prepare_block(buffer, size); }) {}
+      ahead_(file, {work_.buffers[0].get() + kHistory, work_.buffers[1].get() + kHistory},
+             kLineBlockSize, [this](int buffer, std::size_t size) { prepare_block(buffer, size); },
+             work_.reading) {}
 
 void MarkedLineReader::prepare_block(int buffer, std::size_t size) {
-  char* const bytes = buffers_[buffer].get();
+  char* const bytes = work_.buffers[buffer].get();
   std::memcpy(bytes, tail_.data(), kHistory);
   std::memcpy(tail_.data(), bytes + size, kHistory);  // the last chunk of this one
-  scans_[buffer] = scan_marks(bytes, kHistory + size, mark_, places_, hits_[buffer].get());
+  scans_[buffer] = scan_marks(bytes, kHistory + size, mark_, places_, work_.hits[buffer].get());
 }
 
 bool MarkedLineReader::next(std::string_view& line) {
@@ -138,7 +144,7 @@ bool MarkedLineReader::read_block_after(std::string_view& line) {
     line = open_line_;
     return true;
   }
-  bytes_ = buffers_[block.buffer].get();
+  bytes_ = work_.buffers[block.buffer].get();
   total_ = kHistory + end;
   block_origin_ = next_origin_;
   next_origin_ += static_cast<std::int64_t>(end);
@@ -169,7 +175,7 @@ bool MarkedLineReader::read_block_after(std::string_view& line) {
 void MarkedLineReader::walk_scan(int buffer) {
   text_end_ = scans_[buffer].text_end;
   hit_count_ = scans_[buffer].hits;
-  hits_walked_ = hits_[buffer].get();
+  hits_walked_ = work_.hits[buffer].get();
   next_hit_ = 0;
   marks_ = 0;
 }

@@ -29,13 +29,29 @@
 #include "read_ahead.h"
 #include "text_file.h"
 
+// What a MarkedLineReader works with: two buffers, each the last chunk of
+// the block before, the block and room for the scan past it; what the scan
+// of each found; and where the blocks are read. Each reader makes its own,
+// reading ahead in a thread. A caller that reads a great many small files
+// (the fuzz target) may keep one, reading when wanted, and lend it to each
+// reader in turn: new memory and a thread for each file cost far more than
+// the reading under the sanitizers.
+struct MarkedLineWorkspace {
+  explicit MarkedLineWorkspace(ReadAhead::Reading reading = ReadAhead::Reading::ahead);
+  std::array<std::unique_ptr<char[]>, 2> buffers;
+  std::array<std::unique_ptr<MarkHit[]>, 2> hits;
+  ReadAhead::Reading reading;
+};
+
 class MarkedLineReader {
  public:
   // Needs places below `kept` and below kLastMarkIndex + 1 (mark_scan.h),
-  // and a mark that is no control byte. Starts reading at once. Once
-  // `*stop` (when given) is true, the text ends at the next block.
+  // and a mark that is no control byte. Works with `workspace` when one is
+  // lent (it must outlive the reader and serve no other at the same time).
+  // Reading ahead starts at once. Once `*stop` (when given) is true, the
+  // text ends at the next block.
   MarkedLineReader(FileHandle file, std::size_t kept, MarkPlaces places, char mark,
-                   const std::atomic<bool>* stop = nullptr);
+                   MarkedLineWorkspace* workspace = nullptr, const std::atomic<bool>* stop = nullptr);
 
   // The next marked line, valid until the next call; false when the text
   // has ended (a failed read ends it).
@@ -55,11 +71,11 @@ class MarkedLineReader {
   const std::size_t farthest_place_;
   const char mark_;
   const std::atomic<bool>* const stop_;
-  // Two buffers, read into in turn, each: the last chunk of the block
-  // before (so that a line begun there is seen whole up to its mark), the
-  // block, room for the scan past it; and what the scan of each found.
-  std::array<std::unique_ptr<char[]>, 2> buffers_;
-  std::array<std::unique_ptr<MarkHit[]>, 2> hits_;
+  // The two buffers, read into in turn (the last chunk of the block before
+  // is put in front of each, so that a line begun there is seen whole up to
+  // its mark); and what the scan of each found.
+  const std::unique_ptr<MarkedLineWorkspace> own_workspace_;
+  MarkedLineWorkspace& work_;
   std::array<ScanResult, 2> scans_{};
   // Reading thread: the end of the block read last; at first line ends, as
   // the text begins as a line after a line end does.
@@ -89,7 +105,7 @@ class MarkedLineReader {
 template <typename OnLine>
 void for_each_marked_line(FileHandle file, std::size_t kept, MarkPlaces places, char mark,
                           OnLine&& on_line, const std::atomic<bool>* stop = nullptr) {
-  MarkedLineReader reader(file, kept, places, mark, stop);
+  MarkedLineReader reader(file, kept, places, mark, nullptr, stop);
   std::string_view line;
   while (reader.next(line))
     if (!on_line(line)) return;

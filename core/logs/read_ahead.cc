@@ -5,14 +5,16 @@
 #include "thread_signals.h"
 
 ReadAhead::ReadAhead(FileHandle file, std::array<char*, 2> buffers, std::size_t block_size,
-                     Prepare prepare)
+                     Prepare prepare, Reading reading)
     : file_(file),
       buffers_(buffers),
       block_size_(block_size),
       prepare_(std::move(prepare)),
-      thread_(start_thread_without_signals([this] { read_blocks(); })) {}
+      thread_(reading == Reading::ahead ? start_thread_without_signals([this] { read_blocks(); })
+                                        : std::thread()) {}
 
 ReadAhead::~ReadAhead() {
+  if (!thread_.joinable()) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
@@ -30,8 +32,7 @@ void ReadAhead::read_blocks() {
       changed_.wait(lock, [&] { return stopping_ || !filled_[b]; });
       if (stopping_) return;
     }
-    const std::size_t size = file_ ? read_block(file_, buffers_[b], block_size_) : 0;
-    if (size != 0 && prepare_) prepare_(b, size);
+    const std::size_t size = read_into(b);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       filled_[b] = true;
@@ -42,9 +43,21 @@ void ReadAhead::read_blocks() {
   }
 }
 
+std::size_t ReadAhead::read_into(int b) {
+  const std::size_t size = file_ ? read_block(file_, buffers_[b], block_size_) : 0;
+  if (size != 0 && prepare_) prepare_(b, size);
+  return size;
+}
+
 ReadAhead::Block ReadAhead::next() {
   if (ended_) return {current_ < 0 ? 0 : current_, 0};
   const int b = current_ < 0 ? 0 : current_ ^ 1;
+  if (!thread_.joinable()) {  // read when wanted
+    const std::size_t size = read_into(b);
+    current_ = b;
+    ended_ = size == 0;
+    return {b, size};
+  }
   std::unique_lock<std::mutex> lock(mutex_);
   if (current_ >= 0) {
     filled_[current_] = false;  // to be read into again

@@ -26,10 +26,16 @@ class ReadAhead {
   // more), before handing it on.
   using Prepare = std::function<void(int buffer, std::size_t size)>;
 
-  // Starts reading at once. The buffers, `block_size` bytes each, must
+  // Where the blocks are read: a block ahead in a thread of its own, or in
+  // the caller's thread when next() wants one (the same blocks into the same
+  // buffers, for a fuzz target that reads a great many small files: a thread
+  // for each costs far more than the reading under the sanitizers).
+  enum class Reading { ahead, when_wanted };
+
+  // Reading ahead starts at once. The buffers, `block_size` bytes each, must
   // outlive the object.
   ReadAhead(FileHandle file, std::array<char*, 2> buffers, std::size_t block_size,
-            Prepare prepare = nullptr);
+            Prepare prepare = nullptr, Reading reading = Reading::ahead);
   // Stops the reading, after the read under way if any.
   ~ReadAhead();
   ReadAhead(const ReadAhead&) = delete;
@@ -45,6 +51,8 @@ class ReadAhead {
 
  private:
   void read_blocks();
+  // Reads the next block into buffers_[b] and prepares it; its size.
+  std::size_t read_into(int b);
 
   FileHandle file_;
   std::array<char*, 2> buffers_;
@@ -62,7 +70,7 @@ class ReadAhead {
   int current_ = -1;  // the buffer handed out last
   bool ended_ = false;
 
-  std::thread thread_;  // last: starts once everything above is set
+  std::thread thread_;  // last: starts once everything above is set; none when_wanted
 };
 
 #endif  // LOGS_READ_AHEAD_H

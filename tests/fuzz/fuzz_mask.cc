@@ -19,10 +19,12 @@
 #include <string_view>
 #include <vector>
 
+#include "clock.h"
 #include "fuzz_check.h"
 #include "mask_format.h"
 #include "report_checks.h"
 #include "report_line.h"
+#include "rounding.h"
 
 namespace {
 
@@ -114,23 +116,21 @@ void check_rounding(double value, int places) {
   FUZZ_CHECK(either.integer_digits == digits.integer_digits &&
                  either.decimal_digits == digits.decimal_digits,
              what() + ": round_decimal " + rounded_text(either) + ", by digits " + rounded_text(digits));
-  RoundedDecimal quick;
-  if (round_away_from_ties(std::fabs(value), places, quick))
-    FUZZ_CHECK(quick.integer_digits == digits.integer_digits &&
-                   quick.decimal_digits == digits.decimal_digits,
-               what() + ": round_away_from_ties " + rounded_text(quick) + ", by digits " +
-                   rounded_text(digits));
-  std::uint64_t units = 0;
-  if (units_by_integers(std::fabs(value), places, units)) {
+  // Each quick way, where it answers, gives the digits' units.
+  auto check_units = [&](const char* way, bool answered, std::uint64_t units) {
+    if (!answered) return;
     const std::uint64_t scale = static_cast<std::uint64_t>(std::pow(10, places));
     const std::string integer = units / scale > 0 ? std::to_string(units / scale) : "";
     const std::string decimals = std::to_string(units % scale + scale).substr(1);
     FUZZ_CHECK(integer == digits.integer_digits && decimals == digits.decimal_digits,
-               what() + ": units_by_integers " + quoted(integer) + "." + quoted(decimals) +
+               what() + ": " + way + " " + quoted(integer) + "." + quoted(decimals) +
                    ", by digits " + rounded_text(digits));
-  }
-  RoundedDecimal unused;
-  FUZZ_CHECK(!round_away_from_ties(-std::fabs(value), places, unused) || value == 0,
+  };
+  std::uint64_t units = 0;
+  check_units("units_away_from_ties", units_away_from_ties(std::fabs(value), places, units), units);
+  check_units("units_by_integers", units_by_integers(std::fabs(value), places, units), units);
+  check_units("round_to_units", round_to_units(std::fabs(value), places, units), units);
+  FUZZ_CHECK(!units_away_from_ties(-std::fabs(value), places, units) || value == 0,
              what() + ": a negative magnitude answered");
   if (!std::isfinite(value)) return;
 

@@ -1,7 +1,9 @@
 #!/bin/bash
 # Builds the fuzz targets with clang and runs each one on a copy of its seed
 # corpus.
-#   tests/fuzz/run_fuzzers.sh [executions]     (default 10000000 per target)
+#   tests/fuzz/run_fuzzers.sh [executions [seconds]]
+#     executions per target (default 10000000), and at most that many
+#     seconds each when given (tools/test.sh: 50000 20)
 # Environment:
 #   FUZZ_BUILD_DIR  build folder (default /tmp/fuzz-build)
 #   FUZZ_JOBS       targets run at the same time (default 1)
@@ -13,6 +15,7 @@
 set -eu
 
 runs=${1:-10000000}
+seconds=${2:-0}  # 0: no time limit
 here=$(cd "$(dirname "$0")" && pwd)
 build=${FUZZ_BUILD_DIR:-/tmp/fuzz-build}
 jobs=${FUZZ_JOBS:-1}
@@ -55,18 +58,18 @@ run_one() {
   cp "$here/corpus/$t/"* "$work/corpus/" 2>/dev/null || true
   start=$(date +%s)
   status=0
-  "$build/bin/$t" -runs="$runs" -max_len="$(max_len_of "$t")" -timeout=10 -rss_limit_mb=2048 \
+  "$build/bin/$t" -runs="$runs" -max_total_time="$seconds" -max_len="$(max_len_of "$t")" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$work/findings/" "$work/corpus" >"$work/log" 2>&1 ||
     status=$?
-  seconds=$(( $(date +%s) - start ))
+  took=$(( $(date +%s) - start ))
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log" | tail -n 1)
   [ -n "$executions" ] || executions=$(sed -n 's/^#\([0-9]*\).*/\1/p' "$work/log" | tail -n 1)
   finding=$(ls "$work/findings" 2>/dev/null | head -n 1)
   if [ "$status" -eq 0 ] && [ -z "$finding" ]; then
-    echo "$t: ${executions:-0} executions in ${seconds} s: clean" >"$work/result"
+    echo "$t: ${executions:-0} executions in ${took} s: clean" >"$work/result"
   else
     {
-      echo "$t: ${executions:-?} executions in ${seconds} s: FOUND ${finding:+$work/findings/$finding}"
+      echo "$t: ${executions:-?} executions in ${took} s: FOUND ${finding:+$work/findings/$finding}"
       grep -m 1 -E "^(==[0-9]+==ERROR|SUMMARY|FUZZ CHECK FAILED)|runtime error" "$work/log" | sed 's/^/  /' || true
       grep -m 1 -A 2 "FUZZ CHECK FAILED" "$work/log" | tail -n 2 | cut -c 1-400 | sed 's/^/  /' || true
       echo "  log: $work/log"
