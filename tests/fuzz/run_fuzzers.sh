@@ -19,7 +19,7 @@ seconds=${2:-0}  # 0: no time limit
 here=$(cd "$(dirname "$0")" && pwd)
 build=${FUZZ_BUILD_DIR:-/tmp/fuzz-build}
 jobs=${FUZZ_JOBS:-1}
-targets=${FUZZ_TARGETS:-"fuzz_line_reader fuzz_keys fuzz_mask fuzz_datagram fuzz_log_line"}
+targets=${FUZZ_TARGETS:-"fuzz_line_reader fuzz_keys fuzz_mask fuzz_datagram fuzz_seen_decodes fuzz_log_line"}
 
 # clang and its fuzzer runtime (libFuzzer comes with compiler-rt), when missing.
 packages="cmake make clang-14 libclang-rt-14-dev libgtest-dev"
@@ -41,7 +41,7 @@ cmake --build "$build" -j "$(nproc)" >/dev/null
 
 max_len_of() {
   case "$1" in
-    fuzz_datagram|fuzz_log_line) echo 2048 ;;
+    fuzz_datagram|fuzz_log_line|fuzz_seen_decodes) echo 2048 ;;
     fuzz_mask) echo 1024 ;;
     fuzz_keys) echo 512 ;;
     fuzz_line_reader) echo 65536 ;;
