@@ -539,6 +539,27 @@ TEST(AbruptEnds, LogTrackerFollowModeKeepsEveryShownPoint) {
   }
 }
 
+// Answers log_tracker's questions for a pass into BATCH.KML, waits until
+// the track holds `points` points (20 s at most), then ends the program by
+// `how`; its wait status.
+int signal_batch_pass(e2e::PtySession& s, const e2e::TempDir& dir, int points, int how) {
+  EXPECT_TRUE(s.wait_for_text("[Y]/n")) << s.dump();
+  s.send("n\r\r");
+  EXPECT_TRUE(s.wait_for_text("Destination")) << s.dump();
+  s.send("batch\r");
+  const auto points_so_far = [&] {
+    return std::filesystem::exists(dir.file("BATCH.KML")) ? count(e2e::read_file(dir.file("BATCH.KML")), kPoint)
+                                                          : 0;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + seconds(20);
+  while (points_so_far() < points && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  s.signal(how);
+  int status = -1;
+  EXPECT_TRUE(s.wait_exit(seconds(10), &status)) << how;
+  return status;
+}
+
 // Ended in the middle of a batch pass, while its second thread reads ahead:
 // the program ends by the signal, the terminal is as it was, and the track
 // holds the points up to where it stopped, closed at the last of them.
@@ -552,23 +573,9 @@ TEST(AbruptEnds, LogTrackerBatchPassEndsWithItsReadingThread) {
     o.argv = {e2e::program_path("log_tracker")};
     o.working_dir = dir.path();
     e2e::PtySession s(o);
-    ASSERT_TRUE(s.wait_for_text("[Y]/n")) << s.dump();
-    s.send("n\r\r");
-    ASSERT_TRUE(s.wait_for_text("Destination")) << s.dump();
-    s.send("batch\r");
     // Nothing reads the terminal from here on: the program stops in the
     // middle of the pass once the terminal's queue is full.
-    const auto points_so_far = [&] {
-      return std::filesystem::exists(dir.file("BATCH.KML"))
-                 ? count(e2e::read_file(dir.file("BATCH.KML")), kPoint)
-                 : 0;
-    };
-    const auto deadline = std::chrono::steady_clock::now() + seconds(20);
-    while (points_so_far() < 100 && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    s.signal(how);
-    int status = 0;
-    ASSERT_TRUE(s.wait_exit(seconds(10), &status)) << how;
+    const int status = signal_batch_pass(s, dir, 100, how);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == how) << status;
     if (how != SIGKILL) EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "") << how;
     const std::string kml = e2e::read_file(dir.file("BATCH.KML"));
@@ -592,21 +599,7 @@ TEST(AbruptEnds, TranscriptKeepsStepWithTheTrack) {
     o.working_dir = dir.path();
     o.stdout_file = dir.file("transcript.txt");
     e2e::PtySession s(o);
-    ASSERT_TRUE(s.wait_for_text("[Y]/n")) << s.dump();
-    s.send("n\r\r");
-    ASSERT_TRUE(s.wait_for_text("Destination")) << s.dump();
-    s.send("batch\r");
-    const auto points_so_far = [&] {
-      return std::filesystem::exists(dir.file("BATCH.KML"))
-                 ? std::filesystem::file_size(dir.file("BATCH.KML")) / kPoint.size()
-                 : 0;
-    };
-    const auto deadline = std::chrono::steady_clock::now() + seconds(20);
-    while (points_so_far() < 20000 && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    s.signal(how);
-    int status = 0;
-    ASSERT_TRUE(s.wait_exit(seconds(10), &status)) << how;
+    const int status = signal_batch_pass(s, dir, 20000, how);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == how) << status;
     const std::string kml = e2e::read_file(dir.file("BATCH.KML"));
     const int points = count(kml, kPoint) - 2;  // less Start and End
