@@ -518,24 +518,26 @@ TEST(AbruptEnds, HangUpAtTheQuestionCreatesNoFile) {
 
 TEST(AbruptEnds, LogTrackerFollowModeKeepsEveryShownPoint) {
   for (int how : {SIGHUP, SIGKILL}) {
-  e2e::TempDir dir;
-  e2e::write_file(dir.file("DECODED.TXT"), kReport);
-  e2e::PtyOptions o;
-  o.argv = {e2e::program_path("log_tracker")};
-  o.working_dir = dir.path();
-  o.env = e2e::fake_clock_env("2023-12-07 05:15:57");
-  o.env.push_back("TZ=UTC");
-  e2e::PtySession s(o);
-  ASSERT_TRUE(s.wait_for_text("[Y]/n")) << s.dump();
-  s.send("\r");
-  ASSERT_TRUE(s.wait_for_text("Destination")) << s.dump();
-  s.send("follow\r");
-  ASSERT_TRUE(s.wait_for_text("DECPAA-MBXAAA", seconds(10))) << s.dump();
-  s.signal(how);
-  ASSERT_TRUE(s.wait_exit(seconds(10)));
-  if (how != SIGKILL) EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
-  const std::string kml = e2e::read_file(dir.file("FOLLOW.KML"));
-  EXPECT_EQ(kml, e2e::track_kml({kPoint.substr(0, kPoint.size() - 2)})) << how;
+    e2e::TempDir dir;
+    e2e::write_file(dir.file("DECODED.TXT"), kReport);
+    e2e::PtyOptions o;
+    o.argv = {e2e::program_path("log_tracker")};
+    o.working_dir = dir.path();
+    o.env = e2e::fake_clock_env("2023-12-07 05:15:57");
+    o.env.push_back("TZ=UTC");
+    e2e::PtySession s(o);
+    ASSERT_TRUE(s.wait_for_text("[Y]/n")) << s.dump();
+    s.send("\r");
+    ASSERT_TRUE(s.wait_for_text("Destination")) << s.dump();
+    s.send("follow\r");
+    ASSERT_TRUE(s.wait_for_text("DECPAA-MBXAAA", seconds(10))) << s.dump();
+    s.signal(how);
+    ASSERT_TRUE(s.wait_exit(seconds(10)));
+    if (how != SIGKILL) {
+      EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
+    }
+    const std::string kml = e2e::read_file(dir.file("FOLLOW.KML"));
+    EXPECT_EQ(kml, e2e::track_kml({kPoint.substr(0, kPoint.size() - 2)})) << how;
   }
 }
 
@@ -577,7 +579,9 @@ TEST(AbruptEnds, LogTrackerBatchPassEndsWithItsReadingThread) {
     // middle of the pass once the terminal's queue is full.
     const int status = signal_batch_pass(s, dir, 100, how);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == how) << status;
-    if (how != SIGKILL) EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "") << how;
+    if (how != SIGKILL) {
+      EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "") << how;
+    }
     const std::string kml = e2e::read_file(dir.file("BATCH.KML"));
     EXPECT_GE(count(kml, kPoint), 100) << how;
     EXPECT_LT(count(kml, kPoint), 1 + 100000 + 1) << how << ": the pass had ended";
