@@ -47,13 +47,18 @@ std::vector<std::string> track_points(const std::string& kml) {
 
 TrackWatch::TrackWatch(std::string path) : path_(std::move(path)) {
   thread_ = std::thread([this] {
+    // A read that a write of the program overlaps may see some of each
+    // (reading a file takes several calls): a look counts once two reads in
+    // a row agree, as the file stands between two writes.
+    std::string before;
     while (!stop_) {
       std::ifstream in(path_, std::ios::binary);
       if (in) {
         std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        if (seen_.empty() || seen_.back() != text) seen_.push_back(std::move(text));
+        if (text == before && (seen_.empty() || seen_.back() != text)) seen_.push_back(text);
+        before = std::move(text);
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   });
 }

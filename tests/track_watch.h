@@ -19,7 +19,8 @@ std::string track_kml(const std::vector<std::string>& points);
 std::vector<std::string> track_points(const std::string& kml);
 
 // Reads `path` every few milliseconds on a thread of its own until stopped;
-// keeps each content that differs from the one before.
+// keeps each content that two reads in a row found (the file as it stands
+// between two writes) and that differs from the one kept before.
 class TrackWatch {
  public:
   explicit TrackWatch(std::string path);
