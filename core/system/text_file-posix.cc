@@ -10,6 +10,12 @@
 
 namespace {
 int fd_of(FileHandle f) { return static_cast<int>(f.value); }
+
+// The size of an ordinary file, and its device and file number as one value.
+FileStatus status_of(const struct stat& st) {
+  return FileStatus{static_cast<std::uint64_t>(st.st_size),
+                    static_cast<std::uint64_t>(st.st_dev) * 1000003u ^ static_cast<std::uint64_t>(st.st_ino)};
+}
 }  // namespace
 
 bool is_existing_file(const std::string& name) {
@@ -20,8 +26,7 @@ bool is_existing_file(const std::string& name) {
 std::optional<FileStatus> file_status(const std::string& name) {
   struct stat st {};
   if (name.empty() || ::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  return FileStatus{static_cast<std::uint64_t>(st.st_size),
-                    static_cast<std::uint64_t>(st.st_dev) * 1000003u ^ static_cast<std::uint64_t>(st.st_ino)};
+  return status_of(st);
 }
 
 std::vector<FolderFile> ordinary_files_here() {
@@ -89,8 +94,7 @@ bool is_other_than_file(const std::string& name) {
 std::optional<FileStatus> open_file_status(FileHandle file) {
   struct stat st {};
   if (::fstat(fd_of(file), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  return FileStatus{static_cast<std::uint64_t>(st.st_size),
-                    static_cast<std::uint64_t>(st.st_dev) * 1000003u ^ static_cast<std::uint64_t>(st.st_ino)};
+  return status_of(st);
 }
 
 OpenedOutput open_output_file(const std::string& name, std::string_view own_start) {
@@ -122,23 +126,6 @@ OpenedOutput open_output_file(const std::string& name, std::string_view own_star
     return {{}, 0, OutputRefusal::not_ours};
   }
   return {FileHandle{fd}, static_cast<std::uint64_t>(st.st_size), OutputRefusal::none};
-}
-
-bool write_bytes(FileHandle file, std::string_view bytes) {
-  if (!file) {
-    set_error(EBADF);
-    return false;
-  }
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd_of(file), bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      set_error(errno);
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
 }
 
 bool write_at(FileHandle file, std::uint64_t offset, std::string_view bytes) {

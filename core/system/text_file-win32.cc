@@ -53,6 +53,13 @@ bool file_identity(const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
   return known;
 }
 
+// The size of a file, and its volume and file number as one value.
+FileStatus status_of(const BY_HANDLE_FILE_INFORMATION& info) {
+  const ULARGE_INTEGER size{{info.nFileSizeLow, info.nFileSizeHigh}};
+  const ULARGE_INTEGER index{{info.nFileIndexLow, info.nFileIndexHigh}};
+  return FileStatus{size.QuadPart, index.QuadPart ^ (std::uint64_t{info.dwVolumeSerialNumber} << 32)};
+}
+
 }  // namespace
 
 bool is_existing_file(const std::string& name) {
@@ -75,11 +82,9 @@ std::optional<FileStatus> file_status(const std::string& name) {
   if (name.empty() || !GetFileAttributesExW(wide(name).c_str(), GetFileExInfoStandard, &data) ||
       (data.dwFileAttributes & kNotOrdinary) != 0)
     return std::nullopt;
-  const ULARGE_INTEGER size{{data.nFileSizeLow, data.nFileSizeHigh}};
   BY_HANDLE_FILE_INFORMATION info{};
   if (!file_identity(name, info)) return std::nullopt;
-  const ULARGE_INTEGER index{{info.nFileIndexLow, info.nFileIndexHigh}};
-  return FileStatus{size.QuadPart, index.QuadPart ^ (std::uint64_t{info.dwVolumeSerialNumber} << 32)};
+  return status_of(info);
 }
 
 std::vector<FolderFile> ordinary_files_here() {
@@ -146,9 +151,7 @@ bool is_other_than_file(const std::string& name) {
 std::optional<FileStatus> open_file_status(FileHandle file) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(handle_of(file), &info)) return std::nullopt;
-  const ULARGE_INTEGER size{{info.nFileSizeLow, info.nFileSizeHigh}};
-  const ULARGE_INTEGER index{{info.nFileIndexLow, info.nFileIndexHigh}};
-  return FileStatus{size.QuadPart, index.QuadPart ^ (std::uint64_t{info.dwVolumeSerialNumber} << 32)};
+  return status_of(info);
 }
 
 OpenedOutput open_output_file(const std::string& name, std::string_view own_start) {
@@ -191,23 +194,6 @@ OpenedOutput open_output_file(const std::string& name, std::string_view own_star
     return {{}, 0, refusal};
   }
   return {from_handle(h), size.QuadPart, OutputRefusal::none};
-}
-
-bool write_bytes(FileHandle file, std::string_view bytes) {
-  if (!file) {
-    set_error(ERROR_INVALID_HANDLE);
-    return false;
-  }
-  while (!bytes.empty()) {
-    const DWORD chunk = static_cast<DWORD>(bytes.size() < kMaxChunk ? bytes.size() : kMaxChunk);
-    DWORD written = 0;
-    if (!WriteFile(handle_of(file), bytes.data(), chunk, &written, nullptr) || written == 0) {
-      set_error(static_cast<int>(GetLastError()));
-      return false;
-    }
-    bytes.remove_prefix(written);
-  }
-  return true;
 }
 
 bool write_at(FileHandle file, std::uint64_t offset, std::string_view bytes) {

@@ -86,10 +86,6 @@ OpenedOutput open_output_file(const std::string& name, std::string_view own_star
 // Removes the file `name`; false on a failure.
 bool remove_file(const std::string& name);
 
-// Writes all of `bytes` with one call where the system allows; false when
-// any of it could not be written.
-bool write_bytes(FileHandle file, std::string_view bytes);
-
 // Writes all of `bytes` at `offset` from the start, with one call where the
 // system allows, whatever the file position; false when any of it could not
 // be written (some of it may have been).
