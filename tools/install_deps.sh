@@ -1,11 +1,12 @@
 #!/bin/sh
 # Installs the Debian packages that building and testing need, when missing.
-#   tools/install_deps.sh            the Linux build and its tests (wsjtx
-#                                    for its udp_daemon, WSJT-X's own
-#                                    listener, beside live_tracker)
+#   tools/install_deps.sh            the Linux build and its tests (wsjtx:
+#                                    WSJT-X itself, its decoder and its own
+#                                    listener, run beside our programs, the
+#                                    GUI under Xvfb, driven with xdotool)
 #   tools/install_deps.sh windows    the Windows cross build, tested under wine
 set -e
-packages="cmake g++ make pkg-config libgtest-dev libbenchmark-dev libvterm-dev faketime libxml2-utils gdal-bin wsjtx"
+packages="cmake g++ make pkg-config libgtest-dev libbenchmark-dev libvterm-dev faketime libxml2-utils gdal-bin wsjtx xvfb xdotool"
 [ "${1:-}" = windows ] && packages="cmake make googletest g++-mingw-w64-x86-64 wine64 tmux python3"
 missing=""
 for p in $packages; do

@@ -1,0 +1,111 @@
+// WSJT-X's own programs beside ours in a test: ft8sim makes FT8
+// transmissions, jt9 decodes them, and the wsjtx GUI runs headless under
+// Xvfb with settings of its own, decoding WAV files opened with File > Open
+// as a user does, writing its ALL.TXT and sending its Decode datagrams.
+#ifndef TESTS_WSJTX_STATION_H
+#define TESTS_WSJTX_STATION_H
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace e2e {
+
+// Whether the test runs in the namespaces of tests/own_station.sh, where
+// Xvfb, WSJT-X and its port 16004 meet nothing of the user's.
+bool in_own_station();
+inline constexpr const char* kNoOwnStation =
+    "skipped: WSJT-X and Xvfb run only in network, IPC, PID and mount namespaces of the "
+    "test's own, and none could be made here (tests/own_station.sh needs root and unshare)";
+
+// Whether `program` is on the PATH.
+bool have_program(const std::string& program);
+
+// Runs `argv` in `folder` and waits for it; what it wrote to stdout.
+struct CommandResult {
+  int status = -1;  // the exit status, -1 when it did not start or exit
+  std::string out;
+};
+CommandResult run_command(const std::vector<std::string>& argv, const std::string& folder,
+                          const std::vector<std::string>& env = {});
+
+// One FT8 transmission in a 15 s period.
+struct Transmission {
+  std::string message;
+  int audio_hz = 1500;
+  double dt_s = 0;
+};
+
+// Makes `wav` (12 kHz, 16-bit, one 15 s period, as WSJT-X records FT8) of
+// the transmissions, each made by ft8sim, mixed in white noise from `seed`
+// at about -8 dB each. "" when it is made; else what failed.
+std::string make_ft8_wav(const std::string& wav, const std::vector<Transmission>& sent,
+                         unsigned seed);
+
+// A decode as WSJT-X or jt9 wrote it, read apart at its blanks.
+struct Decode {
+  std::string hhmm;
+  int snr = 0;
+  double dt_s = 0;
+  int audio_hz = 0;
+  std::string message;
+};
+// A decode line of jt9's printout ("hhmmss snr dt freq ~  message") or of
+// ALL.TXT as WSJT-X 2.x writes it ("yyMMdd_hhmmss MHz Rx FT8 snr dt freq
+// message"); nothing for any other line.
+std::optional<Decode> read_jt9_line(std::string_view line);
+std::optional<Decode> read_all_txt_line(std::string_view line);
+
+// A process that is ended (SIGTERM, then SIGKILL) when the object goes.
+class Child {
+ public:
+  Child() = default;
+  explicit Child(pid_t pid) : pid_(pid) {}
+  Child(Child&& other) noexcept : pid_(other.pid_) { other.pid_ = -1; }
+  Child& operator=(Child&& other) noexcept;
+  ~Child() { end(); }
+  bool running();
+  void end();
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// The wsjtx GUI on an Xvfb display of its own; HOME, its settings, data
+// and scratch folders under `home`. problem() says what failed to start.
+class WsjtxGui {
+ public:
+  explicit WsjtxGui(const std::string& home);
+  WsjtxGui(const WsjtxGui&) = delete;
+  WsjtxGui& operator=(const WsjtxGui&) = delete;
+
+  const std::string& problem() const { return problem_; }
+  // Its data folder, where it writes ALL.TXT.
+  const std::string& data_folder() const { return data_folder_; }
+
+  // Opens `wav` with File > Open, as a user does, and waits until ALL.TXT
+  // holds a line for each of `sent` (at most `timeout`). The lines ALL.TXT
+  // gained; problem() names the messages WSJT-X did not decode.
+  std::vector<std::string> decode(const std::string& wav, const std::vector<Transmission>& sent,
+                                  std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
+ private:
+  std::string xdotool(const std::vector<std::string>& args);
+  std::string window(const std::string& name_pattern, std::chrono::milliseconds timeout);
+
+  std::string problem_;
+  std::string home_;
+  std::string data_folder_;
+  std::string display_;
+  std::size_t lines_seen_ = 0;
+  Child xvfb_;
+  Child wsjtx_;
+};
+
+}  // namespace e2e
+
+#endif  // TESTS_WSJTX_STATION_H
