@@ -296,16 +296,22 @@ TEST(RealDecoder, PositionsThatJt9DecodesAreListedAndTracked) {
     SKIP_UNLESS_STATION(gui);                                                    \
   }
 
+// WSJT-X sends to its multicast group, where its own listener, udp_daemon,
+// takes the datagrams too.
 TEST(RealWsjtx, LiveTrackerShowsAndTracksEveryPositionItSends) {
   if (!in_own_station()) GTEST_SKIP() << kNoOwnStation;
   TempDir dir;
   ASSERT_EQ(make_wavs(dir.path()), "");
+  Child daemon;
+  if (have_program("udp_daemon"))
+    daemon = start_program({"udp_daemon", "-p", "16004", "-g", "224.0.0.1", "-i", "lo"},
+                           dir.path(), dir.file("daemon.out"));
   PtySession tracker(program("live_tracker", dir.path()));
   ASSERT_TRUE(tracker.wait_for_text("Destination (.KML) file")) << tracker.dump();
   tracker.send("live\r");
   ASSERT_TRUE(tracker.wait_for_text("Press [esc] to finish")) << tracker.dump();
 
-  WsjtxGui wsjtx(dir.file("home"));
+  WsjtxGui wsjtx(dir.file("home"), "224.0.0.1");
   SKIP_UNLESS_STATION(wsjtx);
   std::vector<std::string> written;
   DECODE_ALL_PERIODS(wsjtx, dir.path(), written);
@@ -325,6 +331,11 @@ TEST(RealWsjtx, LiveTrackerShowsAndTracksEveryPositionItSends) {
   for (const Decode& d : positions)
     table += d.hhmm.substr(0, 2) + ":" + d.hhmm.substr(2) + golden.at(d.message).table_rest + "\r\n";
   EXPECT_EQ(read_file(dir.file("LIVE.CSV")), table);
+  if (have_program("udp_daemon")) {
+    EXPECT_TRUE(daemon.running());
+    const std::string heard = read_file(dir.file("daemon.out"));
+    for (const Decode& d : positions) EXPECT_NE(heard.find(d.message), std::string::npos) << heard;
+  }
 }
 
 TEST(RealWsjtx, ItsAllTxtIsFollowedAsWrittenThenListedAndTrackedWhole) {

@@ -163,24 +163,27 @@ std::vector<std::string> lines_from(const std::string& path, std::size_t first) 
 }
 
 // The settings of a station that listens only: no rig, no sound card, the
-// UDP server at this computer's port 16004. Without the splash screen; the
+// UDP server at port 16004 of `udp_server`. Without the splash screen; the
 // wide graph at 6 bins a pixel, so that its small window still covers every
 // audio offset of the band (at the default, a signal at 1800 Hz went
 // undecoded).
-constexpr std::string_view kSettings =
-    "[Configuration]\n"
-    "MyCall=G0TST\n"
-    "MyGrid=IO91\n"
-    "Rig=None\n"
-    "SoundInName=\n"
-    "SoundOutName=\n"
-    "UDPServer=127.0.0.1\n"
-    "UDPServerPort=16004\n"
-    "AcceptUDPRequests=false\n"
-    "[MultiSettings]\n"
-    "Splash_v1.7=false\n"
-    "[WideGraph]\n"
-    "BinsPerPixel=6\n";
+std::string settings(const std::string& udp_server) {
+  return "[Configuration]\n"
+         "MyCall=G0TST\n"
+         "MyGrid=IO91\n"
+         "Rig=None\n"
+         "SoundInName=\n"
+         "SoundOutName=\n"
+         "UDPServer=" + udp_server + "\n"
+         "UDPServerPort=16004\n"
+         "UDPInterface=lo\n"
+         "UDPTTL=1\n"
+         "AcceptUDPRequests=false\n"
+         "[MultiSettings]\n"
+         "Splash_v1.7=false\n"
+         "[WideGraph]\n"
+         "BinsPerPixel=6\n";
+}
 
 }  // namespace
 
@@ -263,6 +266,14 @@ std::optional<Decode> read_all_txt_line(std::string_view line) {
                 message_after(line, 7)};
 }
 
+Child start_program(const std::vector<std::string>& argv, const std::string& folder,
+                    const std::string& output) {
+  const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const pid_t pid = spawn(argv, {folder, {}, fd, -1});
+  ::close(fd);
+  return Child(pid);
+}
+
 Child& Child::operator=(Child&& other) noexcept {
   if (this != &other) {
     end();
@@ -291,7 +302,7 @@ void Child::end() {
   pid_ = -1;
 }
 
-WsjtxGui::WsjtxGui(const std::string& home) : home_(home) {
+WsjtxGui::WsjtxGui(const std::string& home, const std::string& udp_server) : home_(home) {
   for (const char* program : {"Xvfb", "xdotool", "wsjtx"})
     if (!have_program(program)) {
       problem_ = std::string(program) + " is not installed (tools/install_deps.sh installs it)";
@@ -303,7 +314,7 @@ WsjtxGui::WsjtxGui(const std::string& home) : home_(home) {
   const fs::path runtime = fs::path(home) / "run";
   for (const fs::path& folder : {config, data, scratch, runtime}) fs::create_directories(folder);
   fs::permissions(runtime, fs::perms::owner_all);
-  write_file(config / "WSJT-X.ini", kSettings);
+  write_file(config / "WSJT-X.ini", settings(udp_server));
   data_folder_ = (data / "WSJT-X").string();
 
   // Xvfb picks a free display and writes its number to fd 3.

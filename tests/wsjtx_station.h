@@ -75,11 +75,17 @@ class Child {
   pid_t pid_ = -1;
 };
 
+// Starts `argv` in `folder`, what it writes to stdout going to the file
+// `output`.
+Child start_program(const std::vector<std::string>& argv, const std::string& folder,
+                    const std::string& output);
+
 // The wsjtx GUI on an Xvfb display of its own; HOME, its settings, data
-// and scratch folders under `home`. problem() says what failed to start.
+// and scratch folders under `home`; its UDP server at `udp_server`, port
+// 16004. problem() says what failed to start.
 class WsjtxGui {
  public:
-  explicit WsjtxGui(const std::string& home);
+  explicit WsjtxGui(const std::string& home, const std::string& udp_server = "127.0.0.1");
   WsjtxGui(const WsjtxGui&) = delete;
   WsjtxGui& operator=(const WsjtxGui&) = delete;
 
