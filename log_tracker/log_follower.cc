@@ -60,7 +60,7 @@ void LogFollower::open_from_start(const std::string& name) {
 
 std::optional<std::string> LogFollower::log_to_follow() const {
   std::optional<std::string> now = existing_log_name();
-  if (now && *now != name_ && is_split_log_name(*now) && is_split_log_name(name_) &&
+  if (now && *now != name_ && is_dated_log_name(*now) && is_dated_log_name(name_) &&
       is_later_split_log(name_, *now))
     return is_existing_file(name_) ? std::optional<std::string>(name_) : std::nullopt;
   return now;

@@ -1,8 +1,9 @@
 // ALL.TXT followed while WSJT-X appends to it: each step reads what was
 // added since the step before and gives its complete lines, in order, each
 // once. The log is ALL.TXT, or the newest of the yearly or monthly logs that
-// WSJT-X 2.6 and later split it into (by their names: the follower moves on
-// to a later period, never back to an earlier one). The file is held open
+// WSJT-X 2.6 and later split it into, or of JTDX's monthly logs (by their
+// names: the follower moves on to a later period, never back to an earlier
+// one). The file is held open
 // from step to step, so that what was added to it just before it was
 // renamed or erased is still read; when a new file takes the name (or the
 // log is emptied and written anew, or a new split log begins), its lines

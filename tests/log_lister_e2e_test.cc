@@ -107,9 +107,24 @@ TEST(LogLister, AsksForTheNameAndTakesTheDefault) {
 }
 
 // Without ALL.TXT, the newest of the logs that WSJT-X 2.6 and later split
-// it into is proposed, and Enter reads it.
+// it into is proposed, and Enter reads it; without those either, the newest
+// of JTDX's monthly logs.
 TEST(LogLister, ProposesTheNewestSplitLogWhenAllTxtIsMissing) {
   e2e::TempDir dir;
+  e2e::write_file(dir.file("202612_ALL.TXT"),
+                  "20261208_225734  14.074 MHz  FT8 JTDX v2.2.159000000\n"
+                  "20261208_101500 -11  0.3 1234 ~ DDQCAA-ABYXAA             .\n");
+  e2e::write_file(dir.file("202611_ALL.TXT"), log_line("DECPAA-MBXAAA"));
+  std::filesystem::last_write_time(dir.file("202611_ALL.TXT"),
+                                   std::filesystem::file_time_type::clock::now());
+  {
+    e2e::PtySession s(options({}, dir));
+    ASSERT_TRUE(s.wait_for_text("Source file  [202612_ALL.TXT]")) << s.dump();
+    s.send("\r");
+    ASSERT_TRUE(s.wait_for_text("1015   DDQCAA-ABYXAA  +51.20000   +1.30000")) << s.dump();
+    s.send("x");
+    EXPECT_EQ(exit_code(s), 0);
+  }
   e2e::write_file(dir.file("2024-ALL.TXT"), log_line("DECPAA-MBXAAA"));
   e2e::write_file(dir.file("2025-03-ALL.TXT"),
                   "250301_121500    14.074 Rx FT8    -10  0.3 1234 DFGKAA-AATFAA\n");

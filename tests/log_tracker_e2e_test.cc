@@ -773,6 +773,29 @@ TEST(LogTrackerFollow, FollowsAllTxtAsWsjtxWritesIt) {
   EXPECT_GE(seen.size(), 6u);
 }
 
+// JTDX's monthly logs, the same way: its line has the date before the time
+// and one blank after the mode symbol.
+TEST(LogTrackerFollow, FollowsJtdxMonthlyLogsIntoTheNextMonth) {
+  TempDir dir;
+  const auto jtdx_line = [](std::string_view date_time, std::string_view message) {
+    return std::string(date_time) + " -11  0.3 1234 ~ " + std::string(message) + "             .\n";
+  };
+  write_file(dir.file("202603_ALL.TXT"), "20260301_000014  14.074 MHz  FT8\n");
+  PtySession s(tracker_options(dir, {}, "2026-03-31 23:59:10"));
+  start_following(s, "month");
+  EXPECT_TRUE(s.screen().contains("Extract decoded data as it arrives via '202603_ALL.TXT'"))
+      << s.dump();
+  append_file(dir.file("202603_ALL.TXT"), jtdx_line("20260331_235945", "DFGKAA-AATFAA"));
+  ASSERT_TRUE(s.wait_for_text("2359   DFGKAA-AATFAA", milliseconds(2500))) << s.dump();
+  write_file(dir.file("202604_ALL.TXT"), jtdx_line("20260401_000000", "DBUAAA-MFNGAA"));
+  ASSERT_TRUE(s.wait_for_text("0000   DBUAAA-MFNGAA", milliseconds(2500))) << s.dump();
+  s.send("\x1b");
+  ASSERT_TRUE(s.wait_for_text("MONTH.KML Generated", milliseconds(3000))) << s.dump();
+  expect_key_wait_then_exit(s, 0);
+  EXPECT_EQ(path_points(read_file(dir.file("MONTH.KML"))),
+            (std::vector<std::string>{"+0.50000,+52.25000", "-3.60000,+50.00000"}));
+}
+
 // The monthly logs of WSJT-X 2.6 and later: the one written now is followed,
 // and the next one from its start when the month turns.
 TEST(LogTrackerFollow, FollowsMonthlyLogsIntoTheNextMonth) {

@@ -111,11 +111,10 @@ bool all_digits(std::string_view text) {
 // A decode line in one of the layouts that the log readers read
 // (log_layouts.h), or nothing.
 std::optional<DecodeFields> layout_decode(std::string_view line) {
-  static const LogLayout* const kLayouts[] = {&kLogLayouts[0], &kLogLayouts[1], &kLogLayouts[2],
-                                              &kLogLayouts[3], &kLogLayouts[4],
-                                              &kDecodedSixDigitLayout};
-  static_assert(std::size(kLogLayouts) == 5, "every layout is tried");
-  for (const LogLayout* layout : kLayouts) {
+  std::vector<const LogLayout*> layouts;
+  for (const LogLayout& layout : kLogLayouts) layouts.push_back(&layout);
+  layouts.push_back(&kDecodedSixDigitLayout);
+  for (const LogLayout* layout : layouts) {
     const std::optional<LayoutFields> fields = fit_layout(line, layout->picture);
     if (!fields) continue;
     const auto dt = whole_number<double>(trim_blanks(fields->dt));

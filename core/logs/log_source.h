@@ -14,8 +14,9 @@
 inline constexpr const char* kDefaultLogName = "ALL.TXT";
 
 // ALL.TXT in the current folder; when it is missing, the newest of the
-// yearly or monthly logs that WSJT-X 2.6 and later split it into; nothing
-// when there is neither.
+// yearly or monthly logs that WSJT-X 2.6 and later split it into; when
+// there is none of those either, the newest of JTDX's monthly logs;
+// nothing when there is none at all.
 std::optional<std::string> existing_log_name();
 
 // DECODED.TXT as the first WSJT-X releases wrote it (WSJT-X 2.x writes

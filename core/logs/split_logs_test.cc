@@ -16,6 +16,14 @@ TEST(SplitLogs, NamesAndTheNewest) {
             "2025-03-ALL.TXT");
   EXPECT_EQ(newest_split_log({{"2026-ALL.TXT", 30}, {"2025-12-ALL.TXT", 90}}), "2026-ALL.TXT");
   EXPECT_EQ(newest_split_log({{"DECODED.TXT", 30}}), "");
+  // JTDX's monthly logs.
+  EXPECT_TRUE(is_jtdx_log_name("202612_ALL.TXT"));
+  for (const char* name : {"2026-12_ALL.TXT", "20261_ALL.TXT", "2026120_ALL.TXT", "202612-ALL.TXT",
+                           "202612_ALL.TXT.bak", "2026AB_ALL.TXT"})
+    EXPECT_FALSE(is_jtdx_log_name(name)) << name;
+  EXPECT_EQ(newest_jtdx_log({{"202612_ALL.TXT", 30}, {"202701_ALL.TXT", 20}, {"2027-02-ALL.TXT", 90},
+                             {"202611_ALL.TXT", 90}}),
+            "202701_ALL.TXT");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The decode lines that WSJT-X has written into its logs since 2013, beyond
-// the fixed columns of the first releases (decode_record.h), each drawn as a
-// picture of its columns, one character a column:
+// the fixed columns of the first releases (decode_record.h), and those of
+// JTDX, its fork, each drawn as a picture of its columns, one character a
+// column:
 //
 //   h  a digit of the time, hhmm or hhmmss (UTC); the first four are the
 //      report's time
@@ -34,7 +35,7 @@ inline constexpr std::size_t kModeLabelColumns = 6;
 inline constexpr std::size_t kMessageLengthInLayouts = 13;
 
 struct LogLayout {
-  std::string_view written_by;  // the file and the WSJT-X versions and modes
+  std::string_view written_by;  // the file, the program's versions and modes
   std::string_view picture;
   // Where its message starts, and how many columns a long mode label may
   // move it on: read from the picture once.
@@ -56,6 +57,15 @@ inline constexpr LogLayout kLogLayouts[] = {
     // hhmm, sync, SNR %5d, DT %6.2f, frequency "1234.", drift, message from 35.
     {"decoded.txt, WSJT-X 2.x, JT65, JT9 and the 60 s and longer modes",
      "hhhhnnnnsssssddddddaaaaaaaannnn   M"},
+    // JTDX: the date yyyyMMdd, "_", then its decoder's line without leading
+    // or trailing blanks: hhmmss, SNR %4d, DT %5.1f, audio %5d, blank, mode
+    // symbol (~ FT8, : FT4), one blank, message from 33 padded to 26, then
+    // a mark (. , * ^ ? 1) when there is one.
+    {"yyyyMM_ALL.TXT, JTDX 2.1 and later, FT8 and FT4", "99999999_hhhhhhssssdddddaaaaa @ M"},
+    // The same with hhmm (# JT65, @ JT9, + T10): message from 31.
+    {"yyyyMM_ALL.TXT, JTDX 2.1 and later, JT65, JT9 and T10", "99999999_hhhhssssdddddaaaaa @ M"},
+    // JTDX 18: a blank after the date; message from 31, padded to 22.
+    {"ALL.TXT, JTDX 18, JT65, JT9 and T10", "99999999 hhhhssssdddddaaaaa @ M"},
 };
 
 // decoded.txt of WSJT-X 2.x for FT8, FT4, Q65 and FST4 below 60 s: hhmmss,

@@ -1,6 +1,6 @@
-// Real-format decode lines, as each WSJT-X version writes them, and the
-// report each gives. The lines were written from WSJT-X's own format
-// statements, not with this code.
+// Real-format decode lines, as each WSJT-X and JTDX version writes them,
+// and the report each gives. The lines were written from their own format
+// statements (and JTDX's first from what it wrote here), not with this code.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -66,6 +66,24 @@ const Expected kLines[] = {
     // decoded.txt, WSJT-X 2.x, JT65: message from column 35.
     {"1230   7  -21  0.82   1456.   0   DECPAA-MBXAAA          JT65  1  1  0", "1230", -21,
      1456},
+
+    // yyyyMM_ALL.TXT, JTDX 2.2, FT8, as it wrote it here: the message padded
+    // to 26, then its mark (free text off the Rx frequency).
+    {"20261208_101500 -11  0.3 1234 ~ DECPAA-MBXAAA             .", "1015", -11, 1234},
+    // Without a mark the line ends with the message; FT4.
+    {"20261208_101507  -3 -0.0  612 : DECPAA-MBXAAA", "1015", -3, 612},
+    // JT65 with hhmm, a hint decode; T10.
+    {"20261208_1015 -21  0.8 1456 # DECPAA-MBXAAA             *", "1015", -21, 1456},
+    {"20261208_1015  -2  0.1 1456 + DECPAA-MBXAAA", "1015", -2, 1456},
+    // JTDX 18: a blank after the date, the message padded to 22.
+    {"20170825 1015 -12  0.3 1234 # DECPAA-MBXAAA         *", "1015", -12, 1234},
+    // Its headers, the reading of a WAV file and a transmission.
+    {"20261208_225734  14.074 MHz  FT8 JTDX v2.2.159000000", kNotAReport},
+    {"20261208_225737.002(0)  Reading wav file 261207_101500.wav", kNotAReport},
+    {"20261208_225745.474(0)  Transmitting 14.074 MHz  FT8:  DECPAA-MBXAAA", kNotAReport},
+    // Two blanks after the symbol, or the date cut short.
+    {"20261208_101500 -11  0.3 1234 ~  DECPAA-MBXAAA", kNotAReport},
+    {"2026128_101500 -11  0.3 1234 ~ DECPAA-MBXAAA", kNotAReport},
 };
 
 TEST(LogLayouts, RealLinesOfEveryVersion) {
