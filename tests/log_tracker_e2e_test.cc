@@ -381,6 +381,13 @@ TEST(LogTrackerBatch, TodaysLogGivesEveryReportAndAReadableTrack) {
   EXPECT_EQ(geometries[0], "POINT (-4.1 52.42)");  // Start: the first report
   EXPECT_EQ(std::count(geometries[1].begin(), geometries[1].end(), ',') + 1, 31);
   EXPECT_EQ(geometries[2], "POINT (1.1 52.98)");  // End: the last report
+
+  // The same decodes as JTDX writes them: the same track.
+  PtySession jtdx(tracker_options(dir, {std::string(SAMPLES_DIR) + "/jtdx-2.2/202503_ALL.TXT"}));
+  answer_batch(jtdx, "jtdx");
+  ASSERT_TRUE(jtdx.wait_for_text("JTDX.KML Generated")) << jtdx.dump();
+  expect_key_wait_then_exit(jtdx, 0);
+  EXPECT_EQ(read_file(dir.file("JTDX.KML")), read_file(dir.file("TODAY.KML")));
 }
 
 TEST(LogTrackerBatch, LogWithoutReportsGivesEmptyDocument) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Make samples/ALL.TXT and samples/wsjtx-2.7/ALL.TXT, made-up WSJT-X decode
-logs for trying out our programs.
+logs for trying out our programs, and samples/jtdx-2.2/202503_ALL.TXT, the
+second one's decodes as JTDX writes them.
 
 The log covers one day of listening on 20 m FT8 while a small pico-balloon
 flies from near Exeter south over the English Channel, east along it, then
@@ -459,6 +460,45 @@ def build_today_log():
     return "".join(l + "\n" for l in lines).encode("ascii"), reports
 
 
+WSJTX_LINE = re.compile(r"^(\d{6})_(\d{6}) +([\d.]+) (Rx|Tx) (\S+) *(-?\d+) *(-?\d+\.\d) *(\d+) (.*)$")
+JTDX_HEADER_VERSION = " JTDX v2.2.159000000"
+
+
+def jtdx_log(today):
+    """The same decodes as JTDX 2.2 writes them into its yyyyMM_ALL.TXT: the
+    date yyyyMMdd, "_", then its decoder's line, trimmed: hhmmss (hhmm for
+    JT65, which stands in for Q65, a mode JTDX lacks), SNR %4d, DT %5.1f,
+    audio %5d, blank, mode symbol, one blank, the message; free text and AP
+    decodes padded to 26 and marked ("." free text, "*" AP, "?" doubtful).
+    A header line before the first decode and at each change of band or
+    mode; our transmissions as JTDX logs them."""
+    out = []
+    header = None
+    for line in today.decode("ascii").split("\n")[:-1]:
+        m = WSJTX_LINE.match(line)
+        assert m, line
+        date, hhmmss, mhz, rxtx, label = "20" + m[1], m[2], float(m[3]), m[4], m[5]
+        snr, dt, freq, text = int(m[6]), float(m[7]), int(m[8]), m[9]
+        mode = label if label in ("FT8", "FT4") else "JT65"
+        if (mhz, mode) != header:
+            out.append(f"{date}_{hhmmss}  {mhz:g} MHz  {mode}" + (JTDX_HEADER_VERSION if header else ""))
+            header = (mhz, mode)
+        if rxtx == "Tx":
+            out.append(f"{date}_{hhmmss}.000(0)  Transmitting {mhz:g} MHz  {mode}:  {text}")
+            continue
+        mark = ""
+        for tag, jtdx_mark in (("  a1", "*"), ("  a3", "*"), (" ?", "?")):
+            if text.endswith(tag):
+                text, mark = text[: -len(tag)], jtdx_mark
+        if not mark and re.match(r"^[A-Y]{6}-", text) and len(text) >= 13:
+            mark = "."  # free text
+        time = hhmmss if mode != "JT65" else hhmmss[:4]
+        symbol = {"FT8": "~", "FT4": ":", "JT65": "#"}[mode]
+        message = text.ljust(26) + mark if mark else text
+        out.append(f"{date}_{time}{snr:4d}{dt:5.1f}{freq:5d} {symbol} {message}")
+    return "".join(l + "\n" for l in out).encode("ascii")
+
+
 def write(out, data):
     out.parent.mkdir(parents=True, exist_ok=True)
     with open(out, "wb") as f:
@@ -476,6 +516,7 @@ def main(argv):
     write(folder / "ALL.TXT", build_log())
     today, _ = build_today_log()
     write(folder / "wsjtx-2.7" / "ALL.TXT", today)
+    write(folder / "jtdx-2.2" / "202503_ALL.TXT", jtdx_log(today))
 
 
 if __name__ == "__main__":
