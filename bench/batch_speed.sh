@@ -1,7 +1,8 @@
 #!/bin/sh
 # The batch pass against the time the machine takes to read the file: makes
-# two deterministic 1 GiB decode logs, one in the fixed columns (CR LF) and
-# one as WSJT-X 2.x writes ALL.TXT on Linux (LF), then runs wc -l, log_lister
+# three deterministic 1 GiB decode logs, one in the fixed columns (CR LF),
+# one as WSJT-X 2.x writes ALL.TXT on Linux (LF) and one as JTDX 2.2 writes
+# its monthly log (LF), then runs wc -l, log_lister
 # and log_tracker
 # (a batch pass writing a KML file) on it several times each, without a
 # terminal (under setsid: console output to a file, answers from stdin), and
@@ -43,15 +44,16 @@ measure() {
 
 cd "$work"
 echo "Scan: $("$build/bin/mark_scan_path")"
-for layout in fixed wsjtx2; do
+for layout in fixed wsjtx2 jtdx; do
   log="$work/$layout.TXT"
-  if [ "$layout" = fixed ]; then
-    python3 "$top/bench/make_big_log.py" "$log"
-    echo "Fixed columns, CR LF:"
-  else
-    python3 "$top/bench/make_big_log.py" "$log" --wsjtx2
-    echo "WSJT-X 2.x ALL.TXT, LF:"
-  fi
+  case $layout in
+    fixed) python3 "$top/bench/make_big_log.py" "$log"
+           echo "Fixed columns, CR LF:" ;;
+    wsjtx2) python3 "$top/bench/make_big_log.py" "$log" --wsjtx2
+            echo "WSJT-X 2.x ALL.TXT, LF:" ;;
+    jtdx) python3 "$top/bench/make_big_log.py" "$log" --jtdx
+          echo "JTDX 2.2 yyyyMM_ALL.TXT, LF:" ;;
+  esac
   cat "$log" > /dev/null  # into the page cache
   {
     measure wc '' wc -l "$log"

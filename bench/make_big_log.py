@@ -3,9 +3,11 @@
 one line in a hundred a position report and the rest ordinary decodes: in
 the fixed columns with CR LF line ends, or with --wsjtx2 as WSJT-X 2.x
 writes ALL.TXT on Linux (LF line ends, FT8, FT4, JT65, MSK144 and Q65
-decodes, now and then a transmission).
+decodes, now and then a transmission), or with --jtdx as JTDX 2.2 writes
+its yyyyMM_ALL.TXT on Linux (LF line ends, FT8, FT4 and JT65 decodes, free
+text and AP decodes marked, now and then a header or a transmission).
 
-    python3 bench/make_big_log.py OUT [BYTES] [--wsjtx2]
+    python3 bench/make_big_log.py OUT [BYTES] [--wsjtx2 | --jtdx]
 """
 import random
 import sys
@@ -40,7 +42,23 @@ def line_wsjtx2(time, snr, dt, offset, message, rng, i):
         time, (i % 4) * 15, 14.074, rx, mode, snr, dt, offset, message, tag)
 
 
-def block(rng, lines, wsjtx2=False):
+JTDX_MODES = [("~", 6), ("~", 6), ("~", 6), (":", 6), ("#", 4)]
+
+
+def line_jtdx(time, snr, dt, offset, message, rng, i):
+    if i % 50 == 13:
+        return "20230614_%s%02d.000(0)  Transmitting 14.074 MHz  FT8:  %s\n" % (
+            time, (i % 4) * 15, message)
+    if i % 200 == 31:
+        return "20230614_%s%02d  14.074 MHz  FT8 JTDX v2.2.159000000\n" % (time, (i % 4) * 15)
+    symbol, digits = JTDX_MODES[i % len(JTDX_MODES)]
+    clock = time + ("%02d" % ((i % 4) * 15) if digits == 6 else "")
+    mark = "." if message[6:7] == "-" else "*" if i % 37 == 5 else ""
+    text = message.ljust(26) + mark if mark else message
+    return "20230614_%s%4d%5.1f%5d %s %s\n" % (clock, snr, dt, offset, symbol, text)
+
+
+def block(rng, lines, layout=None):
     calls = ["G4ABC", "M0XYZ", "PA3ABC", "DL1ABC", "EA8XYZ", "K1ABC", "OK1XYZ", "SP5ABC"]
     grids = ["IO91", "JO22", "JN45", "IO82", "FN42", "KO02"]
     out = []
@@ -63,17 +81,22 @@ def block(rng, lines, wsjtx2=False):
             else:
                 message = "%s %s RR73" % (a, b)
         fields = (time, rng.randint(-24, 10), rng.uniform(-1, 2), rng.randint(200, 2900), message)
-        out.append(line_wsjtx2(*fields, rng, i) if wsjtx2 else line(*fields))
+        if layout == "--wsjtx2":
+            out.append(line_wsjtx2(*fields, rng, i))
+        elif layout == "--jtdx":
+            out.append(line_jtdx(*fields, rng, i))
+        else:
+            out.append(line(*fields))
     return "".join(out).encode("ascii")
 
 
 def main():
-    args = [a for a in sys.argv[1:] if a != "--wsjtx2"]
-    wsjtx2 = len(args) < len(sys.argv) - 1
+    args = [a for a in sys.argv[1:] if a not in ("--wsjtx2", "--jtdx")]
+    layout = next((a for a in sys.argv[1:] if a in ("--wsjtx2", "--jtdx")), None)
     path = args[0]
     size = int(args[1]) if len(args) > 1 else 1 << 30
     rng = random.Random(16004)
-    blocks = [block(rng, 10000, wsjtx2) for _ in range(8)]
+    blocks = [block(rng, 10000, layout) for _ in range(8)]
     written = 0
     with open(path, "wb") as f:
         i = 0

@@ -112,10 +112,22 @@ std::optional<DecodeRecord> parse_fixed_columns(std::string_view line) {
                 columns(line, kOffsetColumn, kOffsetLength), message);
 }
 
+// Whether the line begins as JTDX's do: the date yyyyMMdd, then "_" or a
+// blank. No line of the fixed columns does (a blank follows its hhmm), and
+// the fixed columns of JTDX's JT65 and JT9 lines hold the end of an ordinary
+// message ("K1ABC G4ABC -21" has its "-" at the place of a report's).
+bool begins_with_jtdx_date(std::string_view line) {
+  if (line.size() < 9 || (line[8] != '_' && line[8] != ' ')) return false;
+  for (std::size_t i = 0; i < 8; ++i)
+    if (line[i] < '0' || line[i] > '9') return false;
+  return true;
+}
+
 }  // namespace
 
 std::optional<DecodeRecord> parse_log_line(std::string_view line) {
-  if (std::optional<DecodeRecord> record = parse_fixed_columns(line)) return record;
+  if (!begins_with_jtdx_date(line))
+    if (std::optional<DecodeRecord> record = parse_fixed_columns(line)) return record;
   for (const LogLayout& layout : kLogLayouts) {
     // Most lines that the scan gives have their "-" where another layout
     // has it: passed over before their columns are walked.

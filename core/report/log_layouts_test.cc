@@ -81,6 +81,9 @@ const Expected kLines[] = {
     {"20261208_225734  14.074 MHz  FT8 JTDX v2.2.159000000", kNotAReport},
     {"20261208_225737.002(0)  Reading wav file 261207_101500.wav", kNotAReport},
     {"20261208_225745.474(0)  Transmitting 14.074 MHz  FT8:  DECPAA-MBXAAA", kNotAReport},
+    // An ordinary JT65 message whose "-" stands where the fixed columns
+    // look for a report's.
+    {"20261208_1015 -21  0.8 1456 # K1ABC G4ABC -21", kNotAReport},
     // Two blanks after the symbol, or the date cut short.
     {"20261208_101500 -11  0.3 1234 ~  DECPAA-MBXAAA", kNotAReport},
     {"2026128_101500 -11  0.3 1234 ~ DECPAA-MBXAAA", kNotAReport},
