@@ -282,23 +282,23 @@ TEST(RealDecoder, PositionsThatJt9DecodesAreListedAndTracked) {
 }
 
 // ---------------------------------------------------------------------------
-// WSJT-X itself
+// WSJT-X itself, and JTDX
 
-#define SKIP_UNLESS_STATION(gui)                                                 \
+#define SKIP_UNLESS_STATION(gui) \
   if (!(gui).problem().empty()) GTEST_SKIP() << "skipped: " << (gui).problem()
 
-// Has WSJT-X decode every period; the lines its ALL.TXT gained. Skips the
-// test, saying why, when WSJT-X did not decode what was sent.
-#define DECODE_ALL_PERIODS(gui, folder, lines)                                   \
-  for (const Period& period : kPeriods) {                                        \
-    for (const std::string& line : (gui).decode((folder) + "/" + period.wav, period.sent)) \
-      (lines).push_back(line);                                                   \
-    SKIP_UNLESS_STATION(gui);                                                    \
+class RealStation : public testing::TestWithParam<const DecoderKind*> {
+ protected:
+  const DecoderKind& kind() const { return *GetParam(); }
+  // The decodes among `lines` of its log whose message is a position.
+  std::vector<Decode> positions(const std::vector<std::string>& lines) const {
+    return positions_in(lines, kind().read_line);
   }
+};
 
-// WSJT-X sends to its multicast group, where its own listener, udp_daemon,
-// takes the datagrams too.
-TEST(RealWsjtx, LiveTrackerShowsAndTracksEveryPositionItSends) {
+// WSJT-X (JTDX) sends to its multicast group, where WSJT-X's own listener,
+// udp_daemon, takes the datagrams too.
+TEST_P(RealStation, LiveTrackerShowsAndTracksEveryPositionItSends) {
   if (!in_own_station()) GTEST_SKIP() << kNoOwnStation;
   TempDir dir;
   ASSERT_EQ(make_wavs(dir.path()), "");
@@ -311,75 +311,88 @@ TEST(RealWsjtx, LiveTrackerShowsAndTracksEveryPositionItSends) {
   tracker.send("live\r");
   ASSERT_TRUE(tracker.wait_for_text("Press [esc] to finish")) << tracker.dump();
 
-  WsjtxGui wsjtx(dir.file("home"), "224.0.0.1");
-  SKIP_UNLESS_STATION(wsjtx);
+  DecoderGui gui(kind(), dir.file("home"), "224.0.0.1");
+  SKIP_UNLESS_STATION(gui);
   std::vector<std::string> written;
-  DECODE_ALL_PERIODS(wsjtx, dir.path(), written);
-  const std::vector<Decode> positions = positions_in(written, read_all_txt_line);
-  ASSERT_TRUE(tracker.wait_for_text(positions.back().message, seconds(5))) << tracker.dump();
+  for (const Period& period : kPeriods) {
+    for (const std::string& line : gui.decode(dir.path() + "/" + period.wav, period.sent))
+      written.push_back(line);
+    SKIP_UNLESS_STATION(gui);
+  }
+  const std::vector<Decode> sent = positions(written);
+  ASSERT_TRUE(tracker.wait_for_text(sent.back().message, seconds(5))) << tracker.dump();
   ASSERT_TRUE(tracker.wait_for_quiet(milliseconds(500)));
-  const std::vector<std::string> rows = report_rows(tracker, positions, 7);
+  const std::vector<std::string> rows = report_rows(tracker, sent, 7);
   tracker.send("\x1b");
   ASSERT_TRUE(tracker.wait_for_text("Any key to close this window")) << tracker.dump();
   tracker.send("x");
   EXPECT_EQ(exit_code(tracker), 0) << tracker.dump();
 
-  expect_shown_live(rows, positions);
-  EXPECT_EQ(track_points(read_file(dir.file("LIVE.KML"))), golden_points(positions));
+  expect_shown_live(rows, sent);
+  EXPECT_EQ(track_points(read_file(dir.file("LIVE.KML"))), golden_points(sent));
   static const std::map<std::string, Golden> golden = golden_positions();
   std::string table = "Time, Lat , Long\r\n";
-  for (const Decode& d : positions)
+  for (const Decode& d : sent)
     table += d.hhmm.substr(0, 2) + ":" + d.hhmm.substr(2) + golden.at(d.message).table_rest + "\r\n";
   EXPECT_EQ(read_file(dir.file("LIVE.CSV")), table);
   if (have_program("udp_daemon")) {
     EXPECT_TRUE(daemon.running());
     const std::string heard = read_file(dir.file("daemon.out"));
-    for (const Decode& d : positions) EXPECT_NE(heard.find(d.message), std::string::npos) << heard;
+    for (const Decode& d : sent) EXPECT_NE(heard.find(d.message), std::string::npos) << heard;
   }
 }
 
-TEST(RealWsjtx, ItsAllTxtIsFollowedAsWrittenThenListedAndTrackedWhole) {
+TEST_P(RealStation, ItsLogIsFollowedAsWrittenThenListedAndTrackedWhole) {
   if (!in_own_station()) GTEST_SKIP() << kNoOwnStation;
   TempDir dir;
   ASSERT_EQ(make_wavs(dir.path()), "");
-  WsjtxGui wsjtx(dir.file("home"));
-  SKIP_UNLESS_STATION(wsjtx);
-  const std::string data = wsjtx.data_folder();
+  DecoderGui gui(kind(), dir.file("home"));
+  SKIP_UNLESS_STATION(gui);
+  const std::string data = gui.data_folder();
 
-  // Following, started in WSJT-X's data folder before it writes ALL.TXT.
+  // Following, started in the data folder before the decodes are written
+  // (JTDX makes its month's log when it starts, WSJT-X ALL.TXT when it
+  // first writes).
+  const std::string at_start =
+      kind().makes_log_at_start ? gui.wait_for_log(seconds(20)) : "ALL.TXT";
   PtySession follower(program("log_tracker", data));
   ASSERT_TRUE(follower.wait_for_text("Read incoming data in real time")) << follower.dump();
   follower.send("\r");
   ASSERT_TRUE(follower.wait_for_text("Destination (.KML) file")) << follower.dump();
   follower.send("followed\r");
   ASSERT_TRUE(follower.wait_for_text("Press [esc] to finish")) << follower.dump();
-  EXPECT_TRUE(follower.screen().contains("via 'ALL.TXT'")) << follower.dump();
+  EXPECT_TRUE(follower.screen().contains("via '" + at_start + "'")) << follower.dump();
 
   std::vector<std::string> written;
   for (const Period& period : kPeriods) {
-    for (const std::string& line : wsjtx.decode(dir.path() + "/" + period.wav, period.sent))
+    for (const std::string& line : gui.decode(dir.path() + "/" + period.wav, period.sent))
       written.push_back(line);
-    SKIP_UNLESS_STATION(wsjtx);
-    // Each report shows within a step or two of WSJT-X writing it.
-    for (const Decode& d : positions_in(written, read_all_txt_line))
+    SKIP_UNLESS_STATION(gui);
+    // Each report shows within a step or two of its line being written.
+    for (const Decode& d : positions(written))
       EXPECT_TRUE(follower.wait_for_text(d.hhmm + "   " + d.message, seconds(3)))
           << follower.dump();
   }
-  const std::vector<Decode> positions = positions_in(written, read_all_txt_line);
+  const std::vector<Decode> sent = positions(written);
   follower.pump(milliseconds(1500));
-  const std::vector<std::string> rows = report_rows(follower, positions, 7);
+  const std::vector<std::string> rows = report_rows(follower, sent, 7);
   follower.send("\x1b");
   ASSERT_TRUE(follower.wait_for_text("FOLLOWED.KML Generated")) << follower.dump();
   follower.send("x");
   EXPECT_EQ(exit_code(follower), 0) << follower.dump();
-  expect_listed(rows, positions);  // each once
-  EXPECT_EQ(track_points(read_file(data + "/FOLLOWED.KML")), golden_points(positions));
+  expect_listed(rows, sent);  // each once
+  EXPECT_EQ(track_points(read_file(data + "/FOLLOWED.KML")), golden_points(sent));
 
-  // The whole of it, by the name the programs propose.
-  expect_listed(listed(data, "", positions), positions);
-  expect_listed(tracked(data, "ALL.TXT", "whole", positions), positions);
-  EXPECT_EQ(track_points(read_file(data + "/WHOLE.KML")), golden_points(positions));
+  // The whole of it: by the name the programs propose, and by its own.
+  expect_listed(listed(data, "", sent), sent);
+  expect_listed(tracked(data, gui.log_name(), "whole", sent), sent);
+  EXPECT_EQ(track_points(read_file(data + "/WHOLE.KML")), golden_points(sent));
 }
+
+INSTANTIATE_TEST_SUITE_P(WsjtxAndJtdx, RealStation, testing::Values(&kWsjtx, &kJtdx),
+                         [](const testing::TestParamInfo<const DecoderKind*>& info) {
+                           return std::string(info.param->program);
+                         });
 
 }  // namespace
 }  // namespace e2e

@@ -167,8 +167,8 @@ std::vector<std::string> lines_from(const std::string& path, std::size_t first) 
 // wide graph at 6 bins a pixel, so that its small window still covers every
 // audio offset of the band (at the default, a signal at 1800 Hz went
 // undecoded).
-std::string settings(const std::string& udp_server) {
-  return "[Configuration]\n"
+std::string settings(const DecoderKind& kind, const std::string& udp_server) {
+  return "[Configuration]\n" + std::string(kind.more_settings) +
          "MyCall=G0TST\n"
          "MyGrid=IO91\n"
          "Rig=None\n"
@@ -257,6 +257,29 @@ std::optional<Decode> read_jt9_line(std::string_view line) {
                 message_after(line, 5)};
 }
 
+std::optional<Decode> read_jtdx_line(std::string_view line) {
+  const std::vector<std::string> w = words(line);
+  if (w.size() < 6 || w[0].size() != 15 || w[0][8] != '_' || !is_number(w[1]) ||
+      !is_number(w[2]) || !is_number(w[3]) || w[4].size() != 1)
+    return std::nullopt;
+  std::string message = message_after(line, 5);
+  // The mark after the message's padding.
+  if (const std::size_t blanks = message.rfind("  "); blanks != std::string::npos)
+    message.erase(message.find_last_not_of(' ', blanks) + 1);
+  return Decode{w[0].substr(9, 4), std::stoi(w[1]), std::stod(w[2]), std::stoi(w[3]), message};
+}
+
+const DecoderKind kWsjtx = {
+    "wsjtx", "WSJT-X.ini", "", "^WSJT-X +v", "WSJT-X",
+    [](const std::string& name) { return name == "ALL.TXT"; }, false, read_all_txt_line};
+
+const DecoderKind kJtdx = {
+    "jtdx", "JTDX.ini", "WriteDecodedALLTXT=true\n", "^JTDX +by", "JTDX",
+    [](const std::string& name) {
+      return name.size() == 14 && name.compare(6, 8, "_ALL.TXT") == 0;
+    },
+    true, read_jtdx_line};
+
 std::optional<Decode> read_all_txt_line(std::string_view line) {
   const std::vector<std::string> w = words(line);
   if (w.size() < 8 || w[0].size() != 13 || w[0][6] != '_' || w[2] != "Rx" || !is_number(w[4]) ||
@@ -302,8 +325,10 @@ void Child::end() {
   pid_ = -1;
 }
 
-WsjtxGui::WsjtxGui(const std::string& home, const std::string& udp_server) : home_(home) {
-  for (const char* program : {"Xvfb", "xdotool", "wsjtx"})
+DecoderGui::DecoderGui(const DecoderKind& kind, const std::string& home,
+                       const std::string& udp_server)
+    : kind_(kind), home_(home) {
+  for (const char* program : {"Xvfb", "xdotool", kind.program})
     if (!have_program(program)) {
       problem_ = std::string(program) + " is not installed (tools/install_deps.sh installs it)";
       return;
@@ -314,8 +339,8 @@ WsjtxGui::WsjtxGui(const std::string& home, const std::string& udp_server) : hom
   const fs::path runtime = fs::path(home) / "run";
   for (const fs::path& folder : {config, data, scratch, runtime}) fs::create_directories(folder);
   fs::permissions(runtime, fs::perms::owner_all);
-  write_file(config / "WSJT-X.ini", settings(udp_server));
-  data_folder_ = (data / "WSJT-X").string();
+  write_file(config / kind.settings, settings(kind, udp_server));
+  data_folder_ = (data / kind.folder).string();
 
   // Xvfb picks a free display and writes its number to fd 3.
   int number[2];
@@ -335,18 +360,35 @@ WsjtxGui::WsjtxGui(const std::string& home, const std::string& udp_server) : hom
   }
   display_ = ":" + shown.substr(0, shown.find('\n'));
 
-  wsjtx_ = Child(spawn({"wsjtx"}, {home,
+  gui_ = Child(spawn({kind.program}, {home,
                                    {"DISPLAY=" + display_, "HOME=" + home,
                                     "XDG_CONFIG_HOME=" + config.string(),
                                     "XDG_DATA_HOME=" + data.string(),
                                     "XDG_RUNTIME_DIR=" + runtime.string(),
                                     "TMPDIR=" + scratch.string()},
                                    -1, -1}));
-  if (window("^WSJT-X +v", std::chrono::seconds(60)).empty())
-    problem_ = "the WSJT-X window did not show within 60 s";
+  if (window(kind.window, std::chrono::seconds(60)).empty())
+    problem_ = std::string("the ") + kind.program + " window did not show within 60 s";
 }
 
-std::string WsjtxGui::xdotool(const std::vector<std::string>& args) {
+std::string DecoderGui::log_name() const {
+  std::string newest;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(data_folder_, error)) {
+    const std::string name = entry.path().filename().string();
+    if (kind_.is_log_name(name) && name > newest) newest = name;
+  }
+  return newest;
+}
+
+std::string DecoderGui::wait_for_log(milliseconds timeout) {
+  const Clock::time_point deadline = Clock::now() + timeout;
+  while (log_name().empty() && Clock::now() < deadline)
+    std::this_thread::sleep_for(milliseconds(100));
+  return log_name();
+}
+
+std::string DecoderGui::xdotool(const std::vector<std::string>& args) {
   std::vector<std::string> argv = {"xdotool"};
   argv.insert(argv.end(), args.begin(), args.end());
   std::string out = run_command(argv, home_, {"DISPLAY=" + display_}).out;
@@ -356,45 +398,48 @@ std::string WsjtxGui::xdotool(const std::vector<std::string>& args) {
 
 // The id of the first window whose name matches, once it shows; "" when
 // none shows within `timeout`.
-std::string WsjtxGui::window(const std::string& name_pattern, milliseconds timeout) {
+std::string DecoderGui::window(const std::string& name_pattern, milliseconds timeout) {
   const Clock::time_point deadline = Clock::now() + timeout;
   do {
     std::string ids = xdotool({"search", "--onlyvisible", "--name", name_pattern});
     if (!ids.empty()) return ids.substr(0, ids.find('\n'));
     std::this_thread::sleep_for(milliseconds(100));
-  } while (Clock::now() < deadline && wsjtx_.running());
+  } while (Clock::now() < deadline && gui_.running());
   return {};
 }
 
-std::vector<std::string> WsjtxGui::decode(const std::string& wav,
+std::vector<std::string> DecoderGui::decode(const std::string& wav,
                                           const std::vector<Transmission>& sent,
                                           milliseconds timeout) {
   if (!problem_.empty()) return {};
   // Real key events to the focused window: keys sent to a window by its id
   // made WSJT-X decode the file opened before once more.
-  const std::string main = window("^WSJT-X +v", std::chrono::seconds(5));
-  xdotool({"windowfocus", "--sync", main});
-  xdotool({"key", "ctrl+o"});
-  const std::string dialog = window("^Open File$", std::chrono::seconds(10));
+  // A window just shown may not take keys yet: Ctrl+O again after a while.
+  const std::string main = window(kind_.window, std::chrono::seconds(5));
+  std::string dialog;
+  for (int attempt = 0; attempt < 4 && dialog.empty(); ++attempt) {
+    xdotool({"windowfocus", "--sync", main});
+    xdotool({"key", "ctrl+o"});
+    dialog = window("^Open File$", std::chrono::seconds(5));
+  }
   if (dialog.empty()) {
-    problem_ = "WSJT-X showed no Open File dialog";
+    problem_ = std::string(kind_.program) + " showed no Open File dialog for " + wav;
     return {};
   }
   xdotool({"windowfocus", "--sync", dialog});
   xdotool({"type", "--delay", "5", wav});
   xdotool({"key", "Return"});
 
-  const std::string all_txt = data_folder_ + "/ALL.TXT";
   const Clock::time_point deadline = Clock::now() + timeout;
   std::vector<std::string> missing;
   std::vector<std::string> lines;
   for (;;) {
-    lines = lines_from(all_txt, lines_seen_);
+    lines = lines_from(data_folder_ + "/" + log_name(), lines_seen_);
     missing.clear();
     for (const Transmission& t : sent) {
       bool found = false;
       for (const std::string& line : lines) {
-        const std::optional<Decode> d = read_all_txt_line(line);
+        const std::optional<Decode> d = kind_.read_line(line);
         found = found || (d && d->message == t.message);
       }
       if (!found) missing.push_back(t.message);
@@ -404,10 +449,10 @@ std::vector<std::string> WsjtxGui::decode(const std::string& wav,
   }
   // A decode may still be on its way: a moment for it to be written whole.
   std::this_thread::sleep_for(milliseconds(300));
-  lines = lines_from(all_txt, lines_seen_);
+  lines = lines_from(data_folder_ + "/" + log_name(), lines_seen_);
   lines_seen_ += lines.size();
   if (!missing.empty()) {
-    problem_ = "WSJT-X did not decode";
+    problem_ = std::string(kind_.program) + " did not decode";
     for (const std::string& m : missing) problem_ += " \"" + m + "\"";
     problem_ += " from " + wav + " within " + std::to_string(timeout.count() / 1000) + " s";
   }
