@@ -780,47 +780,42 @@ TEST(LogTrackerFollow, FollowsAllTxtAsWsjtxWritesIt) {
   EXPECT_GE(seen.size(), 6u);
 }
 
-// JTDX's monthly logs, the same way: its line has the date before the time
-// and one blank after the mode symbol.
-TEST(LogTrackerFollow, FollowsJtdxMonthlyLogsIntoTheNextMonth) {
-  TempDir dir;
-  const auto jtdx_line = [](std::string_view date_time, std::string_view message) {
-    return std::string(date_time) + " -11  0.3 1234 ~ " + std::string(message) + "             .\n";
-  };
-  write_file(dir.file("202603_ALL.TXT"), "20260301_000014  14.074 MHz  FT8\n");
-  PtySession s(tracker_options(dir, {}, "2026-03-31 23:59:10"));
-  start_following(s, "month");
-  EXPECT_TRUE(s.screen().contains("Extract decoded data as it arrives via '202603_ALL.TXT'"))
-      << s.dump();
-  append_file(dir.file("202603_ALL.TXT"), jtdx_line("20260331_235945", "DFGKAA-AATFAA"));
-  ASSERT_TRUE(s.wait_for_text("2359   DFGKAA-AATFAA", milliseconds(2500))) << s.dump();
-  write_file(dir.file("202604_ALL.TXT"), jtdx_line("20260401_000000", "DBUAAA-MFNGAA"));
-  ASSERT_TRUE(s.wait_for_text("0000   DBUAAA-MFNGAA", milliseconds(2500))) << s.dump();
-  s.send("\x1b");
-  ASSERT_TRUE(s.wait_for_text("MONTH.KML Generated", milliseconds(3000))) << s.dump();
-  expect_key_wait_then_exit(s, 0);
-  EXPECT_EQ(path_points(read_file(dir.file("MONTH.KML"))),
-            (std::vector<std::string>{"+0.50000,+52.25000", "-3.60000,+50.00000"}));
-}
-
-// The monthly logs of WSJT-X 2.6 and later: the one written now is followed,
-// and the next one from its start when the month turns.
+// The monthly logs of WSJT-X 2.6 and later, and those of JTDX (its line has
+// the date before the time and one blank after the mode symbol): the one
+// written now is followed, and the next one from its start when the month
+// turns.
 TEST(LogTrackerFollow, FollowsMonthlyLogsIntoTheNextMonth) {
-  TempDir dir;
-  write_file(dir.file("2025-03-ALL.TXT"), all_txt_line("2358", "DECPAA-MBXAAA"));
-  PtySession s(tracker_options(dir, {}, "2025-03-31 23:59:10"));
-  start_following(s, "month");
-  EXPECT_TRUE(s.screen().contains("Extract decoded data as it arrives via '2025-03-ALL.TXT'"))
-      << s.dump();
-  append_file(dir.file("2025-03-ALL.TXT"), all_txt_line("2359", "DFGKAA-AATFAA"));
-  ASSERT_TRUE(s.wait_for_text("2359   DFGKAA-AATFAA", milliseconds(2500))) << s.dump();
-  write_file(dir.file("2025-04-ALL.TXT"), all_txt_line("0000", "DBUAAA-MFNGAA"));
-  ASSERT_TRUE(s.wait_for_text("0000   DBUAAA-MFNGAA", milliseconds(2500))) << s.dump();
-  s.send("\x1b");
-  ASSERT_TRUE(s.wait_for_text("MONTH.KML Generated", milliseconds(3000))) << s.dump();
-  expect_key_wait_then_exit(s, 0);
-  EXPECT_EQ(path_points(read_file(dir.file("MONTH.KML"))),
-            (std::vector<std::string>{"+0.50000,+52.25000", "-3.60000,+50.00000"}));
+  const auto jtdx_line = [](std::string_view date, std::string_view hhmm, std::string_view message) {
+    return std::string(date) + "_" + std::string(hhmm) + "45 -11  0.3 1234 ~ " +
+           std::string(message) + "             .\n";
+  };
+  struct Months {
+    std::string march, april, before, last, first;
+  };
+  const Months wsjtx = {"2025-03-ALL.TXT", "2025-04-ALL.TXT",
+                        all_txt_line("2358", "DECPAA-MBXAAA"),
+                        all_txt_line("2359", "DFGKAA-AATFAA"), all_txt_line("0000", "DBUAAA-MFNGAA")};
+  const Months jtdx = {"202503_ALL.TXT", "202504_ALL.TXT", "20250301_000014  14.074 MHz  FT8\n",
+                       jtdx_line("20250331", "2359", "DFGKAA-AATFAA"),
+                       jtdx_line("20250401", "0000", "DBUAAA-MFNGAA")};
+  for (const Months& m : {wsjtx, jtdx}) {
+    SCOPED_TRACE(m.march);
+    TempDir dir;
+    write_file(dir.file(m.march), m.before);
+    PtySession s(tracker_options(dir, {}, "2025-03-31 23:59:10"));
+    start_following(s, "month");
+    EXPECT_TRUE(s.screen().contains("Extract decoded data as it arrives via '" + m.march + "'"))
+        << s.dump();
+    append_file(dir.file(m.march), m.last);
+    ASSERT_TRUE(s.wait_for_text("2359   DFGKAA-AATFAA", milliseconds(2500))) << s.dump();
+    write_file(dir.file(m.april), m.first);
+    ASSERT_TRUE(s.wait_for_text("0000   DBUAAA-MFNGAA", milliseconds(2500))) << s.dump();
+    s.send("\x1b");
+    ASSERT_TRUE(s.wait_for_text("MONTH.KML Generated", milliseconds(3000))) << s.dump();
+    expect_key_wait_then_exit(s, 0);
+    EXPECT_EQ(path_points(read_file(dir.file("MONTH.KML"))),
+              (std::vector<std::string>{"+0.50000,+52.25000", "-3.60000,+50.00000"}));
+  }
 }
 
 // Each report shown once, whatever happens to the logs around the one
