@@ -8,6 +8,7 @@
 
 #include "decode_record.h"
 #include "line_reader.h"
+#include "log_source.h"
 #include "mark_scan.h"
 #include "marked_lines.h"
 
@@ -88,7 +89,8 @@ void scan_block(benchmark::State& state, MarkScan scan) {
   std::vector<MarkHit> hits(kLineBlockSize / kScanChunk + 2);
   for (auto _ : state)
     benchmark::DoNotOptimize(
-        scan(block.data(), kLineBlockSize, kPositionMark, kReportMarkPlaces, hits.data()));
+        scan(block.data(), kLineBlockSize, kPositionMark, kReportMarkPlaces, kReportGuard,
+             hits.data()));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kLineBlockSize));
 }
 
@@ -115,7 +117,7 @@ void BM_ReadMarkedLinesAndParse(benchmark::State& state) {
                          [&](std::string_view line) {
                            if (parse_log_line(line)) ++reports;
                            return true;
-                         });
+                         }, nullptr, kReportGuard);
     benchmark::DoNotOptimize(reports);
     close_file(f);
     bytes += 64u << 20;

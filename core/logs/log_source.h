@@ -30,6 +30,10 @@ bool is_decode_log_name(std::string_view file_name);
 // existing_log_name(), or ALL.TXT when there is none.
 std::string default_log_name();
 
+// The "-" of JTDX's FT8 and FT4 reports stands where WSJT-X's lines have the
+// sign of a negative DT: there it counts only after JTDX's "_".
+inline constexpr MarkGuard kReportGuard{kJtdxReportMarkPlaces, kJtdxDateEndIndex, kJtdxDateEnd};
+
 // For each position report of the log, in order: make(const DecodeRecord&)
 // on a thread of its own, while the lines are read on others, and
 // use(const Item&) on this thread with what it made. go_on() is asked on
@@ -46,7 +50,7 @@ bool for_each_report(FileHandle file, Make&& make, Use&& use, GoOn&& go_on) {
         if (!report) return std::nullopt;
         return make(*report);
       },
-      use, go_on);
+      use, go_on, kReportGuard);
 }
 
 #endif  // LOGS_LOG_SOURCE_H

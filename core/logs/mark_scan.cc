@@ -11,9 +11,10 @@
 namespace {
 
 // One chunk's masks: its control bytes up to Ctrl-Z (CR and LF among them),
-// its marks and its Ctrl-Z bytes; bit k stands for byte k.
+// its marks, its Ctrl-Z bytes and its guard bytes (made only for a scan
+// with a guard); bit k stands for byte k.
 struct ChunkMasks {
-  std::uint64_t controls, marks, ctrl_z;
+  std::uint64_t controls, marks, ctrl_z, guards;
 };
 
 // Clears the bits of bytes past the end of the text.
@@ -25,34 +26,54 @@ inline void mask_past_end(ChunkMasks& m, std::size_t chunk, std::size_t size) {
   m.controls &= valid;
   m.marks &= valid;
   m.ctrl_z &= valid;
+  m.guards &= valid;
 }
 
-// The loop shared by every scan; `Chunk` gives one chunk's masks. Two
-// chunks a step: the second of the last pair may lie wholly past the end.
-template <typename Chunk>
+// Bits of `now` moved `by` places on (1 to 63), with those that the chunk
+// before carries over.
+inline std::uint64_t moved(std::uint64_t now, std::uint64_t before, unsigned by) {
+  return (now << by) | (before >> (64 - by));
+}
+
+// The loop shared by every scan; `Chunk` gives one chunk's masks (its guard
+// bytes when kGuarded). Two chunks a step: the second of the last pair may
+// lie wholly past the end.
+template <bool kGuarded, typename Chunk>
 inline ScanResult scan_chunks(Chunk chunk, const char* bytes, std::size_t size, char mark,
-                              MarkPlaces places, MarkHit* hits) {
+                              MarkPlaces places, const MarkGuard& guard, MarkHit* hits) {
   // The bytes that stand one place past a control byte, for each place:
-  // those of this chunk and those carried over from the chunk before.
-  unsigned shifts[kLastMarkIndex + 1];
-  std::size_t place_count = 0;
-  for (MarkPlaces p = places; p != 0; p &= p - 1)
+  // those of this chunk and those carried over from the chunk before; for a
+  // guarded place, where the guard byte stands that many places on less
+  // the guard's index and one.
+  unsigned shifts[kLastMarkIndex + 1], guarded_shifts[kLastMarkIndex + 1],
+      guard_shifts[kLastMarkIndex + 1];
+  std::size_t place_count = 0, guarded_count = 0;
+  for (MarkPlaces p = places & ~(kGuarded ? guard.places : 0); p != 0; p &= p - 1)
     shifts[place_count++] = static_cast<unsigned>(__builtin_ctzll(p)) + 1;
-  const auto after_controls = [&](std::uint64_t controls, std::uint64_t before) {
+  if (kGuarded)
+    for (MarkPlaces p = places & guard.places; p != 0; p &= p - 1) {
+      const unsigned place = static_cast<unsigned>(__builtin_ctzll(p));
+      guarded_shifts[guarded_count] = place + 1;
+      guard_shifts[guarded_count++] = place - static_cast<unsigned>(guard.index);
+    }
+  const auto after_controls = [&](const ChunkMasks& now, const ChunkMasks& before) {
     std::uint64_t bits = 0;
-    for (std::size_t k = 0; k < place_count; ++k)
-      bits |= (controls << shifts[k]) | (before >> (64 - shifts[k]));
+    for (std::size_t k = 0; k < place_count; ++k) bits |= moved(now.controls, before.controls, shifts[k]);
+    if (kGuarded)
+      for (std::size_t k = 0; k < guarded_count; ++k)
+        bits |= moved(now.controls, before.controls, guarded_shifts[k]) &
+                moved(now.guards, before.guards, guard_shifts[k]);
     return bits;
   };
   const std::size_t chunks = (size + kScanChunk - 1) / kScanChunk;
   const std::size_t whole_pairs = size / (2 * kScanChunk) * 2;  // chunks in pairs wholly inside
   std::size_t found = 0;
-  std::uint64_t controls_before = 0;  // of the chunk before
+  ChunkMasks before{0, 0, 0, 0};  // the chunk before
   // One pair from chunk c; true when it holds a Ctrl-Z, whose place goes to `stop`.
   const auto pair = [&](std::size_t c, ChunkMasks a, ChunkMasks b, std::size_t& stop) {
-    const std::uint64_t word_a = a.marks & after_controls(a.controls, controls_before);
-    const std::uint64_t word_b = b.marks & after_controls(b.controls, a.controls);
-    controls_before = b.controls;
+    const std::uint64_t word_a = a.marks & after_controls(a, before);
+    const std::uint64_t word_b = b.marks & after_controls(b, a);
+    before = b;
     if ((word_a | word_b) != 0) {  // rare: about one line in a hundred is a report
       if (word_a != 0) hits[found++] = {c, word_a};
       if (word_b != 0) hits[found++] = {c + 1, word_b};
@@ -64,12 +85,14 @@ inline ScanResult scan_chunks(Chunk chunk, const char* bytes, std::size_t size, 
   };
   std::size_t stop = size;
   std::size_t c = 0;
+  const char guard_byte = guard.byte;
   for (; c < whole_pairs; c += 2)
-    if (pair(c, chunk(bytes + c * kScanChunk, mark), chunk(bytes + (c + 1) * kScanChunk, mark), stop))
+    if (pair(c, chunk(bytes + c * kScanChunk, mark, guard_byte),
+             chunk(bytes + (c + 1) * kScanChunk, mark, guard_byte), stop))
       return {stop, found};
   if (c < chunks) {  // the last pair, with bytes past the end
-    ChunkMasks a = chunk(bytes + c * kScanChunk, mark);
-    ChunkMasks b = chunk(bytes + (c + 1) * kScanChunk, mark);
+    ChunkMasks a = chunk(bytes + c * kScanChunk, mark, guard_byte);
+    ChunkMasks b = chunk(bytes + (c + 1) * kScanChunk, mark, guard_byte);
     mask_past_end(a, c, size);
     mask_past_end(b, c + 1, size);
     pair(c, a, b, stop);
@@ -77,20 +100,28 @@ inline ScanResult scan_chunks(Chunk chunk, const char* bytes, std::size_t size, 
   return {stop, found};
 }
 
-inline ChunkMasks chunk_plain(const char* bytes, char mark) {
-  ChunkMasks m{0, 0, 0};
+template <bool kGuarded>
+inline ChunkMasks chunk_plain(const char* bytes, char mark, char guard) {
+  ChunkMasks m{0, 0, 0, 0};
   for (int k = 0; k < 64; ++k) {
     const std::uint64_t bit = std::uint64_t{1} << k;
     if (static_cast<unsigned char>(bytes[k]) <= kEndOfText) m.controls |= bit;
     if (bytes[k] == mark) m.marks |= bit;
     if (bytes[k] == kEndOfText) m.ctrl_z |= bit;
+    if (kGuarded && bytes[k] == guard) m.guards |= bit;
   }
   return m;
 }
 
+// A scan without a guard leaves the guard bytes alone: a scan for each.
+#define GUARDED_OR_NOT(chunk)                                                             \
+  return guard.places != 0                                                                \
+             ? scan_chunks<true>(chunk<true>, bytes, size, mark, places, guard, hits)    \
+             : scan_chunks<false>(chunk<false>, bytes, size, mark, places, guard, hits)
+
 ScanResult scan_plain(const char* bytes, std::size_t size, char mark, MarkPlaces places,
-                      MarkHit* hits) {
-  return scan_chunks(chunk_plain, bytes, size, mark, places, hits);
+                      const MarkGuard& guard, MarkHit* hits) {
+  GUARDED_OR_NOT(chunk_plain);
 }
 
 #if defined(__SSE2__)
@@ -98,21 +129,24 @@ inline std::uint64_t bits16(__m128i hits, int at) {
   return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(hits))} << at;
 }
 
-inline ChunkMasks chunk_sse2(const char* bytes, char mark) {
-  const __m128i eot = _mm_set1_epi8(kEndOfText), wanted = _mm_set1_epi8(mark);
-  ChunkMasks m{0, 0, 0};
+template <bool kGuarded>
+inline ChunkMasks chunk_sse2(const char* bytes, char mark, char guard) {
+  const __m128i eot = _mm_set1_epi8(kEndOfText), wanted = _mm_set1_epi8(mark),
+                guarding = _mm_set1_epi8(guard);
+  ChunkMasks m{0, 0, 0, 0};
   for (int k = 0; k < 64; k += 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + k));
     m.controls |= bits16(_mm_cmpeq_epi8(_mm_min_epu8(v, eot), v), k);  // v <= Ctrl-Z
     m.marks |= bits16(_mm_cmpeq_epi8(v, wanted), k);
     m.ctrl_z |= bits16(_mm_cmpeq_epi8(v, eot), k);
+    if (kGuarded) m.guards |= bits16(_mm_cmpeq_epi8(v, guarding), k);
   }
   return m;
 }
 
 ScanResult scan_sse2(const char* bytes, std::size_t size, char mark, MarkPlaces places,
-                     MarkHit* hits) {
-  return scan_chunks(chunk_sse2, bytes, size, mark, places, hits);
+                     const MarkGuard& guard, MarkHit* hits) {
+  GUARDED_OR_NOT(chunk_sse2);
 }
 #endif
 
@@ -126,14 +160,18 @@ __attribute__((target("avx2"))) inline std::uint64_t bits32(__m256i hits, int at
   return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(hits))} << at;
 }
 
-__attribute__((target("avx2"))) inline ChunkMasks chunk_avx2(const char* bytes, char mark) {
-  const __m256i eot = _mm256_set1_epi8(kEndOfText), wanted = _mm256_set1_epi8(mark);
-  ChunkMasks m{0, 0, 0};
+template <bool kGuarded>
+__attribute__((target("avx2"))) inline ChunkMasks chunk_avx2(const char* bytes, char mark,
+                                                             char guard) {
+  const __m256i eot = _mm256_set1_epi8(kEndOfText), wanted = _mm256_set1_epi8(mark),
+                guarding = _mm256_set1_epi8(guard);
+  ChunkMasks m{0, 0, 0, 0};
   for (int k = 0; k < 64; k += 32) {
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + k));
     m.controls |= bits32(_mm256_cmpeq_epi8(_mm256_min_epu8(v, eot), v), k);  // v <= Ctrl-Z
     m.marks |= bits32(_mm256_cmpeq_epi8(v, wanted), k);
     m.ctrl_z |= bits32(_mm256_cmpeq_epi8(v, eot), k);
+    if (kGuarded) m.guards |= bits32(_mm256_cmpeq_epi8(v, guarding), k);
   }
   return m;
 }
@@ -141,26 +179,31 @@ __attribute__((target("avx2"))) inline ChunkMasks chunk_avx2(const char* bytes, 
 // flatten: the shared loop and the chunk function inlined, both in AVX2.
 __attribute__((target("avx2"), flatten)) ScanResult scan_avx2(const char* bytes, std::size_t size,
                                                               char mark, MarkPlaces places,
+                                                              const MarkGuard& guard,
                                                               MarkHit* hits) {
-  return scan_chunks(chunk_avx2, bytes, size, mark, places, hits);
+  GUARDED_OR_NOT(chunk_avx2);
 }
 #endif
 
 #if defined(HAVE_AVX2_SCAN) && !defined(MARK_SCAN_WIDEST_AVX2)
 #define HAVE_AVX512_SCAN 1
-__attribute__((target("avx512bw"))) inline ChunkMasks chunk_avx512(const char* bytes, char mark) {
+template <bool kGuarded>
+__attribute__((target("avx512bw"))) inline ChunkMasks chunk_avx512(const char* bytes, char mark,
+                                                                   char guard) {
   const __m512i v = _mm512_loadu_si512(bytes);
   const __m512i eot = _mm512_set1_epi8(kEndOfText);
   return {_mm512_cmple_epu8_mask(v, eot), _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(mark)),
-          _mm512_cmpeq_epi8_mask(v, eot)};
+          _mm512_cmpeq_epi8_mask(v, eot),
+          kGuarded ? _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(guard)) : std::uint64_t{0}};
 }
 
 // flatten: the shared loop and the chunk function inlined, both in AVX-512.
 __attribute__((target("avx512bw"), flatten)) ScanResult scan_avx512(const char* bytes,
                                                                     std::size_t size, char mark,
                                                                     MarkPlaces places,
+                                                                    const MarkGuard& guard,
                                                                     MarkHit* hits) {
-  return scan_chunks(chunk_avx512, bytes, size, mark, places, hits);
+  GUARDED_OR_NOT(chunk_avx512);
 }
 #endif
 
@@ -173,9 +216,9 @@ const NamedMarkScan& best_scan() {
 }  // namespace
 
 ScanResult scan_marks(const char* bytes, std::size_t size, char mark, MarkPlaces places,
-                      MarkHit* hits) {
+                      const MarkGuard& guard, MarkHit* hits) {
   static const MarkScan scan = best_scan().scan;
-  return scan(bytes, size, mark, places, hits);
+  return scan(bytes, size, mark, places, guard, hits);
 }
 
 const char* mark_scan_name() { return best_scan().name; }

@@ -18,6 +18,17 @@ inline constexpr std::size_t kLastMarkIndex = kScanChunk - 2;
 using MarkPlaces = std::uint64_t;
 constexpr MarkPlaces mark_place(std::size_t index) { return MarkPlaces{1} << index; }
 
+// Places whose marks count only when their line also holds `byte` at
+// `index`, below each of them: a layout whose mark stands where the lines of
+// another layout often have one (JTDX's "-" stands where WSJT-X's lines have
+// the sign of a negative DT) is told apart by a byte of its own ("_" after
+// JTDX's date). No places: no guard.
+struct MarkGuard {
+  MarkPlaces places = 0;
+  std::size_t index = 0;
+  char byte = 0;
+};
+
 // What a scan found: a chunk holding marks, and its word (bit k for byte
 // 64 * chunk + k).
 struct MarkHit {
@@ -34,17 +45,20 @@ struct ScanResult {
 // end) for the marks of lines that may have one in `places`: the bytes that
 // are `mark` with a control byte up to Ctrl-Z i + 1 places before them, for
 // some place i (line stops are CR, LF and Ctrl-Z; the caller checks which it
-// is and where its line starts). Bytes before `bytes` count as none. Writes one hit for each chunk
-// that holds such places, in order, to `hits` (room for one a chunk and one
-// more). Stops after the pair of chunks that holds the first Ctrl-Z; hits
-// past that place are to be dropped.
-// Needs places below kLastMarkIndex + 1 and a mark that is no control byte.
+// is and where its line starts), and for a place of `guard` the byte
+// guard.index + 1 places after that control byte `guard.byte`. Bytes before
+// `bytes` count as none. Writes one hit for each chunk that holds such
+// places, in order, to `hits` (room for one a chunk and one more). Stops
+// after the pair of chunks that holds the first Ctrl-Z; hits past that place
+// are to be dropped.
+// Needs places below kLastMarkIndex + 1, guarded places among them and above
+// the guard's index, and a mark that is no control byte.
 using MarkScan = ScanResult (*)(const char* bytes, std::size_t size, char mark, MarkPlaces places,
-                                MarkHit* hits);
+                                const MarkGuard& guard, MarkHit* hits);
 
 // The scan for this processor.
 ScanResult scan_marks(const char* bytes, std::size_t size, char mark, MarkPlaces places,
-                      MarkHit* hits);
+                      const MarkGuard& guard, MarkHit* hits);
 
 // The name of the scan that scan_marks uses: "avx512", "avx2", "sse2" or
 // "plain".

@@ -68,7 +68,7 @@ class ItemBatches {
 inline constexpr std::chrono::milliseconds kGoOnCheck{100};
 
 // Calls make(line) -> std::optional<Item> for each marked line of `file`
-// (as for_each_marked_line gives them) on a thread of its own, and
+// (as for_each_marked_line gives them, with `guard`) on a thread of its own, and
 // use(const Item&) on this thread for each item made, in the order of the
 // lines. go_on() is asked on this thread after each batch of items and
 // every kGoOnCheck while none comes; when it says no, the reading stops at
@@ -76,7 +76,7 @@ inline constexpr std::chrono::milliseconds kGoOnCheck{100};
 // True when the whole file was read, false when go_on() ended it first.
 template <typename Item, typename Make, typename Use, typename GoOn>
 bool for_each_marked_item(FileHandle file, std::size_t kept, MarkPlaces places, char mark,
-                          Make&& make, Use&& use, GoOn&& go_on) {
+                          Make&& make, Use&& use, GoOn&& go_on, const MarkGuard& guard = {}) {
   ItemBatches<Item> batches;
   std::atomic<bool> stop{false};  // the reading ends at the next block
   std::thread maker = start_thread_without_signals([&] {
@@ -92,7 +92,7 @@ bool for_each_marked_item(FileHandle file, std::size_t kept, MarkPlaces places, 
         batch.reserve(ItemBatches<Item>::kBatchItems);
       }
       return true;
-    }, &stop);
+    }, &stop, guard);
     if (!batch.empty()) batches.put(std::move(batch));
     batches.finish();
   });

@@ -29,11 +29,13 @@ MarkedLineWorkspace::MarkedLineWorkspace(ReadAhead::Reading reading)
       reading(reading) {}
 
 MarkedLineReader::MarkedLineReader(FileHandle file, std::size_t kept, MarkPlaces places, char mark,
-                                   MarkedLineWorkspace* workspace, const std::atomic<bool>* stop)
+                                   MarkedLineWorkspace* workspace, const std::atomic<bool>* stop,
+                                   const MarkGuard& guard)
     : kept_(kept),
       places_(places),
       farthest_place_(places == 0 ? 0 : 63 - static_cast<std::size_t>(__builtin_clzll(places))),
       mark_(mark),
+      guard_(guard),
       stop_(stop),
       own_workspace_(workspace ? nullptr : std::make_unique<MarkedLineWorkspace>()),
       work_(workspace ? *workspace : *own_workspace_),
@@ -50,7 +52,7 @@ void MarkedLineReader::prepare_block(int buffer, std::size_t size) {
   char* const bytes = work_.buffers[buffer].get();
   std::memcpy(bytes, tail_.data(), kHistory);
   std::memcpy(tail_.data(), bytes + size, kHistory);  // the last chunk of this one
-  scans_[buffer] = scan_marks(bytes, kHistory + size, mark_, places_, work_.hits[buffer].get());
+  scans_[buffer] = scan_marks(bytes, kHistory + size, mark_, places_, guard_, work_.hits[buffer].get());
 }
 
 bool MarkedLineReader::next(std::string_view& line) {
@@ -101,6 +103,10 @@ bool MarkedLineReader::take_line_at(std::size_t at, std::string_view& line) {
   const std::size_t place = static_cast<std::size_t>(__builtin_clzll(stops));  // 63 - last stop's bit
   if ((places_ & mark_place(place)) == 0) return false;
   const std::size_t start = at - place;
+  // The scan may have found the mark for another place, after a control
+  // byte inside the line.
+  if ((guard_.places & mark_place(place)) != 0 && bytes[start + guard_.index] != guard_.byte)
+    return false;
   const std::int64_t text_start =
       block_origin_ + static_cast<std::int64_t>(start) - static_cast<std::int64_t>(kHistory);
   if (text_start <= last_taken_) return false;

@@ -7,7 +7,8 @@
 //
 // The lines are exactly those of for_each_line (line_reader.h): CR, CR LF
 // or a lone LF ends a line, Ctrl-Z ends the text, each is cut to `kept`
-// bytes, and those whose byte i is `mark` for some place i of `places` are
+// bytes, and those whose byte i is `mark` for some place i of `places` (and,
+// for a place of a guard, whose byte at the guard's index is its byte) are
 // passed on in order, each once.
 //
 //   for_each_marked_line(file, kLastUsedColumn, kReportMarkPlaces, '-',
@@ -51,7 +52,8 @@ class MarkedLineReader {
   // Reading ahead starts at once. Once `*stop` (when given) is true, the
   // text ends at the next block.
   MarkedLineReader(FileHandle file, std::size_t kept, MarkPlaces places, char mark,
-                   MarkedLineWorkspace* workspace = nullptr, const std::atomic<bool>* stop = nullptr);
+                   MarkedLineWorkspace* workspace = nullptr, const std::atomic<bool>* stop = nullptr,
+                   const MarkGuard& guard = {});
 
   // The next marked line, valid until the next call; false when the text
   // has ended (a failed read ends it).
@@ -70,6 +72,7 @@ class MarkedLineReader {
   const MarkPlaces places_;
   const std::size_t farthest_place_;
   const char mark_;
+  const MarkGuard guard_;
   const std::atomic<bool>* const stop_;
   // The two buffers, read into in turn (the last chunk of the block before
   // is put in front of each, so that a line begun there is seen whole up to
@@ -101,11 +104,13 @@ class MarkedLineReader {
 
 // Calls on_line(std::string_view) for each marked line of `file` until it
 // returns false, the text ends or `*stop` becomes true. The view is valid
-// during the call only.
+// during the call only. A mark at a place of `guard` counts only when its
+// line holds the guard's byte at the guard's index (mark_scan.h).
 template <typename OnLine>
 void for_each_marked_line(FileHandle file, std::size_t kept, MarkPlaces places, char mark,
-                          OnLine&& on_line, const std::atomic<bool>* stop = nullptr) {
-  MarkedLineReader reader(file, kept, places, mark, nullptr, stop);
+                          OnLine&& on_line, const std::atomic<bool>* stop = nullptr,
+                          const MarkGuard& guard = {}) {
+  MarkedLineReader reader(file, kept, places, mark, nullptr, stop, guard);
   std::string_view line;
   while (reader.next(line))
     if (!on_line(line)) return;

@@ -33,13 +33,13 @@ class TextFile {
 };
 
 Lines marked_lines_at(const TextFile& text, std::size_t kept, MarkPlaces places,
-                      char mark = '-', std::size_t wanted = SIZE_MAX) {
+                      char mark = '-', std::size_t wanted = SIZE_MAX, const MarkGuard& guard = {}) {
   FileHandle f = open_for_reading(text.name());
   Lines lines;
   for_each_marked_line(f, kept, places, mark, [&](std::string_view line) {
     lines.emplace_back(line);
     return lines.size() < wanted;
-  });
+  }, nullptr, guard);
   close_file(f);
   return lines;
 }
@@ -50,12 +50,14 @@ Lines marked_lines(const TextFile& text, std::size_t kept, std::size_t index, ch
 }
 
 // The same lines from the plain line reader, picked one by one.
-Lines picked_lines(const TextFile& text, std::size_t kept, MarkPlaces places, char mark = '-') {
+Lines picked_lines(const TextFile& text, std::size_t kept, MarkPlaces places, char mark = '-',
+                   const MarkGuard& guard = {}) {
   FileHandle f = open_for_reading(text.name());
   Lines lines;
   for_each_line(f, kept, [&](std::string_view line) {
     for (std::size_t i = 0; i < line.size() && i < 64; ++i)
-      if (((places >> i) & 1) != 0 && line[i] == mark) {
+      if (((places >> i) & 1) != 0 && line[i] == mark &&
+          (((guard.places >> i) & 1) == 0 || line[guard.index] == guard.byte)) {
         lines.emplace_back(line);
         break;
       }
@@ -183,14 +185,19 @@ TEST(MarkedLines, AgreesWithTheLineReaderOnRandomText) {
           << "round " << round << ", kept " << kept << ", several places";
     ASSERT_EQ(marked_lines_at(text, kLastUsedColumn, kReportMarkPlaces),
               picked_lines(text, kLastUsedColumn, kReportMarkPlaces));
+    // The report places with their guard ("a" standing for JTDX's "_").
+    const MarkGuard guard{kJtdxReportMarkPlaces, kJtdxDateEndIndex, 'a'};
+    ASSERT_EQ(marked_lines_at(text, kLastUsedColumn, kReportMarkPlaces, '-', SIZE_MAX, guard),
+              picked_lines(text, kLastUsedColumn, kReportMarkPlaces, '-', guard));
   }
 }
 
 // The places a scan found, one bit a byte, up to the end of the text.
 std::vector<bool> places_found(const NamedMarkScan& scan, const std::string& bytes,
-                               std::size_t size, MarkPlaces places, std::size_t& text_end) {
+                               std::size_t size, MarkPlaces places, const MarkGuard& guard,
+                               std::size_t& text_end) {
   std::vector<MarkHit> hits(size / kScanChunk + 3);
-  const ScanResult result = scan.scan(bytes.data(), size, '-', places, hits.data());
+  const ScanResult result = scan.scan(bytes.data(), size, '-', places, guard, hits.data());
   text_end = result.text_end;
   std::vector<bool> found(size);
   std::size_t last_chunk = 0;
@@ -219,18 +226,23 @@ TEST(MarkScan, EveryScanFindsThePlacesOfTheRule) {
     std::string bytes(size + 2 * kScanChunk, '-');  // the bytes past the end must not count
     for (std::size_t k = 0; k < size; ++k)
       bytes[k] = alphabet[random() % (round % 2 ? 8 : 6)];  // Ctrl-Z in half the rounds
-    // One place in most rounds, up to three in the others.
+    // One place in most rounds, up to three in the others; in every fourth
+    // round the farthest guarded by an "a" at a place before it.
     MarkPlaces places = 0;
     for (int k = 0; k < (round % 3 == 0 ? 3 : 1); ++k) places |= mark_place(random() % (kLastMarkIndex + 1));
+    MarkGuard guard;
+    const std::size_t farthest = 63 - static_cast<std::size_t>(__builtin_clzll(places));
+    if (round % 4 == 1 && farthest > 0) guard = {mark_place(farthest), random() % farthest, 'a'};
     const std::size_t text_end = std::min(bytes.find('\x1A'), size);
     std::vector<bool> expected(size);
     for (std::size_t k = 0; k < text_end; ++k)
       for (std::size_t index = 0; index <= kLastMarkIndex && index < k; ++index)
-        if (((places >> index) & 1) != 0 && bytes[k] == '-' && control(bytes[k - index - 1]))
+        if (((places >> index) & 1) != 0 && bytes[k] == '-' && control(bytes[k - index - 1]) &&
+            (((guard.places >> index) & 1) == 0 || bytes[k - index + guard.index] == 'a'))
           expected[k] = true;
     for (const NamedMarkScan& scan : available_mark_scans()) {
       std::size_t end = 0;
-      ASSERT_EQ(places_found(scan, bytes, size, places, end), expected)
+      ASSERT_EQ(places_found(scan, bytes, size, places, guard, end), expected)
           << scan.name << ", round " << round << ", places " << places;
       EXPECT_EQ(end, text_end) << scan.name;
     }

@@ -117,8 +117,10 @@ std::optional<DecodeRecord> parse_fixed_columns(std::string_view line) {
 // the fixed columns of JTDX's JT65 and JT9 lines hold the end of an ordinary
 // message ("K1ABC G4ABC -21" has its "-" at the place of a report's).
 bool begins_with_jtdx_date(std::string_view line) {
-  if (line.size() < 9 || (line[8] != '_' && line[8] != ' ')) return false;
-  for (std::size_t i = 0; i < 8; ++i)
+  if (line.size() <= kJtdxDateEndIndex ||
+      (line[kJtdxDateEndIndex] != kJtdxDateEnd && line[kJtdxDateEndIndex] != ' '))
+    return false;
+  for (std::size_t i = 0; i < kJtdxDateEndIndex; ++i)
     if (line[i] < '0' || line[i] > '9') return false;
   return true;
 }

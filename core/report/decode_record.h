@@ -50,6 +50,11 @@ inline constexpr std::size_t kPositionMarkInMessage = 6;
 inline constexpr std::size_t kPositionMarkIndex = kMessageColumn - 1 + kPositionMarkInMessage;
 inline constexpr std::uint64_t kReportMarkPlaces =
     (std::uint64_t{1} << kPositionMarkIndex) | log_layout_detail::mark_places(kPositionMarkInMessage);
+// Of those, the places where only JTDX's lines have it, after their date and
+// "_": WSJT-X's lines have the sign of a negative DT at one of them, so a
+// fast scan must see the "_" too.
+inline constexpr std::uint64_t kJtdxReportMarkPlaces =
+    kJtdxOnlyMarkPlaces & ~(std::uint64_t{1} << kPositionMarkIndex);
 
 // True when character 7 of the message is "-".
 bool is_position_message(std::string_view message);

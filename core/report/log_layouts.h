@@ -104,15 +104,30 @@ inline bool has_mark_at_message(std::string_view line, const LogLayout& layout,
 // them (a position message is always a whole message); empty otherwise.
 std::string_view whole_message_at(std::string_view line, std::size_t at);
 
+// JTDX 2.1 and later put "_" after the date that begins each line.
+inline constexpr std::size_t kJtdxDateEndIndex = 8;
+inline constexpr char kJtdxDateEnd = '_';
+
+constexpr bool has_jtdx_date_end(const LogLayout& layout) {
+  return layout.picture.substr(0, kJtdxDateEndIndex) == "99999999" &&
+         layout.picture.size() > kJtdxDateEndIndex &&
+         layout.picture[kJtdxDateEndIndex] == kJtdxDateEnd;
+}
+
 namespace log_layout_detail {
 
-constexpr std::uint64_t mark_places(std::size_t mark_in_message) {
+// The places of the mark in the layouts that `which` picks.
+constexpr std::uint64_t mark_places(std::size_t mark_in_message,
+                                    bool (*which)(const LogLayout&) = nullptr) {
   std::uint64_t places = 0;
   for (const LogLayout& layout : kLogLayouts)
-    for (std::size_t shift = 0; shift <= layout.most_shift; ++shift)
-      places |= std::uint64_t{1} << (layout.message_index + shift + mark_in_message);
+    if (which == nullptr || which(layout))
+      for (std::size_t shift = 0; shift <= layout.most_shift; ++shift)
+        places |= std::uint64_t{1} << (layout.message_index + shift + mark_in_message);
   return places;
 }
+
+constexpr bool lacks_jtdx_date_end(const LogLayout& layout) { return !has_jtdx_date_end(layout); }
 
 constexpr std::size_t last_column() {
   std::size_t last = 0;
@@ -130,6 +145,10 @@ constexpr std::size_t last_column() {
 // in one of these layouts (bit i for place i); the last column that any of
 // them looks at (1-based).
 inline constexpr std::uint64_t kLayoutMarkPlaces = log_layout_detail::mark_places(6);
+// Those where only lines with JTDX's "_" have it.
+inline constexpr std::uint64_t kJtdxOnlyMarkPlaces =
+    log_layout_detail::mark_places(6, has_jtdx_date_end) &
+    ~log_layout_detail::mark_places(6, log_layout_detail::lacks_jtdx_date_end);
 inline constexpr std::size_t kLastLayoutColumn = log_layout_detail::last_column();
 
 #endif  // REPORT_LOG_LAYOUTS_H

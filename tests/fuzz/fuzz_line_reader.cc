@@ -28,6 +28,7 @@
 #include "decode_record.h"
 #include "fuzz_check.h"
 #include "line_reader.h"
+#include "log_source.h"
 #include "marked_lines.h"
 #include "text_file.h"
 
@@ -199,11 +200,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(lines == wanted, what() + ": read " + summary(lines) + "; expected " + summary(wanted));
 
   const MarkPlaces places = kMarkChoices[(data[0] / std::size(kKeptChoices)) % std::size(kMarkChoices)];
+  // The report places with their guard: JTDX's FT8 places count only
+  // after its "_".
+  const MarkGuard guard = places == kReportMarkPlaces ? kReportGuard : MarkGuard{};
   if (kept >= 64 || (places >> kept) == 0) {
     std::vector<std::string> marked, marked_wanted;
     for (const std::string& line : expected.lines)
       for (std::size_t i = 0; i < line.size() && i < 64; ++i)
-        if (((places >> i) & 1) != 0 && line[i] == '-') {
+        if (((places >> i) & 1) != 0 && line[i] == '-' &&
+            (((guard.places >> i) & 1) == 0 || line[guard.index] == guard.byte)) {
           marked_wanted.push_back(line);
           break;
         }
@@ -211,7 +216,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file = open_for_reading(g_path);
     {
       MarkedLineReader reader(file, kept, places, '-',
-                              text.size() % 16 == 0 ? g_reading_ahead : g_reading_when_wanted);
+                              text.size() % 16 == 0 ? g_reading_ahead : g_reading_when_wanted,
+                              nullptr, guard);
       std::string_view line;
       while ((stop_after == 0 || marked.size() < stop_after) && reader.next(line))
         marked.emplace_back(line);
