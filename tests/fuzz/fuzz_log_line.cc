@@ -1,7 +1,7 @@
 // Log lines as log_lister and log_tracker read them: parse_log_line, then the
 // grid reference and the report line in both styles; and decode_position on
 // the whole input as a message of any length. The reference reader below
-// takes the fixed columns and the WSJT-X layouts from their column lists,
+// takes the fixed columns and the WSJT-X and JTDX layouts from their column lists,
 // written out one by one, not from the layout pictures of the core.
 #include <algorithm>
 #include <cctype>
@@ -143,6 +143,23 @@ std::optional<Fields> decoded_txt_hhmmss(std::string_view l) {
   return Fields{1, 11, 15, 22, 29, 37};
 }
 
+// JTDX: yyyyMMdd, "_" (a blank in JTDX 18), then hhmmss for FT8 and FT4
+// (message from 33) or hhmm for JT65, JT9 and T10 (message from 31).
+bool has_jtdx_date(std::string_view l) {
+  return is_digits(l, 1, 8) && (is_char(l, 9, '_') || is_char(l, 9, ' '));
+}
+
+std::optional<Fields> jtdx_all_txt(std::string_view l, std::size_t time_digits) {
+  // hhmmss only after "_"; hhmm after "_" or JTDX 18's blank.
+  const bool dated = time_digits == 6 ? is_digits(l, 1, 8) && is_char(l, 9, '_') : has_jtdx_date(l);
+  const std::size_t t = 9 + time_digits;  // the last column of the time
+  if (!dated || !is_digits(l, 10, t) || !is_number(l, t + 1, t + 4) ||
+      !is_number(l, t + 5, t + 9) || !is_number(l, t + 10, t + 14) || !is_char(l, t + 15, ' ') ||
+      !is_symbol(l, t + 16) || !is_char(l, t + 17, ' '))
+    return std::nullopt;
+  return Fields{10, t + 1, t + 4, t + 10, t + 14, t + 18};
+}
+
 struct ExpectedReport {
   std::string_view time, snr, audio, message;
 };
@@ -152,7 +169,8 @@ struct ExpectedReport {
 // message.
 std::optional<ExpectedReport> expected_report(std::string_view line) {
   const std::string_view message = column(line, kMessageColumn, kMessageLength);
-  if (message.size() >= 7 && message[6] == '-' &&
+  // JTDX's lines are read by its layouts alone.
+  if (!has_jtdx_date(line) && message.size() >= 7 && message[6] == '-' &&
       column(line, kSlashColumn, kSlashLength).find('/') == std::string_view::npos &&
       decode_position(message)) {
     if (const auto d = decoded_txt_hhmmss(line))
@@ -162,7 +180,8 @@ std::optional<ExpectedReport> expected_report(std::string_view line) {
   }
   for (const std::optional<Fields>& f :
        {wsjtx2_all_txt(line), wsjtx1_all_txt(line, 1), wsjtx1_all_txt(line, 2),
-        wsjtx1_ft8_all_txt(line), decoded_txt_hhmm(line)}) {
+        wsjtx1_ft8_all_txt(line), decoded_txt_hhmm(line), jtdx_all_txt(line, 6),
+        jtdx_all_txt(line, 4)}) {
     if (!f) continue;
     const std::string_view text = column(line, f->message, 13);
     const bool whole = text.size() == 13 && (line.size() == f->message + 12 || line[f->message + 12] == ' ');

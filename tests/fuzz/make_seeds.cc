@@ -120,7 +120,7 @@ void log_line_seeds(const std::string& sample) {
   write_seed("fuzz_log_line", "short_message", "0904         5   0.8 1505  ~        DCWQFA-MF");
   write_seed("fuzz_log_line", "past_90", "0904         5   0.8 1505  ~        LZZZZZ-AAAAAA");
   write_seed("fuzz_log_line", "odd_numbers", "0904      -2.5  0.8 99.5.  ~        DCWQFA-MFKNUA");
-  // One line of each layout that WSJT-X has written since.
+  // One line of each layout that WSJT-X and JTDX have written since.
   const char* const layouts[][2] = {
       {"wsjtx2_ft8", "230614_123015    14.074 Rx FT8    -10  0.3 1234 DECPAA-MBXAAA"},
       {"wsjtx2_q65", "230614_123000    50.275 Rx Q65-120E -18 -0.5 1000 DECPAA-MBXAAA  q3"},
@@ -130,6 +130,10 @@ void log_line_seeds(const std::string& sample) {
       {"wsjtx18_ft8", "123015 -10  0.3 1234 ~  DECPAA-MBXAAA"},
       {"decoded_ft8", "123015  12  -10   0.3   1234.   0   DECPAA-MBXAAA                         FT8"},
       {"decoded_jt65", "1230   7  -21  0.82   1456.   0   DECPAA-MBXAAA          JT65  1  1  0"},
+      {"jtdx_ft8", "20261208_101500 -11  0.3 1234 ~ DECPAA-MBXAAA             ."},
+      {"jtdx_jt65", "20261208_1015 -21  0.8 1456 # DECPAA-MBXAAA             *"},
+      {"jtdx_jt65_ordinary", "20261208_1015 -21  0.8 1456 # K1ABC G4ABC -21"},
+      {"jtdx18_jt65", "20170825 1015 -12  0.3 1234 # DECPAA-MBXAAA         *"},
   };
   for (const auto& [name, line] : layouts) write_seed("fuzz_log_line", name, line);
 }
