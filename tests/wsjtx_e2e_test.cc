@@ -1,10 +1,11 @@
 // Our programs beside WSJT-X's own: position messages and ordinary traffic
 // sent as real FT8 transmissions (ft8sim), decoded by WSJT-X's decoder (jt9)
-// and by WSJT-X itself running headless, then listed, tracked, followed and
-// received live. What each report must show comes from WSJT-X's own lines
-// (time, SNR, DT, audio offset) and from the golden files (each message's
-// position, worked out apart from our code). When WSJT-X did not decode what
-// was sent, the test skips, saying so: the fault is not ours.
+// and by WSJT-X itself and JTDX running headless, then listed, tracked,
+// followed and received live. What each report must show comes from their
+// own lines (time, SNR, DT, audio offset) and from the golden files (each
+// message's position, worked out apart from our code). When WSJT-X or JTDX
+// did not decode what was sent, the test skips, saying so: the fault is not
+// ours.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
