@@ -116,18 +116,17 @@ constexpr bool has_jtdx_date_end(const LogLayout& layout) {
 
 namespace log_layout_detail {
 
-// The places of the mark in the layouts that `which` picks.
-constexpr std::uint64_t mark_places(std::size_t mark_in_message,
-                                    bool (*which)(const LogLayout&) = nullptr) {
+enum class Layouts { all, with_jtdx_date_end, without_it };
+
+// The places of the mark in the layouts picked.
+constexpr std::uint64_t mark_places(std::size_t mark_in_message, Layouts which = Layouts::all) {
   std::uint64_t places = 0;
   for (const LogLayout& layout : kLogLayouts)
-    if (which == nullptr || which(layout))
+    if (which == Layouts::all || has_jtdx_date_end(layout) == (which == Layouts::with_jtdx_date_end))
       for (std::size_t shift = 0; shift <= layout.most_shift; ++shift)
         places |= std::uint64_t{1} << (layout.message_index + shift + mark_in_message);
   return places;
 }
-
-constexpr bool lacks_jtdx_date_end(const LogLayout& layout) { return !has_jtdx_date_end(layout); }
 
 constexpr std::size_t last_column() {
   std::size_t last = 0;
@@ -147,8 +146,8 @@ constexpr std::size_t last_column() {
 inline constexpr std::uint64_t kLayoutMarkPlaces = log_layout_detail::mark_places(6);
 // Those where only lines with JTDX's "_" have it.
 inline constexpr std::uint64_t kJtdxOnlyMarkPlaces =
-    log_layout_detail::mark_places(6, has_jtdx_date_end) &
-    ~log_layout_detail::mark_places(6, log_layout_detail::lacks_jtdx_date_end);
+    log_layout_detail::mark_places(6, log_layout_detail::Layouts::with_jtdx_date_end) &
+    ~log_layout_detail::mark_places(6, log_layout_detail::Layouts::without_it);
 inline constexpr std::size_t kLastLayoutColumn = log_layout_detail::last_column();
 
 #endif  // REPORT_LOG_LAYOUTS_H

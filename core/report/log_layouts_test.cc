@@ -120,4 +120,13 @@ TEST(LogLayouts, EveryReportHasItsMarkInAScannedPlace) {
   }
 }
 
+// A third of WSJT-X's lines have a negative DT: the scan must not take its
+// sign for a report's mark, unless the line begins with JTDX's date and "_".
+TEST(LogLayouts, TheSignOfANegativeDtIsNoMarkOutsideJtdxLines) {
+  const std::string line = "230614_123015    14.074 Rx FT8    -10 -0.3 1234 K1ABC W9XYZ R-15";
+  const std::size_t sign = line.find(" -0.3") + 1;
+  EXPECT_EQ((kReportMarkPlaces & ~kJtdxReportMarkPlaces) >> sign & 1, 0u);
+  EXPECT_NE(line[kJtdxDateEndIndex], kJtdxDateEnd);
+}
+
 }  // namespace
