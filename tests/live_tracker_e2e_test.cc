@@ -639,20 +639,6 @@ int sockets_on_port() {
   return count;
 }
 
-// A program on the PATH, or "" when there is none.
-std::string on_path(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin";
-  for (std::size_t start = 0; start <= dirs.size();) {
-    std::size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    const std::string candidate = dirs.substr(start, end - start) + "/" + name;
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-    start = end + 1;
-  }
-  return "";
-}
-
 const std::string kFirstReport =
     "09:04  DCWQFA-MFKNUA   +50.72000   -3.53000  SX920923       5dB 0.80s  1505Hz";
 const std::string kSecondReport =
@@ -668,7 +654,7 @@ const std::vector<std::string> kTwoReportsPoints = {"        -3.53000,+50.72000"
 // in the second: every datagram that decode_sender sends to the group
 // reaches each of them, and each tracker shows and tracks every report.
 TEST_F(LiveTracker, SharesTheGroupWithWsjtxsListenerInEitherOrder) {
-  const std::string daemon = on_path("udp_daemon");
+  const std::string daemon = e2e::on_path("udp_daemon");
   if (daemon.empty())
     GTEST_SKIP() << "skipped: udp_daemon (Debian's wsjtx package) is not installed; "
                     "tools/install_deps.sh installs it";

@@ -1,5 +1,7 @@
 #include "test_files.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -12,6 +14,19 @@ namespace e2e {
 bool in_own_network() {
   const char* own = std::getenv("E2E_OWN_NETWORK");
   return own != nullptr && std::string_view(own) == "1";
+}
+
+std::string on_path(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  const std::string dirs = path ? path : "/usr/bin";
+  for (std::size_t start = 0; start <= dirs.size();) {
+    std::size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    const std::string candidate = dirs.substr(start, end - start) + "/" + name;
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  return "";
 }
 
 std::string program_path(std::string_view name) {

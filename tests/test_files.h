@@ -59,6 +59,9 @@ inline constexpr const char* kNoOwnNetwork =
     "skipped: UDP port 16004 is taken only in a network namespace of the test's own, "
     "and none could be made here (tests/own_network.sh needs root, unshare and ip)";
 
+// A program on the PATH, or "" when there is none.
+std::string on_path(const std::string& name);
+
 // Writes bytes exactly, replacing the file; throws on failure.
 void write_file(const std::filesystem::path& path, std::string_view bytes);
 // The exact bytes of a file; throws if it cannot be read.

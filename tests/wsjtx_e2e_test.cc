@@ -243,7 +243,7 @@ std::vector<std::string> tracked(const std::string& folder, const std::string& l
 
 TEST(RealDecoder, PositionsThatJt9DecodesAreListedAndTracked) {
   for (const char* needed : {"ft8sim", "jt9"})
-    if (!have_program(needed))
+    if (on_path(needed).empty())
       GTEST_SKIP() << "skipped: " << needed << " is not installed (tools/install_deps.sh)";
   TempDir dir;
   ASSERT_EQ(make_wavs(dir.path()), "");
@@ -304,7 +304,7 @@ TEST_P(RealStation, LiveTrackerShowsAndTracksEveryPositionItSends) {
   TempDir dir;
   ASSERT_EQ(make_wavs(dir.path()), "");
   Child daemon;
-  if (have_program("udp_daemon"))
+  if (!on_path("udp_daemon").empty())
     daemon = start_program({"udp_daemon", "-p", "16004", "-g", "224.0.0.1", "-i", "lo"},
                            dir.path(), dir.file("daemon.out"));
   PtySession tracker(program("live_tracker", dir.path()));
@@ -336,7 +336,7 @@ TEST_P(RealStation, LiveTrackerShowsAndTracksEveryPositionItSends) {
   for (const Decode& d : sent)
     table += d.hhmm.substr(0, 2) + ":" + d.hhmm.substr(2) + golden.at(d.message).table_rest + "\r\n";
   EXPECT_EQ(read_file(dir.file("LIVE.CSV")), table);
-  if (have_program("udp_daemon")) {
+  if (!on_path("udp_daemon").empty()) {
     EXPECT_TRUE(daemon.running());
     const std::string heard = read_file(dir.file("daemon.out"));
     for (const Decode& d : sent) EXPECT_NE(heard.find(d.message), std::string::npos) << heard;

@@ -192,14 +192,6 @@ bool in_own_station() {
   return own != nullptr && std::string_view(own) == "1";
 }
 
-bool have_program(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::istringstream folders(path != nullptr ? path : "");
-  for (std::string folder; std::getline(folders, folder, ':');)
-    if (::access((folder + "/" + program).c_str(), X_OK) == 0) return true;
-  return false;
-}
-
 CommandResult run_command(const std::vector<std::string>& argv, const std::string& folder,
                           const std::vector<std::string>& env) {
   CommandResult result;
@@ -329,7 +321,7 @@ DecoderGui::DecoderGui(const DecoderKind& kind, const std::string& home,
                        const std::string& udp_server)
     : kind_(kind), home_(home) {
   for (const char* program : {"Xvfb", "xdotool", kind.program})
-    if (!have_program(program)) {
+    if (on_path(program).empty()) {
       problem_ = std::string(program) + " is not installed (tools/install_deps.sh installs it)";
       return;
     }

@@ -23,9 +23,6 @@ inline constexpr const char* kNoOwnStation =
     "skipped: WSJT-X and Xvfb run only in network, IPC, PID and mount namespaces of the "
     "test's own, and none could be made here (tests/own_station.sh needs root and unshare)";
 
-// Whether `program` is on the PATH.
-bool have_program(const std::string& program);
-
 // Runs `argv` in `folder` and waits for it; what it wrote to stdout.
 struct CommandResult {
   int status = -1;  // the exit status, -1 when it did not start or exit

@@ -111,9 +111,12 @@ bool all_digits(std::string_view text) {
 // A decode line in one of the layouts that the log readers read
 // (log_layouts.h), or nothing.
 std::optional<DecodeFields> layout_decode(std::string_view line) {
-  std::vector<const LogLayout*> layouts;
-  for (const LogLayout& layout : kLogLayouts) layouts.push_back(&layout);
-  layouts.push_back(&kDecodedSixDigitLayout);
+  static const std::vector<const LogLayout*> layouts = [] {
+    std::vector<const LogLayout*> all;
+    for (const LogLayout& layout : kLogLayouts) all.push_back(&layout);
+    all.push_back(&kDecodedSixDigitLayout);
+    return all;
+  }();
   for (const LogLayout* layout : layouts) {
     const std::optional<LayoutFields> fields = fit_layout(line, layout->picture);
     if (!fields) continue;

@@ -54,7 +54,10 @@ inline constexpr std::uint64_t kReportMarkPlaces =
 // "_": WSJT-X's lines have the sign of a negative DT at one of them, so a
 // fast scan must see the "_" too.
 inline constexpr std::uint64_t kJtdxReportMarkPlaces =
-    kJtdxOnlyMarkPlaces & ~(std::uint64_t{1} << kPositionMarkIndex);
+    log_layout_detail::mark_places(kPositionMarkInMessage,
+                                   log_layout_detail::Layouts::with_jtdx_date_end) &
+    ~log_layout_detail::mark_places(kPositionMarkInMessage, log_layout_detail::Layouts::without_it) &
+    ~(std::uint64_t{1} << kPositionMarkIndex);
 
 // True when character 7 of the message is "-".
 bool is_position_message(std::string_view message);

@@ -144,10 +144,6 @@ constexpr std::size_t last_column() {
 // in one of these layouts (bit i for place i); the last column that any of
 // them looks at (1-based).
 inline constexpr std::uint64_t kLayoutMarkPlaces = log_layout_detail::mark_places(6);
-// Those where only lines with JTDX's "_" have it.
-inline constexpr std::uint64_t kJtdxOnlyMarkPlaces =
-    log_layout_detail::mark_places(6, log_layout_detail::Layouts::with_jtdx_date_end) &
-    ~log_layout_detail::mark_places(6, log_layout_detail::Layouts::without_it);
 inline constexpr std::size_t kLastLayoutColumn = log_layout_detail::last_column();
 
 #endif  // REPORT_LOG_LAYOUTS_H
