@@ -38,8 +38,8 @@ void BM_ReadBlocksOnly(benchmark::State& state) {
   std::size_t bytes = 0;
   for (auto _ : state) {
     FileHandle f = open_for_reading(log_file());
-    while (const std::size_t n = read_block(f, buffer.data(), buffer.size())) bytes += n;
-    close_file(f);
+    while (const std::size_t n = read_block(f, buffer.data(), buffer.size()).size) bytes += n;
+    f.close();
   }
   state.SetBytesProcessed(static_cast<int64_t>(bytes));
 }
@@ -56,7 +56,7 @@ void BM_ReadLines(benchmark::State& state) {
       return true;
     });
     benchmark::DoNotOptimize(lines);
-    close_file(f);
+    f.close();
   }
   state.SetBytesProcessed(static_cast<int64_t>(bytes));
 }
@@ -73,7 +73,7 @@ void BM_ReadLinesAndParse(benchmark::State& state) {
       return true;
     });
     benchmark::DoNotOptimize(reports);
-    close_file(f);
+    f.close();
   }
   state.SetBytesProcessed(static_cast<int64_t>(bytes));
 }
@@ -85,7 +85,7 @@ void scan_block(benchmark::State& state, MarkScan scan) {
   std::string block(kLineBlockSize + 2 * kScanChunk, '\0');
   FileHandle f = open_for_reading(log_file());
   read_block(f, block.data(), kLineBlockSize);
-  close_file(f);
+  f.close();
   std::vector<MarkHit> hits(kLineBlockSize / kScanChunk + 2);
   for (auto _ : state)
     benchmark::DoNotOptimize(
@@ -119,7 +119,7 @@ void BM_ReadMarkedLinesAndParse(benchmark::State& state) {
                            return true;
                          }, nullptr, kReportGuard);
     benchmark::DoNotOptimize(reports);
-    close_file(f);
+    f.close();
     bytes += 64u << 20;
   }
   state.SetBytesProcessed(static_cast<int64_t>(bytes));

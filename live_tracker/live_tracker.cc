@@ -29,28 +29,27 @@ std::int64_t milliseconds_now() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Shows who we are and opens the socket; false when it cannot be opened.
-bool open_listener(UdpHandle& socket) {
+// Shows who we are and opens the socket.
+OpenedListener open_listener() {
   const HostIdentity host = host_identity();
   set_text_colour(kHostColour);
   print_line("Host name " + host.name);
   print_newline();
-  clear_error();
-  socket = open_udp_listener(kListenPort);
-  if (!socket || last_error() != 0) return false;
+  OpenedListener opened = open_udp_listener(kListenPort);
+  if (!opened.socket) return opened;
   const auto& a = host.address;
   print_line("Listening for broadcasts to " + format_mask(kAddressMask, {a[0], a[1], a[2], a[3]}) +
              ":" + number_text(kListenPort) + "...");
   set_text_colour(kNormalColour);
   print_newline();
-  return true;
+  return opened;
 }
 
 // Receives until Esc. Datagrams already waiting are moved to our own queue
 // between two decodes, so that a burst is not lost while the console is busy.
 // A decode already handled (a replay, a copy from another interface) is
 // passed over.
-void receive_loop(UdpHandle socket, LiveOutputs& outputs) {
+void receive_loop(const UdpHandle& socket, LiveOutputs& outputs) {
   SeenDecodes seen;
   std::deque<std::string> queue;
   std::size_t queued_bytes = 0;  // what the queue costs (queued_cost)
@@ -60,7 +59,6 @@ void receive_loop(UdpHandle socket, LiveOutputs& outputs) {
     if (is_stop_key(poll_key())) return;
     if (key_waiting()) continue;  // take the next key first, without a wait
     if (queue.empty()) {
-      clear_error();
       if (receive_datagram(socket, received, kReceiveWaitMs, key_wake()) !=
           ReceiveResult::datagram)
         continue;
@@ -89,15 +87,12 @@ std::string csv_line(const DecodeRecord& r) {
 }
 
 bool record_position(DecodeRecord& record, LiveOutputs& outputs) {
-  const std::optional<Position> position = decode_position(record.message);
-  if (!position) return false;
-  record.latitude = position->latitude;
-  record.longitude = position->longitude;
+  if (!set_position(record)) return false;
   // The files first: a report on the screen is already in both files,
   // however the program is ended the moment after; ended from outside, the
   // report is in the files and on the console, or in neither.
   const EndSignalsHeld held;
-  add_track_point(outputs.track, *position);
+  add_track_point(outputs.track, {record.latitude, record.longitude});
   write_line(outputs.csv, csv_line(record));
   print_coloured_line(kReportColour, report_line(record, ReportStyle::live));
   return true;
@@ -116,9 +111,9 @@ int run_live_tracker() {
                  "Reads UDP Mesages sent from WSJT-X in real time"});
   print_newline();
   print_newline();
-  UdpHandle socket;
-  if (!open_listener(socket)) {
-    const bool taken = is_port_taken_error(last_error());
+  const OpenedListener listener = open_listener();
+  if (!listener.socket) {
+    const bool taken = is_port_taken_error(listener.error);
     set_text_colour(kNormalColour);
     print_line("UDP port " + number_text(kListenPort) +
                (taken ? " Is in use by another program" : " Cannot be opened"));
@@ -148,7 +143,7 @@ int run_live_tracker() {
   start_output(outputs.csv, csv_head);
   print_esc_instruction();
 
-  receive_loop(socket, outputs);
+  receive_loop(listener.socket, outputs);
 
   finish_track(outputs.track);
   close_output(outputs.csv);
@@ -165,6 +160,5 @@ int run_live_tracker() {
   print_line("Any key to close this window...");
   print_newline();
   wait_for_key();
-  close_udp_listener(socket);
   return outputs.track.out.lost_lines || outputs.csv.lost_lines ? 1 : 0;
 }

@@ -12,13 +12,12 @@
 #include <chrono>
 #include <cstring>
 
-#include "error_state.h"
 #include "udp_listener.h"
 #include "udp_socket.h"
 
 namespace {
 
-int fd_of(UdpHandle h) { return static_cast<int>(h.value); }
+int fd_of(const UdpHandle& h) { return static_cast<int>(h.native()); }
 
 constexpr int kReceiveBufferRequest = 8 << 20;
 
@@ -49,7 +48,7 @@ void join_group(int fd) {
 
 }  // namespace
 
-Take take_datagram(UdpHandle handle, std::string& out) {
+Take take_datagram(const UdpHandle& handle, std::string& out) {
   const int fd = fd_of(handle);
   out.resize(kMaxDatagramSize);
   iovec part{out.data(), out.size()};
@@ -60,28 +59,21 @@ Take take_datagram(UdpHandle handle, std::string& out) {
   if (got < 0) {
     out.clear();
     if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return Take::none;
-    set_error(errno);
     return Take::failed;
   }
-  if (header.msg_flags & MSG_TRUNC) {
+  if (header.msg_flags & MSG_TRUNC) {  // too long a datagram
     out.clear();
-    set_error(EMSGSIZE);
     return Take::failed;
   }
   out.resize(static_cast<std::size_t>(got));
   return Take::got;
 }
 
-UdpHandle open_udp_listener(int port) {
-  if (port < 0 || port > 65535) {
-    set_error(EINVAL);
-    return {};
-  }
-  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  if (fd < 0) {
-    set_error(errno);
-    return {};
-  }
+OpenedListener open_udp_listener(int port) {
+  if (port < 0 || port > 65535) return {{}, EINVAL};
+  UdpHandle socket(::socket(AF_INET, SOCK_DGRAM, 0));
+  if (!socket) return {{}, errno};
+  const int fd = fd_of(socket);
   ::fcntl(fd, F_SETFD, FD_CLOEXEC);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -97,25 +89,19 @@ UdpHandle open_udp_listener(int port) {
       ::setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on) != 0 ||
 #endif
       ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-      ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
-    const int code = errno;
-    ::close(fd);
-    set_error(code);
-    return {};
-  }
+      ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
+    return {{}, errno};
   // A deep receive queue rides out bursts while the console is slow; the
   // system caps it at what it allows.
   const int queue_bytes = kReceiveBufferRequest;
   ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &queue_bytes, sizeof queue_bytes);
   join_group(fd);
-  return UdpHandle{fd};
+  return {std::move(socket), 0};
 }
 
 bool is_port_taken_error(int error) { return error == EADDRINUSE; }
 
-const int kInvalidHandleError = EBADF;
-
-ReceiveResult wait_for_datagram(UdpHandle handle, std::string& out, int timeout_ms,
+ReceiveResult wait_for_datagram(const UdpHandle& handle, std::string& out, int timeout_ms,
                                 std::chrono::steady_clock::time_point deadline,
                                 const KeyWake& keys) {
   const int also_wake_fd = keys.keys_can_come ? keys.descriptor : -1;
@@ -126,14 +112,10 @@ ReceiveResult wait_for_datagram(UdpHandle handle, std::string& out, int timeout_
     const int ready = ::poll(watched, count, wait);
     if (ready < 0) {
       if (errno == EINTR) continue;
-      set_error(errno);
       return ReceiveResult::error;
     }
     if (ready == 0) return ReceiveResult::timeout;
-    if ((watched[0].revents | (count > 1 ? watched[1].revents : 0)) & POLLNVAL) {
-      set_error(EBADF);
-      return ReceiveResult::error;
-    }
+    if ((watched[0].revents | (count > 1 ? watched[1].revents : 0)) & POLLNVAL) return ReceiveResult::error;
     // End of input or a fault on the keyboard also wakes the caller, who
     // finds out which it was when reading.
     if (count > 1 && watched[1].revents != 0) return ReceiveResult::key;
@@ -145,10 +127,7 @@ ReceiveResult wait_for_datagram(UdpHandle handle, std::string& out, int timeout_
   }
 }
 
-void close_udp_listener(UdpHandle& handle) {
-  if (handle && ::close(fd_of(handle)) != 0) set_error(errno);
-  handle = UdpHandle{};
-}
+bool close_udp_handle(std::intptr_t native) { return ::close(static_cast<int>(native)) == 0; }
 
 HostIdentity host_identity() {
   HostIdentity host;

@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "key_wake.h"
-#include "error_state.h"
 #include "udp_listener.h"
 #include "udp_socket.h"
 
@@ -16,19 +15,16 @@ namespace {
 
 constexpr int kReceiveBufferRequest = 8 << 20;
 
-SOCKET socket_of(UdpHandle h) { return static_cast<SOCKET>(h.value); }
+SOCKET socket_of(const UdpHandle& h) { return static_cast<SOCKET>(h.native()); }
 
-void set_socket_error() { set_error(WSAGetLastError()); }
-
-// Winsock is started once, on first use, and left to the process end.
-bool winsock_started() {
-  static const bool started = [] {
+// Winsock is started once, on first use, and left to the process end; the
+// error number of the start, 0 when it started.
+int winsock_start_error() {
+  static const int error = [] {
     WSADATA data{};
-    const int code = WSAStartup(MAKEWORD(2, 2), &data);
-    if (code != 0) set_error(code);
-    return code == 0;
+    return WSAStartup(MAKEWORD(2, 2), &data);
   }();
-  return started;
+  return error;
 }
 
 // Waits up to `ms` for the socket to hold a datagram: 1 ready, 0 not yet,
@@ -39,10 +35,7 @@ int wait_readable(SOCKET s, int ms) {
   FD_SET(s, &readable);
   timeval limit{ms / 1000, (ms % 1000) * 1000};
   const int ready = ::select(0, &readable, nullptr, nullptr, &limit);
-  if (ready == SOCKET_ERROR) {
-    set_socket_error();
-    return -1;
-  }
+  if (ready == SOCKET_ERROR) return -1;
   return ready > 0 ? 1 : 0;
 }
 
@@ -78,7 +71,7 @@ void join_group(SOCKET s) {
 }  // namespace
 
 // The socket does not block.
-Take take_datagram(UdpHandle handle, std::string& out) {
+Take take_datagram(const UdpHandle& handle, std::string& out) {
   const SOCKET s = socket_of(handle);
   out.resize(kMaxDatagramSize);
   const int got = ::recvfrom(s, out.data(), static_cast<int>(out.size()), 0, nullptr, nullptr);
@@ -87,8 +80,7 @@ Take take_datagram(UdpHandle handle, std::string& out) {
     const int code = WSAGetLastError();
     // WSAECONNRESET: an earlier datagram of ours was refused; nothing to take.
     if (code == WSAEWOULDBLOCK || code == WSAEINTR || code == WSAECONNRESET) return Take::none;
-    set_error(code);  // WSAEMSGSIZE among others: too long a datagram
-    return Take::failed;
+    return Take::failed;  // WSAEMSGSIZE among others: too long a datagram
   }
   out.resize(static_cast<std::size_t>(got));
   return Take::got;
@@ -97,17 +89,12 @@ Take take_datagram(UdpHandle handle, std::string& out) {
 // WSAEACCES: another program holds the port for its exclusive use.
 bool is_port_taken_error(int error) { return error == WSAEADDRINUSE || error == WSAEACCES; }
 
-UdpHandle open_udp_listener(int port) {
-  if (port < 0 || port > 65535) {
-    set_error(WSAEINVAL);
-    return {};
-  }
-  if (!winsock_started()) return {};
-  const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  if (s == INVALID_SOCKET) {
-    set_socket_error();
-    return {};
-  }
+OpenedListener open_udp_listener(int port) {
+  if (port < 0 || port > 65535) return {{}, WSAEINVAL};
+  if (const int error = winsock_start_error()) return {{}, error};
+  UdpHandle socket(static_cast<std::intptr_t>(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)));
+  if (!socket) return {{}, WSAGetLastError()};
+  const SOCKET s = socket_of(socket);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<u_short>(port));
@@ -121,21 +108,15 @@ UdpHandle open_udp_listener(int port) {
   if (::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on) != 0 ||
       ::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
       ::setsockopt(s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) != 0 ||
-      ::ioctlsocket(s, FIONBIO, &non_blocking) != 0) {
-    const int code = WSAGetLastError();
-    ::closesocket(s);
-    set_error(code);
-    return {};
-  }
+      ::ioctlsocket(s, FIONBIO, &non_blocking) != 0)
+    return {{}, WSAGetLastError()};
   const int queue_bytes = kReceiveBufferRequest;
   ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&queue_bytes), sizeof queue_bytes);
   join_group(s);
-  return UdpHandle{static_cast<std::intptr_t>(s)};
+  return {std::move(socket), 0};
 }
 
-const int kInvalidHandleError = WSAENOTSOCK;
-
-ReceiveResult wait_for_datagram(UdpHandle handle, std::string& out, int timeout_ms,
+ReceiveResult wait_for_datagram(const UdpHandle& handle, std::string& out, int timeout_ms,
                                 std::chrono::steady_clock::time_point deadline,
                                 const KeyWake& keys) {
   const bool wake_on_key = keys.keys_can_come;
@@ -156,19 +137,11 @@ ReceiveResult wait_for_datagram(UdpHandle handle, std::string& out, int timeout_
   }
 }
 
-void close_udp_listener(UdpHandle& handle) {
-  if (handle && ::closesocket(socket_of(handle)) != 0) set_socket_error();
-  handle = UdpHandle{};
-}
+bool close_udp_handle(std::intptr_t native) { return ::closesocket(static_cast<SOCKET>(native)) == 0; }
 
 HostIdentity host_identity() {
   HostIdentity host;
-  const int saved = last_error();
-  if (!winsock_started()) {
-    clear_error();
-    if (saved != 0) set_error(saved);
-    return host;
-  }
+  if (winsock_start_error() != 0) return host;
   char name[256] = {};
   if (::gethostname(name, sizeof name - 1) == 0) host.name = name;
   if (!host.name.empty()) {
@@ -188,10 +161,6 @@ HostIdentity host_identity() {
       }
       ::freeaddrinfo(found);
     }
-  }
-  if (last_error() != saved) {
-    clear_error();
-    if (saved != 0) set_error(saved);
   }
   return host;
 }

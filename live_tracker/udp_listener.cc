@@ -1,7 +1,5 @@
 #include <cstring>
 
-#include "error_state.h"
-
 #include "udp_listener.h"
 #include "udp_socket.h"
 
@@ -17,7 +15,7 @@ int milliseconds_left(std::chrono::steady_clock::time_point deadline) {
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
-std::size_t take_waiting_datagrams(UdpHandle handle, std::deque<std::string>& into,
+std::size_t take_waiting_datagrams(const UdpHandle& handle, std::deque<std::string>& into,
                                    std::size_t room_bytes) {
   if (!handle) return 0;
   std::string buffer;
@@ -29,13 +27,10 @@ std::size_t take_waiting_datagrams(UdpHandle handle, std::deque<std::string>& in
   return taken;
 }
 
-ReceiveResult receive_datagram(UdpHandle handle, std::string& out, int timeout_ms,
+ReceiveResult receive_datagram(const UdpHandle& handle, std::string& out, int timeout_ms,
                                const KeyWake& keys) {
   out.clear();
-  if (!handle) {
-    set_error(kInvalidHandleError);
-    return ReceiveResult::error;
-  }
+  if (!handle) return ReceiveResult::error;
   const auto deadline = std::chrono::steady_clock::now() +
                         std::chrono::milliseconds(timeout_ms > 0 ? timeout_ms : 0);
   return wait_for_datagram(handle, out, timeout_ms, deadline, keys);

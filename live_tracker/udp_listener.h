@@ -1,6 +1,5 @@
 // The UDP socket on which WSJT-X datagrams arrive, and what the host calls
-// itself. Failures set the error number (error_state.h) and return an
-// invalid handle, an empty result or ReceiveResult::error.
+// itself.
 #ifndef LIVE_TRACKER_UDP_LISTENER_H
 #define LIVE_TRACKER_UDP_LISTENER_H
 
@@ -11,6 +10,7 @@
 #include <string>
 
 #include "key_wake.h"
+#include "owned_handle.h"
 
 inline constexpr int kListenPort = 16004;
 // The multicast group that WSJT-X's UDP server may be set to, so that
@@ -19,9 +19,17 @@ inline constexpr std::uint32_t kWsjtxGroup = 0xE0000001;
 // Largest datagram taken; a longer one is reported as an error.
 inline constexpr std::size_t kMaxDatagramSize = 65536;
 
-struct UdpHandle {
-  std::intptr_t value = -1;
-  explicit operator bool() const { return value >= 0; }
+// Platform: closes a socket; false on a failure.
+bool close_udp_handle(std::intptr_t native);
+
+// The socket, closed when its handle goes.
+using UdpHandle = OwnedHandle<close_udp_handle>;
+
+// What opening the listener gave: the socket, or none and the system's
+// error number.
+struct OpenedListener {
+  UdpHandle socket;
+  int error = 0;
 };
 
 // An IPv4 UDP socket bound to `port` on all local addresses, with broadcast
@@ -32,7 +40,7 @@ struct UdpHandle {
 // gets every datagram sent to the group; a unicast datagram goes to one of
 // them only. While a listener that did not ask to share holds the port, the
 // open fails (on Windows, only one that asked for the port exclusively).
-UdpHandle open_udp_listener(int port = kListenPort);
+OpenedListener open_udp_listener(int port = kListenPort);
 // Whether the error number of a failed open_udp_listener says that another
 // program holds the port.
 bool is_port_taken_error(int error);
@@ -44,7 +52,7 @@ enum class ReceiveResult { datagram, timeout, key, error };
 // (key_wake.h; the console's key_wake(), or nothing to watch) says a key is
 // waiting, before any datagram that is also waiting; the caller reads the
 // key itself. `out` is left empty unless the result is `datagram`.
-ReceiveResult receive_datagram(UdpHandle handle, std::string& out, int timeout_ms,
+ReceiveResult receive_datagram(const UdpHandle& handle, std::string& out, int timeout_ms,
                                const KeyWake& keys = {});
 
 // What a datagram held in a queue costs in memory: its string, and the
@@ -60,10 +68,8 @@ inline std::size_t queued_cost(const std::string& datagram) {
 // appends them to `into`, until about `room_bytes` are taken (counted by
 // queued_cost); returns what they cost. Keeps the system's queue short
 // while a burst arrives.
-std::size_t take_waiting_datagrams(UdpHandle handle, std::deque<std::string>& into,
+std::size_t take_waiting_datagrams(const UdpHandle& handle, std::deque<std::string>& into,
                                    std::size_t room_bytes);
-
-void close_udp_listener(UdpHandle& handle);
 
 struct HostIdentity {
   std::string name;                      // "" when it cannot be had
@@ -72,7 +78,7 @@ struct HostIdentity {
 
 // The host name, and the first IPv4 address of an interface that is up and
 // not a loopback; failing that the first IPv4 address the host name resolves
-// to; failing that 0.0.0.0. Leaves the error number alone.
+// to; failing that 0.0.0.0.
 HostIdentity host_identity();
 
 #endif  // LIVE_TRACKER_UDP_LISTENER_H

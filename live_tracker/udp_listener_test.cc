@@ -16,7 +16,6 @@
 
 #include "decode_datagram.h"
 #include "decode_datagram_writer.h"
-#include "error_state.h"
 
 namespace {
 
@@ -51,7 +50,7 @@ void send_to_local(int port, const std::string& bytes) {
 }
 
 // Every datagram that arrives within `quiet_ms` of the one before.
-std::vector<std::string> drain(UdpHandle listener, int quiet_ms = 500) {
+std::vector<std::string> drain(const UdpHandle& listener, int quiet_ms = 500) {
   std::vector<std::string> got;
   std::string bytes;
   while (receive_datagram(listener, bytes, quiet_ms) == ReceiveResult::datagram)
@@ -66,8 +65,8 @@ int run(const std::string& arguments) {
 }
 
 TEST(UdpListener, ReceivesDatagramsByteForByte) {
-  UdpHandle listener = open_udp_listener(kBytesPort);
-  ASSERT_TRUE(listener) << last_error();
+  auto [listener, listener_error] = open_udp_listener(kBytesPort);
+  ASSERT_TRUE(listener) << listener_error;
   const std::string bytes("\xAD\xBC\xCB\xDA\x00\x00\x00\x02\xFF\r\n\x00tail", 16);
   send_to_local(kBytesPort, bytes);
   send_to_local(kBytesPort, "");
@@ -81,7 +80,7 @@ TEST(UdpListener, ReceivesDatagramsByteForByte) {
   EXPECT_EQ(got, "");
   ASSERT_EQ(receive_datagram(listener, got, 2000), ReceiveResult::datagram);
   EXPECT_EQ(got, largest);
-  close_udp_listener(listener);
+  listener.close();
   EXPECT_FALSE(listener);
 }
 
@@ -101,33 +100,30 @@ int bind_alone(int port) {
 // The port is shared with listeners that share it, in whichever order they
 // come, and with no other.
 TEST(UdpListener, PortIsSharedOnlyWithListenersThatShareIt) {
-  UdpHandle first = open_udp_listener(kSharePort);
-  ASSERT_TRUE(first) << last_error();
-  clear_error();
-  UdpHandle second = open_udp_listener(kSharePort);
-  EXPECT_TRUE(second) << last_error();
+  auto [first, first_error] = open_udp_listener(kSharePort);
+  ASSERT_TRUE(first) << first_error;
+  auto [second, second_error] = open_udp_listener(kSharePort);
+  EXPECT_TRUE(second) << second_error;
   EXPECT_EQ(bind_alone(kSharePort), -1);
-  close_udp_listener(first);
-  close_udp_listener(second);
+  first.close();
+  second.close();
 
   const int alone = bind_alone(kSharePort);
   ASSERT_GE(alone, 0);
-  clear_error();
-  UdpHandle refused = open_udp_listener(kSharePort);
+  auto [refused, refused_error] = open_udp_listener(kSharePort);
   EXPECT_FALSE(refused);
-  EXPECT_EQ(last_error(), EADDRINUSE);
-  EXPECT_TRUE(is_port_taken_error(last_error()));
+  EXPECT_EQ(refused_error, EADDRINUSE);
+  EXPECT_TRUE(is_port_taken_error(refused_error));
   // Closing gives the port back at once.
   ::close(alone);
-  clear_error();
-  UdpHandle again = open_udp_listener(kSharePort);
-  EXPECT_TRUE(again) << last_error();
-  close_udp_listener(again);
+  auto [again, again_error] = open_udp_listener(kSharePort);
+  EXPECT_TRUE(again) << again_error;
+  again.close();
 }
 
 TEST(UdpListener, TimesOutWhenNothingArrives) {
-  UdpHandle listener = open_udp_listener(kTimeoutPort);
-  ASSERT_TRUE(listener) << last_error();
+  auto [listener, listener_error] = open_udp_listener(kTimeoutPort);
+  ASSERT_TRUE(listener) << listener_error;
   std::string got = "left over";
   const auto start = Clock::now();
   EXPECT_EQ(receive_datagram(listener, got, 50), ReceiveResult::timeout);
@@ -135,12 +131,12 @@ TEST(UdpListener, TimesOutWhenNothingArrives) {
   EXPECT_LT(elapsed_ms(start), 1000);
   EXPECT_EQ(got, "");
   EXPECT_EQ(receive_datagram(listener, got, 0), ReceiveResult::timeout);
-  close_udp_listener(listener);
+  listener.close();
 }
 
 TEST(UdpListener, KeyWakesAtOnceAndComesBeforeDatagrams) {
-  UdpHandle listener = open_udp_listener(kKeyPort);
-  ASSERT_TRUE(listener) << last_error();
+  auto [listener, listener_error] = open_udp_listener(kKeyPort);
+  ASSERT_TRUE(listener) << listener_error;
   int keyboard[2];
   ASSERT_EQ(::pipe(keyboard), 0);
   const KeyWake keys{true, keyboard[0]};
@@ -166,15 +162,13 @@ TEST(UdpListener, KeyWakesAtOnceAndComesBeforeDatagrams) {
 
   ::close(keyboard[0]);
   ::close(keyboard[1]);
-  close_udp_listener(listener);
+  listener.close();
 }
 
 TEST(UdpListener, InvalidHandleIsAnError) {
   UdpHandle none;
   std::string got;
-  clear_error();
   EXPECT_EQ(receive_datagram(none, got, 10), ReceiveResult::error);
-  EXPECT_NE(last_error(), 0);
 }
 
 TEST(HostIdentity, HasAName) {
@@ -196,11 +190,11 @@ TEST(DecodeSender, ReplaysALogWithHeartbeats) {
   ASSERT_EQ(::write(fd, log.data(), log.size()), static_cast<ssize_t>(log.size()));
   ::close(fd);
 
-  UdpHandle listener = open_udp_listener(kLogSenderPort);
-  ASSERT_TRUE(listener) << last_error();
+  auto [listener, listener_error] = open_udp_listener(kLogSenderPort);
+  ASSERT_TRUE(listener) << listener_error;
   ASSERT_EQ(run("--port " + std::to_string(kLogSenderPort) + " --heartbeats --log " + name), 0);
   const std::vector<std::string> got = drain(listener);
-  close_udp_listener(listener);
+  listener.close();
   ::unlink(name);
 
   ASSERT_EQ(got.size(), 5u);
@@ -244,11 +238,11 @@ TEST(DecodeSender, ReplaysEveryLogLayout) {
   ASSERT_EQ(::write(fd, log.data(), log.size()), static_cast<ssize_t>(log.size()));
   ::close(fd);
 
-  UdpHandle listener = open_udp_listener(kLayoutSenderPort);
-  ASSERT_TRUE(listener) << last_error();
+  auto [listener, listener_error] = open_udp_listener(kLayoutSenderPort);
+  ASSERT_TRUE(listener) << listener_error;
   ASSERT_EQ(run("--port " + std::to_string(kLayoutSenderPort) + " --log " + name), 0);
   const std::vector<std::string> got = drain(listener);
-  close_udp_listener(listener);
+  listener.close();
   ::unlink(name);
 
   ASSERT_EQ(got.size(), 3u);
@@ -274,14 +268,14 @@ TEST(DecodeSender, ReplaysEveryLogLayout) {
 }
 
 TEST(DecodeSender, SendsMessagesRawBytesAndRepeats) {
-  UdpHandle listener = open_udp_listener(kMessageSenderPort);
-  ASSERT_TRUE(listener) << last_error();
+  auto [listener, listener_error] = open_udp_listener(kMessageSenderPort);
+  ASSERT_TRUE(listener) << listener_error;
   ASSERT_EQ(run("--port " + std::to_string(kMessageSenderPort) +
                 " --message 'DECPAA-MBXAAA' --raw-hex 'ad bc cb da 00' --message 'CQ TEST'"
                 " --time 12:34 --snr -20 --dt -0.5 --freq 1500 --count 2 --rate 1000"),
             0);
   const std::vector<std::string> got = drain(listener);
-  close_udp_listener(listener);
+  listener.close();
 
   ASSERT_EQ(got.size(), 6u);
   EXPECT_EQ(got[1], std::string("\xAD\xBC\xCB\xDA\x00", 5));

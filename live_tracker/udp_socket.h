@@ -12,15 +12,13 @@
 #include "udp_listener.h"
 
 // Platform: one datagram into `out` without waiting. `none` when the socket
-// holds nothing (after all); `failed` sets the error number.
+// holds nothing (after all).
 enum class Take { got, none, failed };
-Take take_datagram(UdpHandle handle, std::string& out);
+Take take_datagram(const UdpHandle& handle, std::string& out);
 
-// Platform: the error number of an invalid handle.
-extern const int kInvalidHandleError;
 // Platform: receive_datagram for a valid handle, `out` empty, the wait
 // ending at `deadline` unless timeout_ms is negative.
-ReceiveResult wait_for_datagram(UdpHandle handle, std::string& out, int timeout_ms,
+ReceiveResult wait_for_datagram(const UdpHandle& handle, std::string& out, int timeout_ms,
                                 std::chrono::steady_clock::time_point deadline,
                                 const KeyWake& keys);
 

@@ -2,22 +2,19 @@
 
 #include "console.h"
 #include "dialogue.h"
-#include "error_state.h"
 #include "log_source.h"
 #include "report_line.h"
 #include "source_question.h"
 
 int run_log_lister() {
   const std::string name = ask_source_name();
-  FileHandle file = open_source_or_end(name);
-
   // Esc (or Ctrl+C) ends the pass where it is.
-  const bool to_the_end = for_each_report(
-      file, [](const DecodeRecord& report) { return report_line(report, ReportStyle::log_reader); },
+  const PassEnd pass = for_each_report(
+      open_source_or_end(name),
+      [](const DecodeRecord& report) { return report_line(report, ReportStyle::log_reader); },
       [](const std::string& line) { print_line(line); }, [] { return !stop_key_pressed(); });
-  close_file(file);
-  const bool complete = tell_whether_read_whole(name, !read_error_seen());
-  if (!to_the_end) print_line(name + " Was not read to its end");
+  const bool complete = tell_whether_read_whole(name, !pass.read_failed);
+  if (pass.stopped) print_line(name + " Was not read to its end");
   wait_for_key();
   return complete ? 0 : 1;
 }

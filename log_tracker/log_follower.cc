@@ -1,7 +1,6 @@
 #include "log_follower.h"
 
 #include "decode_record.h"
-#include "error_state.h"
 #include "line_reader.h"
 #include "log_source.h"
 #include "split_logs.h"
@@ -28,16 +27,12 @@ LogFollower::LogFollower()
   offset_ = status->size;
   const std::uint64_t from = offset_ > kTailKept ? offset_ - kTailKept : 0;
   if (seek_file(file_, from)) {
-    tail_.assign(block_.get(), read_block(file_, block_.get(), offset_ - from));
+    tail_.assign(block_.get(), read_block(file_, block_.get(), offset_ - from).size);
     drop_next_line_ = !tail_.empty() && !is_line_stop(tail_.back());
   }
 }
 
-LogFollower::~LogFollower() { release(); }
-
-void LogFollower::release() {
-  if (file_) close_file(file_);
-}
+void LogFollower::release() { file_ = FileHandle{}; }
 
 void LogFollower::start_over() {
   offset_ = 0;
@@ -89,10 +84,9 @@ std::optional<bool> LogFollower::unchanged_before_offset() {
   if (tail_.empty()) return true;
   const std::size_t n = tail_.size();
   if (!seek_file(file_, offset_ - n)) return std::nullopt;
-  clear_read_error();
-  const std::size_t got = read_block(file_, block_.get(), n);
-  if (got == 0 && read_error_seen()) return std::nullopt;
-  return got == n && tail_.compare(0, n, block_.get(), n) == 0;
+  const BlockRead read = read_block(file_, block_.get(), n);
+  if (read.failed) return std::nullopt;
+  return read.size == n && tail_.compare(0, n, block_.get(), n) == 0;
 }
 
 bool LogFollower::read_added(const std::function<void(std::string_view)>& on_line,
@@ -115,16 +109,17 @@ bool LogFollower::read_added(const std::function<void(std::string_view)>& on_lin
       drop_next_line_ = false;
     else
       on_line(line);
+    return true;
   };
   // Up to the size seen at the start of the step: what comes meanwhile is
   // the next step's, which first checks that the file is still the same.
   if (!seek_file(file_, offset_)) return true;
   while (offset_ < status->size) {
     const std::uint64_t wanted = std::min<std::uint64_t>(kFollowBlockSize, status->size - offset_);
-    clear_read_error();
-    const std::size_t n = read_block(file_, block_.get(), static_cast<std::size_t>(wanted));
+    const BlockRead read = read_block(file_, block_.get(), static_cast<std::size_t>(wanted));
+    const std::size_t n = read.size;
     if (n == 0) {  // a failed read is told at the end; the next step reads on from here
-      if (read_error_seen()) read_failed_ = true;
+      if (read.failed) read_failed_ = true;
       break;
     }
     lines_.feed(std::string_view(block_.get(), n), give);

@@ -20,13 +20,12 @@
 #include <string_view>
 
 #include "line_splitter.h"
-#include "text_file.h"
+#include "file.h"
 
 class LogFollower {
  public:
   // Starts at the end of the log that is there now, if any.
   LogFollower();
-  ~LogFollower();
   LogFollower(const LogFollower&) = delete;
   LogFollower& operator=(const LogFollower&) = delete;
 

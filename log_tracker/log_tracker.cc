@@ -6,7 +6,6 @@
 #include "console.h"
 #include "destination.h"
 #include "dialogue.h"
-#include "error_state.h"
 #include "kml_track.h"
 #include "line_reader.h"
 #include "log_follower.h"
@@ -36,7 +35,7 @@ ShownReport shown_report(const DecodeRecord& report) {
 }
 
 // A position report: added to the track, and shown.
-void report_step(const ShownReport& report, KmlTrack& track) {
+void add_and_show(const ShownReport& report, KmlTrack& track) {
   // The track first: a report on the screen is already in the file,
   // however the program is ended the moment after; ended from outside, the
   // report is in the file and on the console, or in neither.
@@ -45,20 +44,12 @@ void report_step(const ShownReport& report, KmlTrack& track) {
   print_coloured_line(kReportColour, report.line);
 }
 
-// A log line: reported when it holds a position report.
-void report_step(std::string_view line, KmlTrack& track) {
-  if (const std::optional<DecodeRecord> report = parse_log_line(line))
-    report_step(shown_report(*report), track);
-}
-
 // The reports are made ready on the threads that read the log. Esc (or
-// Ctrl+C) ends the pass where it is; false then.
-bool batch_pass(FileHandle& source, KmlTrack& track) {
-  const bool to_the_end =
-      for_each_report(source, shown_report, [&](const ShownReport& report) { report_step(report, track); },
-                      [] { return !stop_key_pressed(); });
-  close_file(source);
-  return to_the_end;
+// Ctrl+C) ends the pass where it is.
+PassEnd batch_pass(FileHandle source, KmlTrack& track) {
+  return for_each_report(
+      std::move(source), shown_report, [&](const ShownReport& report) { add_and_show(report, track); },
+      [] { return !stop_key_pressed(); });
 }
 
 // DECODED.TXT in the current folder when it is an ordinary file (also under
@@ -71,10 +62,7 @@ std::string decoded_file_name() {
 
 // The first line of `name`, "" when it is missing or empty.
 std::string first_line_of(const std::string& name) {
-  FileHandle file = open_for_reading(name, Sharing::read_write);
-  std::string line = first_line(file, kLastUsedColumn);
-  close_file(file);
-  return line;
+  return first_line(open_for_reading(name, Sharing::read_write), kLastUsedColumn);
 }
 
 // The first line of DECODED.TXT, once a minute and at Esc. A line just as
@@ -91,7 +79,8 @@ void follow_decoded(const std::string& name, KmlTrack& track) {
       print_newline();
       std::string line = first_line_of(name);
       if (line != handled) {
-        report_step(line, track);
+        if (const std::optional<DecodeRecord> report = parse_log_line(line))
+          add_and_show(shown_report(*report), track);
         handled = std::move(line);
       }
     }
@@ -109,21 +98,48 @@ void follow_log(LogFollower& log, KmlTrack& track) {
     if (!report) return;
     if (dots_open) print_newline();
     dots_open = false;
-    report_step(shown_report(*report), track);
+    add_and_show(shown_report(*report), track);
   };
   // Between blocks of a large addition: Esc ends it there.
-  const auto go_on = [&] {
-    esc = stop_key_pressed();
-    return !esc;
-  };
+  const auto go_on = [] { return !stop_key_pressed(); };
   while (!esc) {
     pause_ms(kPollingStepMs);
     esc = is_stop_key(poll_key());
     print_text(".");
     dots_open = true;
-    if (!esc) log.step(on_line, go_on);
+    if (!esc) esc = !log.step(on_line, go_on);
   }
   if (dots_open) print_newline();
+}
+
+// What the run reads: a log in one pass, the log as WSJT-X appends to it,
+// or the first line of DECODED.TXT once a minute.
+enum class Mode { one_pass, follow_log, follow_decoded };
+
+struct Source {
+  Mode mode = Mode::one_pass;
+  std::string name;
+  FileHandle file;                 // one pass: the log, open
+  std::optional<LogFollower> log;  // following the log
+};
+
+// The question of the mode, then the log of the pass or the file followed.
+void choose_source(Source& source) {
+  print_text("Read incoming data in real time     [Y]/n   ");
+  if (answers_no(read_line())) {
+    source.mode = Mode::one_pass;
+    source.name = ask_source_name();
+    source.file = open_source_or_end(source.name);
+    return;
+  }
+  source.name = decoded_file_name();
+  if (source.name.empty()) {
+    source.mode = Mode::follow_log;
+    source.name = source.log.emplace().name();
+  } else {
+    source.mode = Mode::follow_decoded;
+  }
+  print_coloured_line(kMessageColour, "Extract decoded data as it arrives via '" + source.name + "'");
 }
 
 }  // namespace
@@ -133,51 +149,42 @@ int run_log_tracker() {
       {"Generates .KML file for plotting on Google Earth. Read WSJT data from 'ALL.TXT' or in real "
        "time from 'DECODED.TXT'"});
   print_newline();
-
-  print_text("Read incoming data in real time     [Y]/n   ");
-  const bool follow_mode = !answers_no(read_line());
-
-  FileHandle source;
-  std::string source_name;
-  std::string decoded_name;
-  std::optional<LogFollower> log;
-  if (follow_mode) {
-    decoded_name = decoded_file_name();
-    if (decoded_name.empty()) log.emplace();
-    source_name = log ? log->name() : decoded_name;
-    print_coloured_line(kMessageColour, "Extract decoded data as it arrives via '" + source_name + "'");
-  } else {
-    source_name = ask_source_name();
-    source = open_source_or_end(source_name);
-  }
+  Source source;
+  choose_source(source);
 
   print_newline();
   KmlTrack track;
   const std::string kml_name = ask_destination(default_destination_name(local_time()));
   print_will_generate(kml_name);
-  if (is_same_file(kml_name, source_name))
+  if (is_same_file(kml_name, source.name))
     end_with_failure(kml_name + " Is the source file and cannot be the destination");
   refuse_unfit_destination(kml_name);
   open_track_or_end(track, kml_name);
   start_track(track);
 
-  bool to_the_end = true;  // of the log read in one pass
-  if (log)
-    follow_log(*log, track);
-  else if (follow_mode)
-    follow_decoded(decoded_name, track);
-  else
-    to_the_end = batch_pass(source, track);
+  PassEnd pass;  // of the log read in one pass
+  switch (source.mode) {
+    case Mode::one_pass:
+      pass = batch_pass(std::move(source.file), track);
+      break;
+    case Mode::follow_log:
+      follow_log(*source.log, track);
+      break;
+    case Mode::follow_decoded:
+      follow_decoded(source.name, track);
+      break;
+  }
 
   finish_track(track);
   const bool written = !track.out.lost_lines;
   print_line(written_text(track.out, " Generated"));
   // A pass that a failed read ended early: the track holds the points read
   // up to there. Following, a read that failed at some step.
-  const bool read = log ? tell_whether_read_whole(log->name(), !log->read_failed())
-                    : follow_mode ? true
-                                  : tell_whether_read_whole(source_name, !read_error_seen());
-  if (!to_the_end) print_line(source_name + " Was not read to its end");
+  bool read = true;
+  if (source.mode == Mode::one_pass) read = tell_whether_read_whole(source.name, !pass.read_failed);
+  if (source.mode == Mode::follow_log)
+    read = tell_whether_read_whole(source.log->name(), !source.log->read_failed());
+  if (pass.stopped) print_line(source.name + " Was not read to its end");
   wait_for_key();
   return written && read ? 0 : 1;
 }

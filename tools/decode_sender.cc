@@ -26,7 +26,7 @@
 #include "decode_record.h"
 #include "line_reader.h"
 #include "log_layouts.h"
-#include "text_file.h"
+#include "file.h"
 #include "udp_sender.h"
 
 namespace {
@@ -324,7 +324,7 @@ bool send_log(Sender& sender, const std::string& name) {
       good = send_paced(sender, encode_decode_datagram(*decode));
     return good;
   });
-  close_file(file);
+  file.close();
   return good;
 }
 

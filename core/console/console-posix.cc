@@ -117,7 +117,6 @@ void write_all(int fd, std::string_view data) {
       if (fd != g.out_fd) return;
       if (errno == EPIPE) end_by_closed_pipe();
       g.out_failed = true;
-      set_error(errno);
       return;
     }
     data.remove_prefix(static_cast<std::size_t>(n));
@@ -149,7 +148,6 @@ void flush_output() {
     if (n >= 0 || error == EINTR || error == EAGAIN) continue;
     if (error == EPIPE) end_by_closed_pipe();
     g.out_failed = true;
-    set_error(error);
     break;
   }
   const EndSignalsHeld held;

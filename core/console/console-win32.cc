@@ -84,8 +84,6 @@ void on_out_of_memory() {
   std::_Exit(255);
 }
 
-void fail() { set_error(static_cast<int>(GetLastError())); }
-
 // ---- Code page conversion -------------------------------------------------
 
 std::wstring to_wide(std::string_view text) {
@@ -126,7 +124,7 @@ void refresh_size() {
 
 void show_cursor_position() {
   const COORD at{static_cast<SHORT>(g.cursor.col()), static_cast<SHORT>(g.cursor.row())};
-  if (!SetConsoleCursorPosition(g.out, at)) fail();
+  SetConsoleCursorPosition(g.out, at);  // a failure leaves the cursor where it was
 }
 
 void scroll_up(int rows) {
@@ -138,9 +136,8 @@ void scroll_up(int rows) {
   if (rows >= height) {  // everything goes
     const DWORD cells = static_cast<DWORD>(width) * static_cast<DWORD>(height);
     DWORD done = 0;
-    if (!FillConsoleOutputCharacterW(g.out, L' ', cells, COORD{0, 0}, &done) ||
-        !FillConsoleOutputAttribute(g.out, g.attribute, cells, COORD{0, 0}, &done))
-      fail();
+    if (FillConsoleOutputCharacterW(g.out, L' ', cells, COORD{0, 0}, &done))
+      FillConsoleOutputAttribute(g.out, g.attribute, cells, COORD{0, 0}, &done);
     return;
   }
   // The rows below the first `rows` move to the top; the rows they leave at
@@ -148,7 +145,7 @@ void scroll_up(int rows) {
   // say this, is not taken by every console.)
   const SMALL_RECT moved{0, static_cast<SHORT>(rows), static_cast<SHORT>(width - 1),
                          static_cast<SHORT>(height - 1)};
-  if (!ScrollConsoleScreenBufferW(g.out, &moved, nullptr, COORD{0, 0}, &fill)) fail();
+  ScrollConsoleScreenBufferW(g.out, &moved, nullptr, COORD{0, 0}, &fill);
 }
 
 // Writes `cells` (already visible characters) into one row, from `col` on.
@@ -162,9 +159,8 @@ void write_cells(int row, int col, std::wstring_view cells) {
   SMALL_RECT region{static_cast<SHORT>(col), static_cast<SHORT>(row),
                     static_cast<SHORT>(col + static_cast<int>(cells.size()) - 1),
                     static_cast<SHORT>(row)};
-  if (!WriteConsoleOutputW(g.out, buffer.data(), COORD{static_cast<SHORT>(cells.size()), 1},
-                           COORD{0, 0}, &region))
-    fail();
+  WriteConsoleOutputW(g.out, buffer.data(), COORD{static_cast<SHORT>(cells.size()), 1}, COORD{0, 0},
+                      &region);
 }
 
 // Writes the text at the cursor; returns where its first character went.
@@ -196,10 +192,7 @@ void write_bytes(std::string_view bytes) {
   while (!bytes.empty()) {
     DWORD written = 0;
     const DWORD size = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
-    if (!WriteFile(g.out, bytes.data(), size, &written, nullptr) || written == 0) {
-      fail();
-      return;
-    }
+    if (!WriteFile(g.out, bytes.data(), size, &written, nullptr) || written == 0) return;
     bytes.remove_prefix(written);
   }
 }
@@ -373,10 +366,7 @@ void set_text_colour(int colour) {
   if (colour < 0 || colour >= 16) return;
   g.attribute = static_cast<WORD>((g.attribute & 0xF0) | colour);
   if (g.out_console) {
-    if (SetConsoleTextAttribute(g.out, g.attribute))
-      g.attribute_set = true;
-    else
-      fail();
+    if (SetConsoleTextAttribute(g.out, g.attribute)) g.attribute_set = true;
   }
 }
 

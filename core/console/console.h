@@ -12,7 +12,6 @@
 #include <string_view>
 
 #include "answers.h"
-#include "error_state.h"
 #include "key_wake.h"
 
 inline constexpr int kNormalColour = 7;

@@ -21,7 +21,7 @@ std::vector<std::string> lines_of(const std::string& bytes, std::size_t kept = 4
     lines.push_back(std::string(line));
     return true;
   });
-  close_file(f);
+  f.close();
   std::filesystem::remove(name);
   return lines;
 }

@@ -18,49 +18,74 @@ class LineSplitter {
   explicit LineSplitter(std::size_t kept) : kept_(kept) {}
 
   // Takes the next piece of the text; calls on_line(std::string_view) for
-  // each line that it completes, in order.
+  // each line that it completes, in order, until on_line returns false
+  // (false then). The view is valid during the call only.
   template <typename OnLine>
-  void feed(std::string_view piece, OnLine&& on_line);
+  bool feed(std::string_view piece, OnLine&& on_line);
+
+  // The text has no more pieces: a line begun and not ended is a line too.
+  template <typename OnLine>
+  void finish(OnLine&& on_line) {
+    if (begun_ && !ended_) on_line(std::string_view(open_));
+    restart();
+  }
 
   // The text starts anew: the line begun is forgotten.
   void restart() {
     open_.clear();
-    after_cr_ = ended_ = false;
+    begun_ = after_cr_ = ended_ = false;
   }
+
+  // True once a Ctrl-Z has ended the text.
+  bool ended() const { return ended_; }
 
  private:
   std::size_t kept_;
-  std::string open_;        // the kept part of the line begun
+  std::string open_;        // the kept part of the line begun in an earlier piece
+  bool begun_ = false;      // a line was begun in an earlier piece
   bool after_cr_ = false;   // the last piece ended with a CR: a LF first belongs to it
   bool ended_ = false;      // a Ctrl-Z has ended the text
 };
 
 template <typename OnLine>
-void LineSplitter::feed(std::string_view piece, OnLine&& on_line) {
+bool LineSplitter::feed(std::string_view piece, OnLine&& on_line) {
   std::size_t i = 0;
   if (after_cr_ && !piece.empty()) {
     after_cr_ = false;
     if (piece[0] == '\n') i = 1;
   }
   while (i < piece.size() && !ended_) {
-    std::size_t stop = i;
-    while (stop < piece.size() && !is_line_stop(piece[stop])) ++stop;
-    if (open_.size() < kept_) open_.append(piece.substr(i, std::min(stop - i, kept_ - open_.size())));
-    if (stop == piece.size()) return;  // the line goes on in a later piece
+    const std::size_t stop = next_line_stop(piece, i);
+    const std::string_view part = piece.substr(i, std::min(stop - i, kept_));
+    if (stop == piece.size()) {  // the line goes on in a later piece
+      if (open_.size() < kept_) open_.append(part.substr(0, kept_ - open_.size()));
+      begun_ = true;
+      return true;
+    }
     const char c = piece[stop];
+    const bool empty = !begun_ && stop == i;
     i = stop + 1;
     if (c == kEndOfText) {
       ended_ = true;
-      if (open_.empty()) return;
+      if (empty) return true;
     } else if (c == '\r') {
       if (i == piece.size())
         after_cr_ = true;
       else if (piece[i] == '\n')
         ++i;
     }
-    on_line(std::string_view(open_));
+    // A line within this piece is given where it stands, without a copy.
+    std::string_view line = part;
+    if (begun_) {
+      if (open_.size() < kept_) open_.append(part.substr(0, kept_ - open_.size()));
+      line = open_;
+    }
+    const bool go_on = on_line(line);
     open_.clear();
+    begun_ = false;
+    if (!go_on) return false;
   }
+  return true;
 }
 
 #endif  // LOGS_LINE_SPLITTER_H

@@ -11,7 +11,7 @@ std::vector<std::string> lines_of_pieces(std::vector<std::string> pieces, std::s
   LineSplitter splitter(kept);
   std::vector<std::string> lines;
   for (const std::string& piece : pieces)
-    splitter.feed(piece, [&](std::string_view line) { lines.emplace_back(line); });
+    splitter.feed(piece, [&](std::string_view line) { return lines.emplace_back(line), true; });
   return lines;
 }
 

@@ -3,7 +3,9 @@
 #ifndef LOGS_LINE_STOPS_H
 #define LOGS_LINE_STOPS_H
 
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -31,6 +33,16 @@ inline std::uint64_t line_end_mask(const char* bytes) {
     if (bytes[i] == '\r' || bytes[i] == '\n' || bytes[i] == kEndOfText) mask |= std::uint64_t{1} << i;
 #endif
   return mask;
+}
+
+// Where the first line stop at or after `from` stands in `text`; its size
+// when there is none.
+inline std::size_t next_line_stop(std::string_view text, std::size_t from) {
+  for (; from + 64 <= text.size(); from += 64)
+    if (const std::uint64_t stops = line_end_mask(text.data() + from))
+      return from + static_cast<std::size_t>(__builtin_ctzll(stops));
+  while (from < text.size() && !is_line_stop(text[from])) ++from;
+  return from;
 }
 
 #endif  // LOGS_LINE_STOPS_H

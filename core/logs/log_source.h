@@ -8,8 +8,8 @@
 #include <type_traits>
 
 #include "decode_record.h"
-#include "marked_items.h"
-#include "text_file.h"
+#include "file.h"
+#include "marked_line_pass.h"
 
 inline constexpr const char* kDefaultLogName = "ALL.TXT";
 
@@ -38,19 +38,19 @@ inline constexpr MarkGuard kReportGuard{kJtdxReportMarkPlaces, kJtdxDateEndIndex
 // on a thread of its own, while the lines are read on others, and
 // use(const Item&) on this thread with what it made. go_on() is asked on
 // this thread every few hundred reports and every kGoOnCheck; when it says
-// no, the pass ends there. True when the pass reached the end of the log
-// (or a failed read), false when go_on() ended it.
+// no, the pass stops there.
 template <typename Make, typename Use, typename GoOn>
-bool for_each_report(FileHandle file, Make&& make, Use&& use, GoOn&& go_on) {
+PassEnd for_each_report(FileHandle file, Make make, Use&& use, GoOn&& go_on) {
   using Item = std::invoke_result_t<Make&, const DecodeRecord&>;
-  return for_each_marked_item<Item>(
-      file, kLastUsedColumn, kReportMarkPlaces, kPositionMark,
-      [&](std::string_view line) -> std::optional<Item> {
+  MarkedLinePass<Item> pass(
+      std::move(file), kLastUsedColumn, kReportMarkPlaces, kPositionMark,
+      [make](std::string_view line) -> std::optional<Item> {
         const std::optional<DecodeRecord> report = parse_log_line(line);
         if (!report) return std::nullopt;
         return make(*report);
       },
-      use, go_on, kReportGuard);
+      kReportGuard);
+  return pass.use_each(use, go_on);
 }
 
 #endif  // LOGS_LOG_SOURCE_H

@@ -28,7 +28,7 @@ MarkedLineWorkspace::MarkedLineWorkspace(ReadAhead::Reading reading)
            std::unique_ptr<MarkHit[]>(new MarkHit[kMostHits]())},
       reading(reading) {}
 
-MarkedLineReader::MarkedLineReader(FileHandle file, std::size_t kept, MarkPlaces places, char mark,
+MarkedLineReader::MarkedLineReader(const FileHandle& file, std::size_t kept, MarkPlaces places, char mark,
                                    MarkedLineWorkspace* workspace, const std::atomic<bool>* stop,
                                    const MarkGuard& guard)
     : kept_(kept),
@@ -145,6 +145,7 @@ bool MarkedLineReader::read_block_after(std::string_view& line) {
   const std::size_t end = block.size;
   if (end == 0) {
     ended_ = true;
+    read_failed_ = block.failed;
     if (!line_open_) return false;
     line_open_ = false;
     line = open_line_;

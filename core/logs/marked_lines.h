@@ -28,7 +28,7 @@
 
 #include "mark_scan.h"
 #include "read_ahead.h"
-#include "text_file.h"
+#include "file.h"
 
 // What a MarkedLineReader works with: two buffers, each the last chunk of
 // the block before, the block and room for the scan past it; what the scan
@@ -51,13 +51,15 @@ class MarkedLineReader {
   // lent (it must outlive the reader and serve no other at the same time).
   // Reading ahead starts at once. Once `*stop` (when given) is true, the
   // text ends at the next block.
-  MarkedLineReader(FileHandle file, std::size_t kept, MarkPlaces places, char mark,
+  MarkedLineReader(const FileHandle& file, std::size_t kept, MarkPlaces places, char mark,
                    MarkedLineWorkspace* workspace = nullptr, const std::atomic<bool>* stop = nullptr,
                    const MarkGuard& guard = {});
 
   // The next marked line, valid until the next call; false when the text
   // has ended (a failed read ends it).
   bool next(std::string_view& line);
+  // True once a read has failed (and so ended the text).
+  bool read_failed() const { return read_failed_; }
 
  private:
   // Reading thread: puts the end of the block before in front of a block
@@ -98,6 +100,7 @@ class MarkedLineReader {
   std::string open_line_;  // a marked line whose end lies past the bytes read so far
   bool line_open_ = false;
   bool ended_ = false;
+  bool read_failed_ = false;
 
   ReadAhead ahead_;  // last: its thread starts once everything above is set
 };
@@ -105,15 +108,17 @@ class MarkedLineReader {
 // Calls on_line(std::string_view) for each marked line of `file` until it
 // returns false, the text ends or `*stop` becomes true. The view is valid
 // during the call only. A mark at a place of `guard` counts only when its
-// line holds the guard's byte at the guard's index (mark_scan.h).
+// line holds the guard's byte at the guard's index (mark_scan.h). False
+// when a read failed, which ends the text there.
 template <typename OnLine>
-void for_each_marked_line(FileHandle file, std::size_t kept, MarkPlaces places, char mark,
+bool for_each_marked_line(const FileHandle& file, std::size_t kept, MarkPlaces places, char mark,
                           OnLine&& on_line, const std::atomic<bool>* stop = nullptr,
                           const MarkGuard& guard = {}) {
   MarkedLineReader reader(file, kept, places, mark, nullptr, stop, guard);
   std::string_view line;
   while (reader.next(line))
-    if (!on_line(line)) return;
+    if (!on_line(line)) break;
+  return !reader.read_failed();
 }
 
 #endif  // LOGS_MARKED_LINES_H

@@ -10,7 +10,7 @@
 #include "decode_record.h"
 #include "line_reader.h"
 #include "mark_scan.h"
-#include "marked_items.h"
+#include "marked_line_pass.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ Lines marked_lines_at(const TextFile& text, std::size_t kept, MarkPlaces places,
     lines.emplace_back(line);
     return lines.size() < wanted;
   }, nullptr, guard);
-  close_file(f);
+  f.close();
   return lines;
 }
 
@@ -63,7 +63,7 @@ Lines picked_lines(const TextFile& text, std::size_t kept, MarkPlaces places, ch
       }
     return true;
   });
-  close_file(f);
+  f.close();
   return lines;
 }
 
@@ -114,17 +114,14 @@ TEST(MarkedItems, EveryItemInTheOrderOfTheLines) {
     if (i % 3 != 0 && i % 7 != 0) expected.push_back(i);                // every seventh refused
   }
   const TextFile text(bytes);
-  FileHandle f = open_for_reading(text.name());
   std::vector<int> used;
-  for_each_marked_item<int>(
-      f, 49, mark_place(2), '-',
-      [](std::string_view line) -> std::optional<int> {
-        const int n = std::stoi(std::string(line.substr(3)));
-        if (n % 7 == 0) return std::nullopt;
-        return n;
-      },
-      [&](int n) { used.push_back(n); }, [] { return true; });
-  close_file(f);
+  MarkedLinePass<int> pass(open_for_reading(text.name()), 49, mark_place(2), '-',
+                           [](std::string_view line) -> std::optional<int> {
+                             const int n = std::stoi(std::string(line.substr(3)));
+                             if (n % 7 == 0) return std::nullopt;
+                             return n;
+                           });
+  pass.use_each([&](int n) { used.push_back(n); }, [] { return true; });
   EXPECT_EQ(used, expected);
 }
 

@@ -4,7 +4,7 @@
 
 #include "thread_signals.h"
 
-ReadAhead::ReadAhead(FileHandle file, std::array<char*, 2> buffers, std::size_t block_size,
+ReadAhead::ReadAhead(const FileHandle& file, std::array<char*, 2> buffers, std::size_t block_size,
                      Prepare prepare, Reading reading)
     : file_(file),
       buffers_(buffers),
@@ -32,31 +32,31 @@ void ReadAhead::read_blocks() {
       changed_.wait(lock, [&] { return stopping_ || !filled_[b]; });
       if (stopping_) return;
     }
-    const std::size_t size = read_into(b);
+    const BlockRead read = read_into(b);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       filled_[b] = true;
-      sizes_[b] = size;
+      reads_[b] = read;
     }
     changed_.notify_all();
-    if (size == 0) return;
+    if (read.size == 0) return;
   }
 }
 
-std::size_t ReadAhead::read_into(int b) {
-  const std::size_t size = file_ ? read_block(file_, buffers_[b], block_size_) : 0;
-  if (size != 0 && prepare_) prepare_(b, size);
-  return size;
+BlockRead ReadAhead::read_into(int b) {
+  const BlockRead read = file_ ? read_block(file_, buffers_[b], block_size_) : BlockRead{};
+  if (read.size != 0 && prepare_) prepare_(b, read.size);
+  return read;
 }
 
 ReadAhead::Block ReadAhead::next() {
-  if (ended_) return {current_ < 0 ? 0 : current_, 0};
+  if (ended_) return {current_ < 0 ? 0 : current_, 0, false};
   const int b = current_ < 0 ? 0 : current_ ^ 1;
   if (!thread_.joinable()) {  // read when wanted
-    const std::size_t size = read_into(b);
+    const BlockRead read = read_into(b);
     current_ = b;
-    ended_ = size == 0;
-    return {b, size};
+    ended_ = read.size == 0;
+    return {b, read.size, read.failed};
   }
   std::unique_lock<std::mutex> lock(mutex_);
   if (current_ >= 0) {
@@ -65,6 +65,6 @@ ReadAhead::Block ReadAhead::next() {
   }
   changed_.wait(lock, [&] { return filled_[b]; });
   current_ = b;
-  ended_ = sizes_[b] == 0;
-  return {b, sizes_[b]};
+  ended_ = reads_[b].size == 0;
+  return {b, reads_[b].size, reads_[b].failed};
 }

@@ -18,7 +18,7 @@
 #include <mutex>
 #include <thread>
 
-#include "text_file.h"
+#include "file.h"
 
 class ReadAhead {
  public:
@@ -32,9 +32,9 @@ class ReadAhead {
   // for each costs far more than the reading under the sanitizers).
   enum class Reading { ahead, when_wanted };
 
-  // Reading ahead starts at once. The buffers, `block_size` bytes each, must
-  // outlive the object.
-  ReadAhead(FileHandle file, std::array<char*, 2> buffers, std::size_t block_size,
+  // Reading ahead starts at once. The file and the buffers, `block_size`
+  // bytes each, must outlive the object.
+  ReadAhead(const FileHandle& file, std::array<char*, 2> buffers, std::size_t block_size,
             Prepare prepare = nullptr, Reading reading = Reading::ahead);
   // Stops the reading, after the read under way if any.
   ~ReadAhead();
@@ -44,6 +44,7 @@ class ReadAhead {
   struct Block {
     int buffer;        // 0 or 1
     std::size_t size;  // 0 at the end of the file or on a failed read
+    bool failed;       // a read failed: the text ends here
   };
 
   // The next block; the buffer of the one before goes back to be read into.
@@ -51,10 +52,10 @@ class ReadAhead {
 
  private:
   void read_blocks();
-  // Reads the next block into buffers_[b] and prepares it; its size.
-  std::size_t read_into(int b);
+  // Reads the next block into buffers_[b] and prepares it.
+  BlockRead read_into(int b);
 
-  FileHandle file_;
+  const FileHandle& file_;
   std::array<char*, 2> buffers_;
   std::size_t block_size_;
   Prepare prepare_;
@@ -63,7 +64,7 @@ class ReadAhead {
   std::condition_variable changed_;
   // Under the mutex: what each buffer holds for the reader.
   std::array<bool, 2> filled_{false, false};
-  std::array<std::size_t, 2> sizes_{0, 0};
+  std::array<BlockRead, 2> reads_{};
   bool stopping_ = false;
 
   // The reader's side, its own thread only.

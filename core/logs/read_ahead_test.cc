@@ -58,7 +58,7 @@ TEST_F(ReadAheadTest, BlocksComeInOrderEachPreparedThenTheEnd) {
       }
       EXPECT_EQ(ahead.next().size, 0u);  // and again after the end
     }
-    close_file(file);
+    file.close();
     EXPECT_EQ(read, bytes);
     EXPECT_EQ(prepared, (std::vector<std::size_t>{kBlock, kBlock, kBlock, kBlock, kBlock, 123}));
   }
@@ -73,7 +73,7 @@ TEST_F(ReadAheadTest, StopsAtOnceWhenLeftEarly) {
                     [&](int, std::size_t) { ++blocks; });
     EXPECT_EQ(ahead.next().size, kBlock);
   }  // the reading thread waits for the second buffer back: it must end here
-  close_file(file);
+  file.close();
   EXPECT_LE(blocks, 3u);
 }
 
@@ -84,7 +84,7 @@ TEST_F(ReadAheadTest, NothingFromAnEmptyOrMissingFile) {
     ReadAhead ahead(empty, {first_.data(), second_.data()}, kBlock);
     EXPECT_EQ(ahead.next().size, 0u);
   }
-  close_file(empty);
+  empty.close();
   ReadAhead none(open_for_reading("/nonexistent/file"), {first_.data(), second_.data()}, kBlock);
   EXPECT_EQ(none.next().size, 0u);
   EXPECT_EQ(none.next().size, 0u);

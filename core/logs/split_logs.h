@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "text_file.h"
+#include "file.h"
 
 // WSJT-X's yearly or monthly log.
 bool is_split_log_name(std::string_view name);

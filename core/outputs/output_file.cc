@@ -1,8 +1,8 @@
 #include "output_file.h"
 
 OutputFile open_output(const std::string& name, std::string_view own_start) {
-  const OpenedOutput opened = open_output_file(name, own_start);
-  return OutputFile{name, opened.file, opened.size, false, opened.refusal, opened.created};
+  OpenedOutput opened = open_output_file(name, own_start);
+  return OutputFile{name, std::move(opened.file), opened.size, false, opened.refusal, opened.created};
 }
 
 void start_output(OutputFile& out, std::string_view text) { replace_rest(out, 0, text, {}); }
@@ -30,10 +30,10 @@ bool replace_rest(OutputFile& out, std::uint64_t offset, std::string_view text,
 }
 
 void close_output(OutputFile& out) {
-  if (out.file && !close_file(out.file)) out.lost_lines = true;
+  if (!out.file.close()) out.lost_lines = true;
 }
 
 void drop_output(OutputFile& out) {
-  close_file(out.file);
+  out.file.close();
   if (out.created) remove_file(out.name);
 }

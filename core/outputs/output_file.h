@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "text_file.h"
+#include "file.h"
 
 struct OutputFile {
   std::string name;

@@ -58,6 +58,14 @@ std::optional<Position> decode_position(std::string_view message) {
   return Position{latitude.angle, longitude.angle};
 }
 
+bool set_position(DecodeRecord& record) {
+  const std::optional<Position> position = decode_position(record.message);
+  if (!position) return false;
+  record.latitude = position->latitude;
+  record.longitude = position->longitude;
+  return true;
+}
+
 int read_column_number(std::string_view group) {
   std::size_t i = 0;
   while (i < group.size() && group[i] == ' ') ++i;
@@ -87,15 +95,12 @@ namespace {
 
 std::optional<DecodeRecord> report(std::string_view time, std::string_view snr,
                                    std::string_view audio, std::string_view message) {
-  const std::optional<Position> position = decode_position(message);
-  if (!position) return std::nullopt;
   DecodeRecord record;
+  record.message = message;
+  if (!set_position(record)) return std::nullopt;
   record.time_text = time;
   record.snr_db = read_column_number(snr);
   record.audio_offset_hz = read_column_number(audio);
-  record.message = message;
-  record.latitude = position->latitude;
-  record.longitude = position->longitude;
   return record;
 }
 

@@ -26,7 +26,7 @@ struct DecodeRecord {
   double dt_s = 0;           // seconds; datagrams only
   int audio_offset_hz = 0;   // Hz
   std::string message;       // decoded message text
-  double latitude = 0;       // filled by decode_position
+  double latitude = 0;       // filled by set_position
   double longitude = 0;
 };
 
@@ -66,6 +66,10 @@ bool is_position_message(std::string_view message);
 // nothing when the latitude's whole degrees exceed 90. Characters are not
 // validated; one past the end of the text counts as code -1.
 std::optional<Position> decode_position(std::string_view message);
+
+// Fills in the latitude and longitude of `record` from its message; false,
+// with the record left as it was, when decode_position gives nothing.
+bool set_position(DecodeRecord& record);
 
 // A log line (without its line end) as a decoded report, or nothing when the
 // line holds no position report. The fixed columns are tried first, then

@@ -32,7 +32,7 @@
 #include "line_reader.h"
 #include "log_source.h"
 #include "marked_lines.h"
-#include "text_file.h"
+#include "file.h"
 
 namespace {
 
@@ -246,7 +246,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     lines.take(line);
     return stop_after == 0 || lines.count() < stop_after;
   });
-  close_file(file);
+  file.close();
   FUZZ_CHECK(!called_after_stop, what() + ": a line after the reader was told to stop");
   FUZZ_CHECK(lines.matches(), what() + ": read " + lines.summary());
 
@@ -275,7 +275,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       while ((stop_after == 0 || marked.count() < stop_after) && reader.next(line))
         marked.take(line);
     }
-    close_file(file);
+    file.close();
     FUZZ_CHECK(marked.matches(),
                what() + ", marks at " + std::to_string(places) + ": marked " + marked.summary());
   }
@@ -285,7 +285,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (kept > 4096) return 0;
   file = open_for_reading(g_path);
   const std::string first = first_line(file, kept);
-  close_file(file);
+  file.close();
   const std::string first_wanted = expected.count() == 0 ? std::string() : expected.line(0);
   FUZZ_CHECK(first == first_wanted, what() + ": first_line " + quoted(first.substr(0, 200)));
   return 0;

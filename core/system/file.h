@@ -1,8 +1,8 @@
 // Files as the programs use them: an existence test, a log read in blocks,
-// and output files whose every line reaches the file at once.
-// Failures set the error number (error_state.h) and return an empty result.
-#ifndef SYSTEM_TEXT_FILE_H
-#define SYSTEM_TEXT_FILE_H
+// and output files whose every line reaches the file at once. A call that
+// fails says so in what it returns.
+#ifndef SYSTEM_FILE_H
+#define SYSTEM_FILE_H
 
 #include <cstddef>
 #include <cstdint>
@@ -11,10 +11,15 @@
 #include <string_view>
 #include <vector>
 
-struct FileHandle {
-  std::intptr_t value = -1;
-  explicit operator bool() const { return value >= 0; }
-};
+#include "owned_handle.h"
+
+// Platform: closes a file handle; false when the system reports that the
+// file could not be completed.
+bool close_file_handle(std::intptr_t native);
+
+// An open file, closed when its handle goes (close() to learn whether the
+// system completed it).
+using FileHandle = OwnedHandle<close_file_handle>;
 
 // True when `name`, taken literally, is an ordinary file (a link to one
 // counts); folders, devices, pipes and sockets do not.
@@ -51,14 +56,19 @@ enum class Sharing { read_write, read_write_delete };
 FileHandle open_for_reading(const std::string& name, Sharing sharing = Sharing::read_write);
 
 // Moves to `offset` bytes from the start; false on a failure.
-bool seek_file(FileHandle file, std::uint64_t offset);
+bool seek_file(const FileHandle& file, std::uint64_t offset);
 
-// Reads up to `size` bytes; 0 at the end of the file or on a failure, which
-// read_error_seen() (error_state.h) tells apart.
-std::size_t read_block(FileHandle file, char* buffer, std::size_t size);
+// What a read gave: `size` bytes, none at the end of the file; `failed`
+// when the system could not read (which ends the text as well).
+struct BlockRead {
+  std::size_t size = 0;
+  bool failed = false;
+};
+// Reads up to `size` bytes.
+BlockRead read_block(const FileHandle& file, char* buffer, std::size_t size);
 
 // The size and identity of an open file; nothing on a failure.
-std::optional<FileStatus> open_file_status(FileHandle file);
+std::optional<FileStatus> open_file_status(const FileHandle& file);
 
 // True when the two names are spelled alike or reach one existing file
 // (the same device and file number, through links or other spellings).
@@ -89,13 +99,10 @@ bool remove_file(const std::string& name);
 // Writes all of `bytes` at `offset` from the start, with one call where the
 // system allows, whatever the file position; false when any of it could not
 // be written (some of it may have been).
-bool write_at(FileHandle file, std::uint64_t offset, std::string_view bytes);
+bool write_at(const FileHandle& file, std::uint64_t offset, std::string_view bytes);
 
 // Makes the file `size` bytes long, dropping what lies beyond; false on a
 // failure.
-bool cut_file(FileHandle file, std::uint64_t size);
+bool cut_file(const FileHandle& file, std::uint64_t size);
 
-// False when the system reports that the file could not be completed.
-bool close_file(FileHandle& file);
-
-#endif  // SYSTEM_TEXT_FILE_H
+#endif  // SYSTEM_FILE_H

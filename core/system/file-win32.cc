@@ -4,18 +4,14 @@
 
 #include <limits>
 
-#include "error_state.h"
-#include "text_file.h"
+#include "file.h"
 
 namespace {
 
-HANDLE handle_of(FileHandle f) { return reinterpret_cast<HANDLE>(f.value); }
+HANDLE handle_of(const FileHandle& f) { return reinterpret_cast<HANDLE>(f.native()); }
 
 FileHandle from_handle(HANDLE h) {
-  if (h == INVALID_HANDLE_VALUE) {
-    set_error(static_cast<int>(GetLastError()));
-    return FileHandle{};
-  }
+  if (h == INVALID_HANDLE_VALUE) return FileHandle{};
   return FileHandle{reinterpret_cast<std::intptr_t>(h)};
 }
 
@@ -116,30 +112,22 @@ FileHandle open_for_reading(const std::string& name, Sharing sharing) {
                           : FILE_SHARE_READ | FILE_SHARE_WRITE;
   FileHandle file = from_handle(CreateFileW(wide(name).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (file && GetFileType(handle_of(file)) != FILE_TYPE_DISK) {  // a pipe or a device
-    CloseHandle(handle_of(file));
-    set_error(ERROR_FILE_NOT_FOUND);
-    return FileHandle{};
-  }
+  if (file && GetFileType(handle_of(file)) != FILE_TYPE_DISK) return FileHandle{};  // a pipe or a device
   return file;
 }
 
-bool seek_file(FileHandle file, std::uint64_t offset) {
+bool seek_file(const FileHandle& file, std::uint64_t offset) {
   LARGE_INTEGER to{};
   to.QuadPart = static_cast<LONGLONG>(offset);
-  if (SetFilePointerEx(handle_of(file), to, nullptr, FILE_BEGIN)) return true;
-  set_error(static_cast<int>(GetLastError()));
-  return false;
+  return SetFilePointerEx(handle_of(file), to, nullptr, FILE_BEGIN) != 0;
 }
 
-std::size_t read_block(FileHandle file, char* buffer, std::size_t size) {
+BlockRead read_block(const FileHandle& file, char* buffer, std::size_t size) {
   DWORD got = 0;
   if (!ReadFile(handle_of(file), buffer, static_cast<DWORD>(size < kMaxChunk ? size : kMaxChunk), &got,
-                nullptr)) {
-    set_read_error(static_cast<int>(GetLastError()));
-    return 0;
-  }
-  return got;
+                nullptr))
+    return {0, true};
+  return {got, false};
 }
 
 bool is_other_than_file(const std::string& name) {
@@ -148,7 +136,7 @@ bool is_other_than_file(const std::string& name) {
          (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0;
 }
 
-std::optional<FileStatus> open_file_status(FileHandle file) {
+std::optional<FileStatus> open_file_status(const FileHandle& file) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(handle_of(file), &info)) return std::nullopt;
   return status_of(info);
@@ -158,21 +146,19 @@ OpenedOutput open_output_file(const std::string& name, std::string_view own_star
   const std::wstring path = wide(name);
   // Others may read it while it is open (a viewer, a copy, a backup), not
   // write it.
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h != INVALID_HANDLE_VALUE) return {from_handle(h), 0, OutputRefusal::none, true};
   const DWORD error = GetLastError();
-  if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-    set_error(static_cast<int>(error));
+  if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
     return {{}, 0, is_other_than_file(name) ? OutputRefusal::not_a_file : OutputRefusal::cannot_create};
-  }
   // The name itself, not what a link leads to.
-  h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    set_error(static_cast<int>(GetLastError()));
+  FileHandle file = from_handle(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                            nullptr));
+  if (!file)
     return {{}, 0, is_other_than_file(name) ? OutputRefusal::not_a_file : OutputRefusal::cannot_create};
-  }
+  const HANDLE h = handle_of(file);
   BY_HANDLE_FILE_INFORMATION info{};
   OutputRefusal refusal = OutputRefusal::none;
   if (!GetFileInformationByHandle(h, &info))
@@ -189,55 +175,31 @@ OpenedOutput open_output_file(const std::string& name, std::string_view own_star
         got != start.size() || start != own_start)
       refusal = OutputRefusal::not_ours;
   }
-  if (refusal != OutputRefusal::none) {
-    CloseHandle(h);
-    return {{}, 0, refusal};
-  }
-  return {from_handle(h), size.QuadPart, OutputRefusal::none};
+  if (refusal != OutputRefusal::none) return {{}, 0, refusal};
+  return {std::move(file), size.QuadPart, OutputRefusal::none};
 }
 
-bool write_at(FileHandle file, std::uint64_t offset, std::string_view bytes) {
-  if (!file) {
-    set_error(ERROR_INVALID_HANDLE);
-    return false;
-  }
+bool write_at(const FileHandle& file, std::uint64_t offset, std::string_view bytes) {
+  if (!file) return false;
   while (!bytes.empty()) {
     const DWORD chunk = static_cast<DWORD>(bytes.size() < kMaxChunk ? bytes.size() : kMaxChunk);
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD written = 0;
-    if (!WriteFile(handle_of(file), bytes.data(), chunk, &written, &at) || written == 0) {
-      set_error(static_cast<int>(GetLastError()));
-      return false;
-    }
+    if (!WriteFile(handle_of(file), bytes.data(), chunk, &written, &at) || written == 0) return false;
     bytes.remove_prefix(written);
     offset += written;
   }
   return true;
 }
 
-bool cut_file(FileHandle file, std::uint64_t size) {
+bool cut_file(const FileHandle& file, std::uint64_t size) {
   LARGE_INTEGER to{};
   to.QuadPart = static_cast<LONGLONG>(size);
-  if (SetFilePointerEx(handle_of(file), to, nullptr, FILE_BEGIN) && SetEndOfFile(handle_of(file)))
-    return true;
-  set_error(static_cast<int>(GetLastError()));
-  return false;
+  return SetFilePointerEx(handle_of(file), to, nullptr, FILE_BEGIN) && SetEndOfFile(handle_of(file));
 }
 
-bool close_file(FileHandle& file) {
-  bool ok = true;
-  if (file && !CloseHandle(handle_of(file))) {
-    set_error(static_cast<int>(GetLastError()));
-    ok = false;
-  }
-  file = FileHandle{};
-  return ok;
-}
+bool close_file_handle(std::intptr_t native) { return CloseHandle(reinterpret_cast<HANDLE>(native)) != 0; }
 
-bool remove_file(const std::string& name) {
-  if (DeleteFileW(wide(name).c_str())) return true;
-  set_error(static_cast<int>(GetLastError()));
-  return false;
-}
+bool remove_file(const std::string& name) { return DeleteFileW(wide(name).c_str()) != 0; }
