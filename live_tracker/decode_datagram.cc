@@ -2,7 +2,7 @@
 
 #include <bit>
 
-#include "clock.h"
+#include "mask_format.h"
 
 namespace {
 

@@ -8,6 +8,8 @@
 #include "decode_datagram.h"
 #include "destination.h"
 #include "dialogue.h"
+#include "kml_track.h"
+#include "output_file.h"
 #include "mask_format.h"
 #include "report_line.h"
 #include "seen_decodes.h"
@@ -45,6 +47,40 @@ OpenedListener open_listener() {
   return opened;
 }
 
+// One CSV line: time text, latitude, longitude.
+std::string csv_line(const DecodeRecord& r) {
+  return format_mask(kCsvMask, {r.time_text, r.latitude, r.longitude});
+}
+
+// A position message: decoded, reported, added to the track and the CSV
+// file; false, with nothing done, when its position is rejected.
+struct LiveOutputs {
+  KmlTrack track;
+  OutputFile csv;
+};
+
+bool record_position(DecodeRecord& record, LiveOutputs& outputs) {
+  if (!set_position(record)) return false;
+  // The files first: a report on the screen is already in both files,
+  // however the program is ended the moment after; ended from outside, the
+  // report is in the files and on the console, or in neither.
+  const EndSignalsHeld held;
+  add_track_point(outputs.track, {record.latitude, record.longitude});
+  write_line(outputs.csv, csv_line(record));
+  print_coloured_line(kReportColour, report_line(record, ReportStyle::live));
+  return true;
+}
+
+// A decoded message: a position message is passed to record_position; a
+// plain one, or one that record_position rejects, is shown in cyan.
+void handle_decode(DecodeRecord& record, LiveOutputs& outputs) {
+  // A "-" in the position message's place is common in ordinary messages
+  // too ("K1ABC -12"): those that do not decode are shown like any other.
+  if (is_position_message(record.message) && record_position(record, outputs)) return;
+  set_text_colour(kPlainDecodeColour);  // stays until the next colour change
+  print_line(record.message);
+}
+
 // Receives until Esc. Datagrams already waiting are moved to our own queue
 // between two decodes, so that a burst is not lost while the console is busy.
 // A decode already handled (a replay, a copy from another interface) is
@@ -80,30 +116,6 @@ void receive_loop(const UdpHandle& socket, LiveOutputs& outputs) {
 
 std::string csv_name_for(const std::string& kml_name, std::string_view separators) {
   return kml_name.substr(0, kml_name.find('.', file_name_start(kml_name, separators))) + ".CSV";
-}
-
-std::string csv_line(const DecodeRecord& r) {
-  return format_mask(kCsvMask, {r.time_text, r.latitude, r.longitude});
-}
-
-bool record_position(DecodeRecord& record, LiveOutputs& outputs) {
-  if (!set_position(record)) return false;
-  // The files first: a report on the screen is already in both files,
-  // however the program is ended the moment after; ended from outside, the
-  // report is in the files and on the console, or in neither.
-  const EndSignalsHeld held;
-  add_track_point(outputs.track, {record.latitude, record.longitude});
-  write_line(outputs.csv, csv_line(record));
-  print_coloured_line(kReportColour, report_line(record, ReportStyle::live));
-  return true;
-}
-
-void handle_decode(DecodeRecord& record, LiveOutputs& outputs) {
-  // A "-" in the position message's place is common in ordinary messages
-  // too ("K1ABC -12"): those that do not decode are shown like any other.
-  if (is_position_message(record.message) && record_position(record, outputs)) return;
-  set_text_colour(kPlainDecodeColour);  // stays until the next colour change
-  print_line(record.message);
 }
 
 int run_live_tracker() {

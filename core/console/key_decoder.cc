@@ -11,17 +11,17 @@ std::string scan_key(char code) { return std::string{'\0', code}; }
 // Final letters of CSI and SS3 sequences: arrows, Home, End, F1-F4.
 char scan_for_letter(char final) {
   switch (final) {
-    case 'A': return scan::kUp;
-    case 'B': return scan::kDown;
-    case 'C': return scan::kRight;
-    case 'D': return scan::kLeft;
-    case 'H': return scan::kHome;
-    case 'F': return scan::kEnd;
-    case 'P': return scan::kF1;
-    case 'Q': return scan::kF1 + 1;
-    case 'R': return scan::kF1 + 2;
-    case 'S': return scan::kF1 + 3;
-    case 'Z': return scan::kBackTab;
+    case 'A': return scan_code::kUp;
+    case 'B': return scan_code::kDown;
+    case 'C': return scan_code::kRight;
+    case 'D': return scan_code::kLeft;
+    case 'H': return scan_code::kHome;
+    case 'F': return scan_code::kEnd;
+    case 'P': return scan_code::kF1;
+    case 'Q': return scan_code::kF1 + 1;
+    case 'R': return scan_code::kF1 + 2;
+    case 'S': return scan_code::kF1 + 3;
+    case 'Z': return scan_code::kBackTab;
     default: return 0;
   }
 }
@@ -29,16 +29,16 @@ char scan_for_letter(char final) {
 // "CSI n ~" keys, by n.
 char scan_for_number(int n) {
   switch (n) {
-    case 1: case 7: return scan::kHome;
-    case 4: case 8: return scan::kEnd;
-    case 2: return scan::kInsert;
-    case 3: return scan::kDelete;
-    case 5: return scan::kPageUp;
-    case 6: return scan::kPageDown;
-    case 11: case 12: case 13: case 14: case 15: return static_cast<char>(scan::kF1 + n - 11);
-    case 17: case 18: case 19: case 20: case 21: return static_cast<char>(scan::kF1 + 5 + n - 17);
-    case 23: return scan::kF11;
-    case 24: return scan::kF12;
+    case 1: case 7: return scan_code::kHome;
+    case 4: case 8: return scan_code::kEnd;
+    case 2: return scan_code::kInsert;
+    case 3: return scan_code::kDelete;
+    case 5: return scan_code::kPageUp;
+    case 6: return scan_code::kPageDown;
+    case 11: case 12: case 13: case 14: case 15: return static_cast<char>(scan_code::kF1 + n - 11);
+    case 17: case 18: case 19: case 20: case 21: return static_cast<char>(scan_code::kF1 + 5 + n - 17);
+    case 23: return scan_code::kF11;
+    case 24: return scan_code::kF12;
     default: return 0;
   }
 }
@@ -52,7 +52,7 @@ std::string key_for_sequence(std::string_view seq) {
     code = scan_for_letter(seq[2]);
   } else if (seq[1] == '[' && seq[2] == '[' && seq.size() == 4) {
     // Linux console F1-F5: ESC [ [ A .. E
-    if (seq[3] >= 'A' && seq[3] <= 'E') code = static_cast<char>(scan::kF1 + seq[3] - 'A');
+    if (seq[3] >= 'A' && seq[3] <= 'E') code = static_cast<char>(scan_code::kF1 + seq[3] - 'A');
   } else if (seq.back() == '~') {
     int n = 0;
     std::from_chars(seq.data() + 2, seq.data() + seq.size(), n);  // modifiers after ';' ignored

@@ -10,12 +10,12 @@
 #include <string>
 #include <string_view>
 
-namespace scan {
+namespace scan_code {
 inline constexpr char kF1 = 0x3B, kF10 = 0x44, kF11 = 0x57, kF12 = 0x58;
 inline constexpr char kHome = 0x47, kUp = 0x48, kPageUp = 0x49, kLeft = 0x4B;
 inline constexpr char kRight = 0x4D, kEnd = 0x4F, kDown = 0x50, kPageDown = 0x51;
 inline constexpr char kInsert = 0x52, kDelete = 0x53, kBackTab = 0x0F;
-}  // namespace scan
+}  // namespace scan_code
 
 inline constexpr char kEscKey = 27;
 inline constexpr char kEnterKey = 13;

@@ -3,6 +3,7 @@
 #include "answers.h"
 #include "console.h"
 #include "clock.h"
+#include "mask_format.h"
 
 std::string default_destination_name(const LocalTime& now) {
   return format_digits(now.year % 100) + format_digits(now.month) + format_digits(now.day) + "_" +

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "mask_format.h"
+
 namespace {
 
 TEST(Destination, DefaultNameFromTheClock) {

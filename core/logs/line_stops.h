@@ -13,24 +13,27 @@
 
 inline constexpr char kEndOfText = 26;  // Ctrl-Z
 
+// Bytes looked at together, one bit each in a mask word.
+inline constexpr std::size_t kScanChunk = 64;
+
 // CR, LF and Ctrl-Z end a line.
 inline constexpr bool is_line_stop(char c) { return c == '\r' || c == '\n' || c == kEndOfText; }
 
-// One bit for each CR, LF or Ctrl-Z among the 64 bytes from `bytes` (which
-// must all be readable); bit k stands for bytes[k].
+// One bit for each CR, LF or Ctrl-Z among the kScanChunk bytes from
+// `bytes` (which must all be readable); bit k stands for bytes[k].
 inline std::uint64_t line_end_mask(const char* bytes) {
   std::uint64_t mask = 0;
 #if defined(__SSE2__)
   const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), eot = _mm_set1_epi8(kEndOfText);
-  for (int i = 0; i < 64; i += 16) {
+  for (std::size_t i = 0; i < kScanChunk; i += 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
     const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
                                      _mm_cmpeq_epi8(v, eot));
     mask |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(hit))} << i;
   }
 #else
-  for (int i = 0; i < 64; ++i)
-    if (bytes[i] == '\r' || bytes[i] == '\n' || bytes[i] == kEndOfText) mask |= std::uint64_t{1} << i;
+  for (std::size_t i = 0; i < kScanChunk; ++i)
+    if (is_line_stop(bytes[i])) mask |= std::uint64_t{1} << i;
 #endif
   return mask;
 }
@@ -38,7 +41,7 @@ inline std::uint64_t line_end_mask(const char* bytes) {
 // Where the first line stop at or after `from` stands in `text`; its size
 // when there is none.
 inline std::size_t next_line_stop(std::string_view text, std::size_t from) {
-  for (; from + 64 <= text.size(); from += 64)
+  for (; from + kScanChunk <= text.size(); from += kScanChunk)
     if (const std::uint64_t stops = line_end_mask(text.data() + from))
       return from + static_cast<std::size_t>(__builtin_ctzll(stops));
   while (from < text.size() && !is_line_stop(text[from])) ++from;

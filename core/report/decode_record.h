@@ -37,7 +37,7 @@ inline constexpr std::size_t kTimeColumn = 1, kTimeLength = 4;
 inline constexpr std::size_t kSnrColumn = 11, kSnrLength = 4;
 inline constexpr std::size_t kSlashColumn = 11, kSlashLength = 5;
 inline constexpr std::size_t kOffsetColumn = 21, kOffsetLength = 5;
-inline constexpr std::size_t kMessageColumn = 37, kMessageLength = 13;
+inline constexpr std::size_t kMessageColumn = 37;  // kMessageLength characters
 // No column past this one matters: a reader may drop the rest of a line.
 inline constexpr std::size_t kLastUsedColumn =
     std::max(kMessageColumn + kMessageLength - 1, kLastLayoutColumn);

@@ -80,7 +80,7 @@ std::optional<LayoutFields> fit_layout(std::string_view line, std::string_view p
 }
 
 std::string_view whole_message_at(std::string_view line, std::size_t at) {
-  const std::size_t end = at + kMessageLengthInLayouts;
+  const std::size_t end = at + kMessageLength;
   if (end > line.size() || (end < line.size() && line[end] != ' ')) return {};
-  return line.substr(at, kMessageLengthInLayouts);
+  return line.substr(at, kMessageLength);
 }

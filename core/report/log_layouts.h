@@ -32,7 +32,8 @@
 // The longest mode label: Q65-120E, two columns past its padding.
 inline constexpr std::size_t kLongestModeLabel = 8;
 inline constexpr std::size_t kModeLabelColumns = 6;
-inline constexpr std::size_t kMessageLengthInLayouts = 13;
+// A position message: 13 characters.
+inline constexpr std::size_t kMessageLength = 13;
 
 struct LogLayout {
   std::string_view written_by;  // the file, the program's versions and modes
@@ -132,7 +133,7 @@ constexpr std::size_t last_column() {
   std::size_t last = 0;
   for (const LogLayout& layout : kLogLayouts) {
     // The message and the column after it, where a blank or the end must be.
-    const std::size_t end = layout.message_index + layout.most_shift + kMessageLengthInLayouts + 1;
+    const std::size_t end = layout.message_index + layout.most_shift + kMessageLength + 1;
     if (end > last) last = end;
   }
   return last;
@@ -140,10 +141,7 @@ constexpr std::size_t last_column() {
 
 }  // namespace log_layout_detail
 
-// The 0-based places in a line where the "-" of a position message stands
-// in one of these layouts (bit i for place i); the last column that any of
-// them looks at (1-based).
-inline constexpr std::uint64_t kLayoutMarkPlaces = log_layout_detail::mark_places(6);
+// The last column that any of these layouts looks at (1-based).
 inline constexpr std::size_t kLastLayoutColumn = log_layout_detail::last_column();
 
 #endif  // REPORT_LOG_LAYOUTS_H

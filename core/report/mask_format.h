@@ -47,4 +47,12 @@ inline std::string format_mask(std::string_view mask,
 // at most 15 significant digits.
 std::string number_text(double value);
 
+// Two-digit form of a date or time field 0 to 99 ("07", "12"); any other
+// number in full.
+inline std::string format_digits(int value) {
+  if (value >= 0 && value <= 99)
+    return {static_cast<char>('0' + value / 10), static_cast<char>('0' + value % 10)};
+  return std::to_string(value);
+}
+
 #endif  // REPORT_MASK_FORMAT_H

@@ -158,20 +158,20 @@ OpenedOutput open_output_file(const std::string& name, std::string_view own_star
                                             nullptr));
   if (!file)
     return {{}, 0, is_other_than_file(name) ? OutputRefusal::not_a_file : OutputRefusal::cannot_create};
-  const HANDLE h = handle_of(file);
+  const HANDLE existing = handle_of(file);
   BY_HANDLE_FILE_INFORMATION info{};
   OutputRefusal refusal = OutputRefusal::none;
-  if (!GetFileInformationByHandle(h, &info))
+  if (!GetFileInformationByHandle(existing, &info))
     refusal = OutputRefusal::cannot_create;
   else if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
     refusal = OutputRefusal::link;
-  else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || GetFileType(h) != FILE_TYPE_DISK)
+  else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || GetFileType(existing) != FILE_TYPE_DISK)
     refusal = OutputRefusal::not_a_file;
   const ULARGE_INTEGER size{{info.nFileSizeLow, info.nFileSizeHigh}};
   if (refusal == OutputRefusal::none && size.QuadPart != 0) {
     std::string start(own_start.size(), '\0');
     DWORD got = 0;
-    if (!ReadFile(h, start.data(), static_cast<DWORD>(start.size()), &got, nullptr) ||
+    if (!ReadFile(existing, start.data(), static_cast<DWORD>(start.size()), &got, nullptr) ||
         got != start.size() || start != own_start)
       refusal = OutputRefusal::not_ours;
   }

@@ -47,12 +47,12 @@ std::string joined(const std::deque<std::string>& keys) {
 
 bool is_scan_code(char c) {
   switch (c) {
-    case scan::kF11: case scan::kF12: case scan::kHome: case scan::kUp: case scan::kPageUp:
-    case scan::kLeft: case scan::kRight: case scan::kEnd: case scan::kDown: case scan::kPageDown:
-    case scan::kInsert: case scan::kDelete: case scan::kBackTab:
+    case scan_code::kF11: case scan_code::kF12: case scan_code::kHome: case scan_code::kUp: case scan_code::kPageUp:
+    case scan_code::kLeft: case scan_code::kRight: case scan_code::kEnd: case scan_code::kDown: case scan_code::kPageDown:
+    case scan_code::kInsert: case scan_code::kDelete: case scan_code::kBackTab:
       return true;
     default:
-      return c >= scan::kF1 && c <= scan::kF10;
+      return c >= scan_code::kF1 && c <= scan_code::kF10;
   }
 }
 

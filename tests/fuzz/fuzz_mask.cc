@@ -19,7 +19,6 @@
 #include <string_view>
 #include <vector>
 
-#include "clock.h"
 #include "fuzz_check.h"
 #include "mask_format.h"
 #include "report_checks.h"
