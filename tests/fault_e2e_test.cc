@@ -148,9 +148,8 @@ const std::string kPoint = "        -1.25000,+51.50000\r\n";
 
 // Whether a KML track is complete, with its End placemark at kPoint.
 bool ends_at_kpoint(const std::string& kml) {
-  const std::string end = kPoint +
-                          "      </coordinates>\r\n      </Point>\r\n  </Placemark>\r\n"
-                          "   </Document>\r\n   </kml>\r\n";
+  const std::string one_point = e2e::track_kml({kPoint.substr(0, kPoint.size() - 2)});
+  const std::string end = one_point.substr(one_point.rfind(kPoint));
   return kml.size() >= end.size() && kml.compare(kml.size() - end.size(), end.size(), end) == 0;
 }
 
@@ -423,7 +422,7 @@ TEST(ClosedDescriptors, LiveTrackerKeepsItsFilesAndKeysApart) {
   EXPECT_TRUE(std::regex_match(names[0], std::regex("[0-9]{6}_[0-9]{4}\\.CSV"))) << names[0];
   EXPECT_EQ(names[1], names[0].substr(0, 11) + ".KML");
   EXPECT_EQ(e2e::read_file(dir.file(names[0])), "Time, Lat , Long\r\n");
-  EXPECT_EQ(e2e::read_file(dir.file(names[1])), e2e::kEmptyKml);
+  EXPECT_EQ(e2e::read_file(dir.file(names[1])), e2e::empty_kml());
 }
 
 // Ended from outside in the middle of a run, by any signal, SIGKILL too:

@@ -382,7 +382,7 @@ TEST_F(LiveTracker, DatagramsOtherThanPlainDecodes) {
   EXPECT_EQ(s.raw_output().find('\x07'), std::string::npos);
   EXPECT_EQ(s.raw_output().find("\xc2\x9b"), std::string::npos);
   EXPECT_EQ(run.file("RULES.CSV"), kCsvHeader);
-  EXPECT_EQ(run.file("RULES.KML"), e2e::kEmptyKml);
+  EXPECT_EQ(run.file("RULES.KML"), e2e::empty_kml());
 
   // A key other than Esc wakes the wait but does not end it.
   s.send("x");
@@ -511,7 +511,7 @@ TEST_F(LiveTracker, EscOnAQuietBandEndsAtOnce) {
   EXPECT_EQ(closing, 16);
   expect_closing(run, closing, "231207_0515.KML", "231207_0515.CSV", 7);
   const std::string kml = run.file("231207_0515.KML");
-  EXPECT_EQ(kml, e2e::kEmptyKml);
+  EXPECT_EQ(kml, e2e::empty_kml());
   EXPECT_EQ(split_crlf(kml).size(), 13u);
   EXPECT_EQ(run.file("231207_0515.CSV"), kCsvHeader);
 }
@@ -539,7 +539,7 @@ TEST_F(LiveTracker, DestinationAnswers) {
     EXPECT_EQ(run.file(c.csv), kCsvHeader);
     EXPECT_TRUE(std::filesystem::exists(run.dir.file(c.kml)));
     expect_closing(run, run.finish(), c.kml, c.csv, 7);
-    EXPECT_EQ(run.file(c.kml), e2e::kEmptyKml);
+    EXPECT_EQ(run.file(c.kml), e2e::empty_kml());
     // Only the two files.
     std::size_t files = 0;
     for (const auto& e : std::filesystem::recursive_directory_iterator(run.dir.path()))

@@ -68,52 +68,8 @@ constexpr std::string_view kSmallLog =
     "0019         0   0.1 1488  ~        DBUAAA-MFNGAA\n";
 
 // What log_tracker must make of kSmallLog, byte for byte.
-constexpr std::string_view kSmallLogKml =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-    "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\r\n"
-    " <Document>\r\n"
-    "      <name>Paths</name>\r\n"
-    "      <description>Path</description>\r\n"
-    "      <Style id=\"yellowLineGreenPoly\">\r\n"
-    "        <LineStyle>\r\n"
-    "          <color>ffff00ff</color>\r\n"
-    "          <width>6</width>\r\n"
-    "        </LineStyle>\r\n"
-    "       </Style>\r\n"
-    "  <Placemark>\r\n"
-    "      <name>Start</name>\r\n"
-    "      <description>Start</description>\r\n"
-    "      <Point>\r\n"
-    "      <coordinates>\r\n"
-    "        -1.25000,+51.50000\r\n"
-    "      </coordinates>\r\n"
-    "      </Point>\r\n"
-    "  </Placemark>\r\n"
-    "  <Placemark>\r\n"
-    "    <name>\r\n"
-    "    </name>\r\n"
-    "    <styleUrl>#yellowLineGreenPoly</styleUrl>\r\n"
-    "    <LineString>\r\n"
-    "    <altitudeMode>clampToGround</altitudeMode>\r\n"
-    "     <coordinates>\r\n"
-    "        -1.25000,+51.50000\r\n"
-    "        +0.50000,+52.25000\r\n"
-    "      +151.20000,-33.87500\r\n"
-    "        -3.60000,+50.00000\r\n"
-    "        </coordinates>\r\n"
-    "     </LineString>\r\n"
-    "   </Placemark>\r\n"
-    "  <Placemark>\r\n"
-    "      <name>End</name>\r\n"
-    "      <description>End</description>\r\n"
-    "      <Point>\r\n"
-    "      <coordinates>\r\n"
-    "        -3.60000,+50.00000\r\n"
-    "      </coordinates>\r\n"
-    "      </Point>\r\n"
-    "  </Placemark>\r\n"
-    "   </Document>\r\n"
-    "   </kml>\r\n";
+const std::string kSmallLogKml = track_kml({"        -1.25000,+51.50000", "        +0.50000,+52.25000",
+                                            "      +151.20000,-33.87500", "        -3.60000,+50.00000"});
 
 // The track of kSmallLog's first point alone: what the file holds once that
 // point is in.
@@ -399,7 +355,7 @@ TEST(LogTrackerBatch, LogWithoutReportsGivesEmptyDocument) {
   const int generated = s.screen().find_row("QUIET.KML Generated");
   EXPECT_EQ(s.row_text(generated - 1), "Will generate  QUIET.KML");
   expect_key_wait_then_exit(s, 0);
-  EXPECT_EQ(read_file(dir.file("QUIET.KML")), kEmptyKml);
+  EXPECT_EQ(read_file(dir.file("QUIET.KML")), empty_kml());
   EXPECT_TRUE(xmllint_accepts(dir.file("QUIET.KML")));
 }
 
@@ -599,7 +555,7 @@ TEST(LogTrackerFollow, ChecksAtSecond59AndOnEsc) {
   EXPECT_ROW_COLOUR(s, press_row - 2, kMessageColour);
   EXPECT_EQ(s.row_text(press_row + 1), "");
   // Created with the empty document: nothing has been accepted yet.
-  EXPECT_EQ(read_file(dir.file("LIVE.KML")), kEmptyKml);
+  EXPECT_EQ(read_file(dir.file("LIVE.KML")), empty_kml());
 
   const std::string report =
       "0512   DECPAA-MBXAAA  +51.50000   -1.25000  SU52057822   +4.0dB  +1522Hz 0512";
@@ -676,7 +632,7 @@ TEST(LogTrackerFollow, EscWithoutUsableDecodeGivesEmptyDocument) {
     EXPECT_EQ(s.row_text(generated - 2), "") << s.dump();
     EXPECT_EQ(s.row_text(generated - 3), "Press [esc] to finish");
     expect_key_wait_then_exit(s, 0);
-    EXPECT_EQ(read_file(dir.file("NONE.KML")), kEmptyKml);
+    EXPECT_EQ(read_file(dir.file("NONE.KML")), empty_kml());
     if (c.decoded) {
       EXPECT_EQ(read_file(dir.file("DECODED.TXT")), *c.decoded);
     }
@@ -700,7 +656,7 @@ TEST(LogTrackerFollow, DecodedThatIsNoFileCountsAsMissing) {
     s.send("\x1b");
     ASSERT_TRUE(s.wait_for_text("NONE.KML Generated", milliseconds(3000))) << s.dump();
     expect_key_wait_then_exit(s, 0);
-    EXPECT_EQ(read_file(dir.file("NONE.KML")), kEmptyKml);
+    EXPECT_EQ(read_file(dir.file("NONE.KML")), empty_kml());
   }
 }
 

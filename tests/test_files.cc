@@ -83,4 +83,18 @@ std::vector<std::string> lines_of(std::string_view text) {
   return lines;
 }
 
+const std::string& golden_kml() {
+  static const std::string kml = read_file(std::string(GOLDEN_DIR) + "/sample-track.kml");
+  return kml;
+}
+
+const std::string& empty_kml() {
+  static const std::string kml = [] {
+    const std::string& golden = golden_kml();
+    const std::size_t closing = golden.rfind("   </Document>\r\n");
+    return golden.substr(0, golden.find("  <Placemark>\r\n")) + golden.substr(closing);
+  }();
+  return kml;
+}
+
 }  // namespace e2e

@@ -35,21 +35,11 @@ class TempDir {
 // line end counts too.
 std::vector<std::string> lines_of(std::string_view text);
 
-// The track document of a run that accepted no position, byte for byte.
-inline constexpr std::string_view kEmptyKml =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-    "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\r\n"
-    " <Document>\r\n"
-    "      <name>Paths</name>\r\n"
-    "      <description>Path</description>\r\n"
-    "      <Style id=\"yellowLineGreenPoly\">\r\n"
-    "        <LineStyle>\r\n"
-    "          <color>ffff00ff</color>\r\n"
-    "          <width>6</width>\r\n"
-    "        </LineStyle>\r\n"
-    "       </Style>\r\n"
-    "   </Document>\r\n"
-    "   </kml>\r\n";
+// The track that tests/golden/sample-track.kml holds, byte for byte.
+const std::string& golden_kml();
+// The track document of a run that accepted no position: the golden
+// track's opening lines up to its first placemark, and its last two.
+const std::string& empty_kml();
 
 // Whether the test runs in a network namespace of its own
 // (tests/own_network.sh, which ctest puts around the tests that take UDP

@@ -1,5 +1,6 @@
 #include "track_watch.h"
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -9,29 +10,30 @@
 namespace e2e {
 
 std::string track_kml(const std::vector<std::string>& points) {
-  std::string out(kEmptyKml.substr(0, kEmptyKml.find("   </Document>")));
-  auto add = [&out](const std::string& line) { out += line + "\r\n"; };
-  for (const char* line : {"  <Placemark>", "      <name>Start</name>",
-                           "      <description>Start</description>", "      <Point>",
-                           "      <coordinates>"})
-    add(line);
+  // The golden track with its points in place of the golden ones: the Start
+  // point follows the first "      <coordinates>", the End point the last,
+  // and the path lies between "     <coordinates>" and "        </coordinates>".
+  const std::vector<std::string> golden = lines_of(golden_kml());
+  const auto at = [&](const char* line, std::size_t from = 0) {
+    return static_cast<std::size_t>(std::find(golden.begin() + from, golden.end(), line) - golden.begin());
+  };
+  const std::size_t start = at("      <coordinates>");
+  const std::size_t path = at("     <coordinates>");
+  const std::size_t path_end = at("        </coordinates>", path);
+  const std::size_t end = golden.size() - 1 -
+      static_cast<std::size_t>(std::find(golden.rbegin(), golden.rend(), "      <coordinates>") - golden.rbegin());
+  std::string out;
+  const auto add = [&out](const std::string& line) { out += line + "\r\n"; };
+  const auto copy = [&](std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) add(golden[i]);
+  };
+  copy(0, start + 1);
   add(points.front());
-  for (const char* line :
-       {"      </coordinates>", "      </Point>", "  </Placemark>", "  <Placemark>",
-        "    <name>", "    </name>", "    <styleUrl>#yellowLineGreenPoly</styleUrl>",
-        "    <LineString>", "    <altitudeMode>clampToGround</altitudeMode>",
-        "     <coordinates>"})
-    add(line);
+  copy(start + 2, path + 1);
   for (const std::string& p : points) add(p);
-  for (const char* line :
-       {"        </coordinates>", "     </LineString>", "   </Placemark>", "  <Placemark>",
-        "      <name>End</name>", "      <description>End</description>", "      <Point>",
-        "      <coordinates>"})
-    add(line);
+  copy(path_end, end + 1);
   add(points.back());
-  for (const char* line : {"      </coordinates>", "      </Point>", "  </Placemark>",
-                           "   </Document>", "   </kml>"})
-    add(line);
+  copy(end + 2, golden.size());
   return out;
 }
 
@@ -77,7 +79,7 @@ std::string growing_track_fault(const std::vector<std::string>& seen,
   for (std::size_t i = 0; i < seen.size(); ++i) {
     const std::string& text = seen[i];
     const std::string where = "look " + std::to_string(i) + ": ";
-    if (text == kEmptyKml) {
+    if (text == empty_kml()) {
       if (before > 0) return where + "the empty document after " + std::to_string(before) + " points";
       continue;
     }
