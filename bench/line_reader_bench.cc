@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "decode_record.h"
-#include "line_reader.h"
-#include "log_source.h"
-#include "mark_scan.h"
-#include "marked_lines.h"
+#include "report/decode_record.h"
+#include "logs/line_reader.h"
+#include "logs/log_source.h"
+#include "logs/mark_scan.h"
+#include "logs/marked_lines.h"
 
 namespace {
 

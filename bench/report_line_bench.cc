@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "decode_record.h"
-#include "kml_track.h"
-#include "mask_format.h"
-#include "national_grid.h"
-#include "report_line.h"
+#include "report/decode_record.h"
+#include "outputs/kml_track.h"
+#include "report/mask_format.h"
+#include "report/national_grid.h"
+#include "report/report_line.h"
 
 namespace {
 

@@ -18,3 +18,17 @@ function(add_unit_tests target)
     gtest_discover_tests(${target} ${ARGN})
   endif()
 endfunction()
+
+# A folder's headers, named with their folder ("report/decode_record.h"),
+# for `target` and, with PUBLIC, for whatever links it, and for nothing else:
+# the include root is a folder of the build that holds one link, to this
+# folder, so that an include from a folder not linked still fails to build.
+function(expose_headers target scope)
+  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  set(root ${CMAKE_BINARY_DIR}/include/${target})
+  file(MAKE_DIRECTORY ${root})
+  if(NOT EXISTS ${root}/${folder})
+    file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${root}/${folder} SYMBOLIC)
+  endif()
+  target_include_directories(${target} ${scope} ${root})
+endfunction()

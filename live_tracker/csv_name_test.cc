@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "live_tracker.h"
+#include "live_tracker/live_tracker.h"
 
 namespace {
 

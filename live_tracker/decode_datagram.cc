@@ -1,8 +1,8 @@
-#include "decode_datagram.h"
+#include "live_tracker/decode_datagram.h"
 
 #include <bit>
 
-#include "mask_format.h"
+#include "report/mask_format.h"
 
 namespace {
 

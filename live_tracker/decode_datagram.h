@@ -20,7 +20,7 @@
 #include <string>
 #include <string_view>
 
-#include "decode_record.h"
+#include "report/decode_record.h"
 
 inline constexpr std::int32_t kDecodeMessageType = 2;
 

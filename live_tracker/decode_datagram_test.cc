@@ -1,4 +1,4 @@
-#include "decode_datagram.h"
+#include "live_tracker/decode_datagram.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "decode_datagram_writer.h"
+#include "tools/decode_datagram_writer.h"
 
 namespace {
 

@@ -1,20 +1,20 @@
-#include "live_tracker.h"
+#include "live_tracker/live_tracker.h"
 
 #include <chrono>
 #include <deque>
 
-#include "clock.h"
-#include "console.h"
-#include "decode_datagram.h"
-#include "destination.h"
-#include "dialogue.h"
-#include "kml_track.h"
-#include "output_file.h"
-#include "mask_format.h"
-#include "report_line.h"
-#include "seen_decodes.h"
-#include "thread_signals.h"
-#include "udp_listener.h"
+#include "system/clock.h"
+#include "console/console.h"
+#include "live_tracker/decode_datagram.h"
+#include "dialogue/destination.h"
+#include "dialogue/dialogue.h"
+#include "outputs/kml_track.h"
+#include "outputs/output_file.h"
+#include "report/mask_format.h"
+#include "report/report_line.h"
+#include "live_tracker/seen_decodes.h"
+#include "system/thread_signals.h"
+#include "live_tracker/udp_listener.h"
 
 namespace {
 

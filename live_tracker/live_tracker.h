@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "destination.h"
+#include "dialogue/destination.h"
 
 // The whole run; returns the exit status. Needs console_init first.
 int run_live_tracker();

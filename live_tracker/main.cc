@@ -1,5 +1,5 @@
-#include "console.h"
-#include "live_tracker.h"
+#include "console/console.h"
+#include "live_tracker/live_tracker.h"
 
 int main(int argc, char** argv) {
   console_init(argc, argv);

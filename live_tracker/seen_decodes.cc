@@ -1,4 +1,4 @@
-#include "seen_decodes.h"
+#include "live_tracker/seen_decodes.h"
 
 void SeenDecodes::forget_oldest() {
   cost_ -= seen_cost(*arrivals_.front().key);

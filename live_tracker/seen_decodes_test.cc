@@ -1,4 +1,4 @@
-#include "seen_decodes.h"
+#include "live_tracker/seen_decodes.h"
 
 #include <gtest/gtest.h>
 

@@ -12,8 +12,8 @@
 #include <chrono>
 #include <cstring>
 
-#include "udp_listener.h"
-#include "udp_socket.h"
+#include "live_tracker/udp_listener.h"
+#include "live_tracker/udp_socket.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <chrono>
 #include <cstring>
 
-#include "key_wake.h"
-#include "udp_listener.h"
-#include "udp_socket.h"
+#include "console/key_wake.h"
+#include "live_tracker/udp_listener.h"
+#include "live_tracker/udp_socket.h"
 
 namespace {
 

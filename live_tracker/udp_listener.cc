@@ -1,7 +1,7 @@
 #include <cstring>
 
-#include "udp_listener.h"
-#include "udp_socket.h"
+#include "live_tracker/udp_listener.h"
+#include "live_tracker/udp_socket.h"
 
 std::array<std::uint8_t, 4> address_bytes(const void* ipv4_address) {
   std::array<std::uint8_t, 4> bytes{};

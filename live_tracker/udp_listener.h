@@ -9,8 +9,8 @@
 #include <deque>
 #include <string>
 
-#include "key_wake.h"
-#include "owned_handle.h"
+#include "console/key_wake.h"
+#include "system/owned_handle.h"
 
 inline constexpr int kListenPort = 16004;
 // The multicast group that WSJT-X's UDP server may be set to, so that

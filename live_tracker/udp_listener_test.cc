@@ -1,4 +1,4 @@
-#include "udp_listener.h"
+#include "live_tracker/udp_listener.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "decode_datagram.h"
-#include "decode_datagram_writer.h"
+#include "live_tracker/decode_datagram.h"
+#include "tools/decode_datagram_writer.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "udp_listener.h"
+#include "live_tracker/udp_listener.h"
 
 // Platform: one datagram into `out` without waiting. `none` when the socket
 // holds nothing (after all).

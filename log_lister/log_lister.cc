@@ -1,10 +1,10 @@
-#include "log_lister.h"
+#include "log_lister/log_lister.h"
 
-#include "console.h"
-#include "dialogue.h"
-#include "log_source.h"
-#include "report_line.h"
-#include "source_question.h"
+#include "console/console.h"
+#include "dialogue/dialogue.h"
+#include "logs/log_source.h"
+#include "report/report_line.h"
+#include "dialogue/source_question.h"
 
 int run_log_lister() {
   const std::string name = ask_source_name();

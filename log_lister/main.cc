@@ -1,5 +1,5 @@
-#include "console.h"
-#include "log_lister.h"
+#include "console/console.h"
+#include "log_lister/log_lister.h"
 
 int main(int argc, char** argv) {
   console_init(argc, argv);

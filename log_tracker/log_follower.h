@@ -19,8 +19,8 @@
 #include <string>
 #include <string_view>
 
-#include "line_splitter.h"
-#include "file.h"
+#include "logs/line_splitter.h"
+#include "system/file.h"
 
 class LogFollower {
  public:

@@ -1,18 +1,18 @@
-#include "log_tracker.h"
+#include "log_tracker/log_tracker.h"
 
 #include <optional>
 
-#include "clock.h"
-#include "console.h"
-#include "destination.h"
-#include "dialogue.h"
-#include "kml_track.h"
-#include "line_reader.h"
-#include "log_follower.h"
-#include "log_source.h"
-#include "report_line.h"
-#include "source_question.h"
-#include "thread_signals.h"
+#include "system/clock.h"
+#include "console/console.h"
+#include "dialogue/destination.h"
+#include "dialogue/dialogue.h"
+#include "outputs/kml_track.h"
+#include "logs/line_reader.h"
+#include "log_tracker/log_follower.h"
+#include "logs/log_source.h"
+#include "report/report_line.h"
+#include "dialogue/source_question.h"
+#include "system/thread_signals.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "console.h"
-#include "log_tracker.h"
+#include "console/console.h"
+#include "log_tracker/log_tracker.h"
 
 int main(int argc, char** argv) {
   console_init(argc, argv);

@@ -18,7 +18,7 @@
 #include <sstream>
 #include <thread>
 
-#include "decode_datagram_writer.h"
+#include "tools/decode_datagram_writer.h"
 #include "pty_session.h"
 #include "test_files.h"
 #include "track_watch.h"

@@ -23,7 +23,7 @@
 
 #include <gtest/gtest.h>
 
-#include "decode_datagram_writer.h"
+#include "tools/decode_datagram_writer.h"
 #include "pty_session.h"
 #include "test_files.h"
 #include "track_watch.h"

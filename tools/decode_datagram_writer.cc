@@ -1,4 +1,4 @@
-#include "decode_datagram_writer.h"
+#include "tools/decode_datagram_writer.h"
 
 #include <bit>
 #include <string_view>

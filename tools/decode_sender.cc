@@ -22,12 +22,12 @@
 #include <type_traits>
 #include <vector>
 
-#include "decode_datagram_writer.h"
-#include "decode_record.h"
-#include "line_reader.h"
-#include "log_layouts.h"
-#include "file.h"
-#include "udp_sender.h"
+#include "tools/decode_datagram_writer.h"
+#include "report/decode_record.h"
+#include "logs/line_reader.h"
+#include "report/log_layouts.h"
+#include "system/file.h"
+#include "tools/udp_sender.h"
 
 namespace {
 

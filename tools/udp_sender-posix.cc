@@ -9,7 +9,7 @@
 #include <cstring>
 #include <thread>
 
-#include "udp_sender.h"
+#include "tools/udp_sender.h"
 
 namespace {
 

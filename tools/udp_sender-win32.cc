@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "udp_sender.h"
+#include "tools/udp_sender.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "answers.h"
+#include "console/answers.h"
 
 std::string first_field(std::string_view line) {
   std::size_t i = line.find_first_not_of(' ');

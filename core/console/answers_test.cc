@@ -1,4 +1,4 @@
-#include "answers.h"
+#include "console/answers.h"
 
 #include <gtest/gtest.h>
 

@@ -20,11 +20,11 @@
 #include <string>
 #include <vector>
 
-#include "console.h"
-#include "key_decoder.h"
-#include "line_editor.h"
-#include "terminal_text.h"
-#include "thread_signals.h"
+#include "console/console.h"
+#include "console/key_decoder.h"
+#include "console/line_editor.h"
+#include "console/terminal_text.h"
+#include "system/thread_signals.h"
 
 namespace {
 

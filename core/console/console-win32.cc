@@ -19,12 +19,12 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
-#include "console.h"
-#include "key_decoder.h"
-#include "key_events.h"
-#include "line_editor.h"
-#include "screen_cells.h"
+#include "console/command_line.h"
+#include "console/console.h"
+#include "console/key_decoder.h"
+#include "console/key_events.h"
+#include "console/line_editor.h"
+#include "console/screen_cells.h"
 
 namespace {
 

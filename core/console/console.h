@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "answers.h"
-#include "key_wake.h"
+#include "console/answers.h"
+#include "console/key_wake.h"
 
 inline constexpr int kNormalColour = 7;
 

@@ -1,8 +1,8 @@
-#include "key_decoder.h"
+#include "console/key_decoder.h"
 
 #include <charconv>
 
-#include "terminal_text.h"
+#include "console/terminal_text.h"
 
 namespace {
 

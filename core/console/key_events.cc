@@ -1,4 +1,4 @@
-#include "key_events.h"
+#include "console/key_events.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "line_editor.h"
+#include "console/line_editor.h"
 
 Placement CursorTracker::place(int cells) {
   if (cells > 0 && col_ + cells > width_) {  // wraps to the next row

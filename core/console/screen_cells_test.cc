@@ -1,4 +1,4 @@
-#include "screen_cells.h"
+#include "console/screen_cells.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "terminal_text.h"
+#include "console/terminal_text.h"
 
 namespace {
 

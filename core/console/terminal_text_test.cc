@@ -1,8 +1,8 @@
-#include "terminal_text.h"
+#include "console/terminal_text.h"
 
 #include <gtest/gtest.h>
 
-#include "line_editor.h"
+#include "console/line_editor.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "destination.h"
+#include "dialogue/destination.h"
 
-#include "answers.h"
-#include "console.h"
-#include "clock.h"
-#include "mask_format.h"
+#include "console/answers.h"
+#include "console/console.h"
+#include "system/clock.h"
+#include "report/mask_format.h"
 
 std::string default_destination_name(const LocalTime& now) {
   return format_digits(now.year % 100) + format_digits(now.month) + format_digits(now.day) + "_" +

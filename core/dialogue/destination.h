@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "clock.h"
+#include "system/clock.h"
 
 // yymmdd_hhmm.KML from the local date and time.
 std::string default_destination_name(const LocalTime& now);

@@ -1,8 +1,8 @@
-#include "destination.h"
+#include "dialogue/destination.h"
 
 #include <gtest/gtest.h>
 
-#include "mask_format.h"
+#include "report/mask_format.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "dialogue.h"
+#include "dialogue/dialogue.h"
 
-#include "answers.h"
-#include "console.h"
-#include "destination.h"
-#include "log_source.h"
+#include "console/answers.h"
+#include "console/console.h"
+#include "dialogue/destination.h"
+#include "logs/log_source.h"
 
 void print_coloured_line(int colour, std::string_view text) {
   set_text_colour(colour);

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "kml_track.h"
-#include "output_file.h"
+#include "outputs/kml_track.h"
+#include "outputs/output_file.h"
 
 // Colours of the programs' lines (console palette indexes, console.h).
 inline constexpr int kPlainDecodeColour = 3;  // dark cyan: a decode without a report

@@ -1,8 +1,8 @@
-#include "source_question.h"
+#include "dialogue/source_question.h"
 
-#include "console.h"
-#include "dialogue.h"
-#include "log_source.h"
+#include "console/console.h"
+#include "dialogue/dialogue.h"
+#include "logs/log_source.h"
 
 std::string ask_source_name() {
   std::string name = command_tail();

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "file.h"
+#include "system/file.h"
 
 // The command tail when there is one; otherwise the answer to
 // "Source file  [ALL.TXT]  " (the default_log_name in the brackets) taken as

@@ -1,4 +1,4 @@
-#include "line_reader.h"
+#include "logs/line_reader.h"
 
 std::string first_line(const FileHandle& file, std::size_t kept) {
   // Only the first `kept` bytes can belong to the line: no more is read,

@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "file.h"
-#include "line_splitter.h"
+#include "system/file.h"
+#include "logs/line_splitter.h"
 
 inline constexpr std::size_t kLineBlockSize = 1 << 20;
 

@@ -1,4 +1,4 @@
-#include "line_reader.h"
+#include "logs/line_reader.h"
 
 #include <gtest/gtest.h>
 

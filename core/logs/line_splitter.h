@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "line_stops.h"
+#include "logs/line_stops.h"
 
 class LineSplitter {
  public:

@@ -1,4 +1,4 @@
-#include "line_splitter.h"
+#include "logs/line_splitter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "log_source.h"
+#include "logs/log_source.h"
 
-#include "split_logs.h"
+#include "logs/split_logs.h"
 
 std::optional<std::string> existing_log_name() {
   if (is_existing_file(kDefaultLogName)) return kDefaultLogName;

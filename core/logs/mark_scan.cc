@@ -1,8 +1,8 @@
-#include "mark_scan.h"
+#include "logs/mark_scan.h"
 
 #include <algorithm>
 
-#include "line_stops.h"
+#include "logs/line_stops.h"
 
 #if defined(__SSE2__)
 #include <immintrin.h>

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "line_stops.h"  // kScanChunk
+#include "logs/line_stops.h"  // kScanChunk
 // The farthest place that a mark may stand in its line: the mark and the line
 // stop before it must fall in the same chunk or in neighbouring ones.
 inline constexpr std::size_t kLastMarkIndex = kScanChunk - 2;

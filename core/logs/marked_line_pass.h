@@ -23,9 +23,9 @@
 #include <utility>
 #include <vector>
 
-#include "file.h"
-#include "marked_lines.h"
-#include "thread_signals.h"
+#include "system/file.h"
+#include "logs/marked_lines.h"
+#include "system/thread_signals.h"
 
 // Batches of items handed from the thread that makes them to the one that
 // uses them, a few at most at a time, so that memory stays bounded.

@@ -1,9 +1,9 @@
-#include "marked_lines.h"
+#include "logs/marked_lines.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "line_reader.h"
+#include "logs/line_reader.h"
 
 namespace {
 

@@ -26,9 +26,9 @@
 #include <atomic>
 #include <string_view>
 
-#include "mark_scan.h"
-#include "read_ahead.h"
-#include "file.h"
+#include "logs/mark_scan.h"
+#include "logs/read_ahead.h"
+#include "system/file.h"
 
 // What a MarkedLineReader works with: two buffers, each the last chunk of
 // the block before, the block and room for the scan past it; what the scan

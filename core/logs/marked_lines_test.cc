@@ -1,4 +1,4 @@
-#include "marked_lines.h"
+#include "logs/marked_lines.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,10 @@
 #include <random>
 #include <vector>
 
-#include "decode_record.h"
-#include "line_reader.h"
-#include "mark_scan.h"
-#include "marked_line_pass.h"
+#include "report/decode_record.h"
+#include "logs/line_reader.h"
+#include "logs/mark_scan.h"
+#include "logs/marked_line_pass.h"
 
 namespace {
 

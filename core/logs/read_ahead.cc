@@ -1,8 +1,8 @@
-#include "read_ahead.h"
+#include "logs/read_ahead.h"
 
 #include <utility>
 
-#include "thread_signals.h"
+#include "system/thread_signals.h"
 
 ReadAhead::ReadAhead(const FileHandle& file, std::array<char*, 2> buffers, std::size_t block_size,
                      Prepare prepare, Reading reading)

@@ -18,7 +18,7 @@
 #include <mutex>
 #include <thread>
 
-#include "file.h"
+#include "system/file.h"
 
 class ReadAhead {
  public:

@@ -1,4 +1,4 @@
-#include "read_ahead.h"
+#include "logs/read_ahead.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "file.h"
+#include "system/file.h"
 
 // WSJT-X's yearly or monthly log.
 bool is_split_log_name(std::string_view name);

@@ -1,4 +1,4 @@
-#include "split_logs.h"
+#include "logs/split_logs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "kml_track.h"
+#include "outputs/kml_track.h"
 
-#include "mask_format.h"
+#include "report/mask_format.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "kml_track.h"
+#include "outputs/kml_track.h"
 
 #include <gtest/gtest.h>
 #ifndef _WIN32

@@ -1,4 +1,4 @@
-#include "output_file.h"
+#include "outputs/output_file.h"
 
 OutputFile open_output(const std::string& name, std::string_view own_start) {
   OpenedOutput opened = open_output_file(name, own_start);

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "file.h"
+#include "system/file.h"
 
 struct OutputFile {
   std::string name;

@@ -1,4 +1,4 @@
-#include "decode_record.h"
+#include "report/decode_record.h"
 
 #include <charconv>
 #include <cmath>

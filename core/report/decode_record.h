@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "log_layouts.h"
+#include "report/log_layouts.h"
 
 struct Position {
   double latitude = 0;   // decimal degrees, north positive

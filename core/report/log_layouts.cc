@@ -1,4 +1,4 @@
-#include "log_layouts.h"
+#include "report/log_layouts.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "decode_record.h"
+#include "report/decode_record.h"
 
 namespace {
 

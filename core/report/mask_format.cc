@@ -1,4 +1,4 @@
-#include "mask_format.h"
+#include "report/mask_format.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "rounding.h"
+#include "report/rounding.h"
 
 namespace {
 

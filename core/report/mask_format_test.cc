@@ -1,4 +1,4 @@
-#include "mask_format.h"
+#include "report/mask_format.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "national_grid.h"
+#include "report/national_grid.h"
 
 #include <algorithm>
 #include <charconv>

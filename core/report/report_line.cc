@@ -1,7 +1,7 @@
-#include "report_line.h"
+#include "report/report_line.h"
 
-#include "mask_format.h"
-#include "national_grid.h"
+#include "report/mask_format.h"
+#include "report/national_grid.h"
 
 std::string report_line(const DecodeRecord& r, ReportStyle style) {
   if (style == ReportStyle::live)

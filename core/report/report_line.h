@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "decode_record.h"
+#include "report/decode_record.h"
 
 enum class ReportStyle {
   log_reader,  // log_lister and log_tracker: 4-digit references, SNR and offset

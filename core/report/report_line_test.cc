@@ -1,4 +1,4 @@
-#include "report_line.h"
+#include "report/report_line.h"
 
 #include <gtest/gtest.h>
 

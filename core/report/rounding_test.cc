@@ -1,4 +1,4 @@
-#include "rounding.h"
+#include "report/rounding.h"
 
 #include <gtest/gtest.h>
 

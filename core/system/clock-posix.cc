@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "clock.h"
+#include "system/clock.h"
 
 LocalTime local_time() {
   const time_t now = time(nullptr);

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "clock.h"
+#include "system/clock.h"
 
 LocalTime local_time() {
   SYSTEMTIME t{};

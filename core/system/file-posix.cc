@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "file.h"
+#include "system/file.h"
 
 namespace {
 int fd_of(const FileHandle& f) { return static_cast<int>(f.native()); }

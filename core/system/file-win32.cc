@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "file.h"
+#include "system/file.h"
 
 namespace {
 

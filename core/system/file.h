@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "owned_handle.h"
+#include "system/owned_handle.h"
 
 // Platform: closes a file handle; false when the system reports that the
 // file could not be completed.

@@ -4,7 +4,7 @@
 #include <csignal>
 #include <utility>
 
-#include "thread_signals.h"
+#include "system/thread_signals.h"
 
 std::thread start_thread_without_signals(std::function<void()> body) {
   sigset_t set, before;

@@ -1,6 +1,6 @@
 #include <utility>
 
-#include "thread_signals.h"
+#include "system/thread_signals.h"
 
 // Console control events come in a thread of the system's own.
 std::thread start_thread_without_signals(std::function<void()> body) {

@@ -1,4 +1,4 @@
-#include "thread_signals.h"
+#include "system/thread_signals.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "terminal_text.h"
+#include "console/terminal_text.h"
 
 namespace fuzz {
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <string_view>
 
-#include "decode_datagram.h"
-#include "decode_datagram_writer.h"
-#include "decode_record.h"
+#include "live_tracker/decode_datagram.h"
+#include "tools/decode_datagram_writer.h"
+#include "report/decode_record.h"
 #include "fuzz_check.h"
 #include "report_checks.h"
 

@@ -13,12 +13,12 @@
 #include <string_view>
 #include <vector>
 
-#include "answers.h"
+#include "console/answers.h"
 #include "display_checks.h"
 #include "fuzz_check.h"
-#include "key_decoder.h"
-#include "line_editor.h"
-#include "terminal_text.h"
+#include "console/key_decoder.h"
+#include "console/line_editor.h"
+#include "console/terminal_text.h"
 
 namespace {
 

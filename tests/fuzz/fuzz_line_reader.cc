@@ -27,12 +27,12 @@
 #include <string_view>
 #include <vector>
 
-#include "decode_record.h"
+#include "report/decode_record.h"
 #include "fuzz_check.h"
-#include "line_reader.h"
-#include "log_source.h"
-#include "marked_lines.h"
-#include "file.h"
+#include "logs/line_reader.h"
+#include "logs/log_source.h"
+#include "logs/marked_lines.h"
+#include "system/file.h"
 
 namespace {
 

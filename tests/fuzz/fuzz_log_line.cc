@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "decode_record.h"
+#include "report/decode_record.h"
 #include "fuzz_check.h"
 #include "report_checks.h"
 

@@ -20,10 +20,10 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "mask_format.h"
+#include "report/mask_format.h"
 #include "report_checks.h"
-#include "report_line.h"
-#include "rounding.h"
+#include "report/report_line.h"
+#include "report/rounding.h"
 
 namespace {
 

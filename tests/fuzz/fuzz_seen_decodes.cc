@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "decode_datagram.h"
-#include "decode_datagram_writer.h"
+#include "live_tracker/decode_datagram.h"
+#include "tools/decode_datagram_writer.h"
 #include "fuzz_check.h"
-#include "seen_decodes.h"
+#include "live_tracker/seen_decodes.h"
 
 namespace {
 

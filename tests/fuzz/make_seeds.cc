@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "decode_datagram_writer.h"
+#include "tools/decode_datagram_writer.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include <string>
 #include <string_view>
 
-#include "decode_record.h"
+#include "report/decode_record.h"
 #include "display_checks.h"
 #include "fuzz_check.h"
-#include "mask_format.h"
-#include "national_grid.h"
-#include "report_line.h"
+#include "report/mask_format.h"
+#include "report/national_grid.h"
+#include "report/report_line.h"
 
 namespace fuzz {
 
