@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "report/decode_record.h"
 #include "outputs/kml_track.h"
+#include "report/decode_record.h"
 #include "report/mask_format.h"
 #include "report/national_grid.h"
 #include "report/report_line.h"
@@ -14,8 +14,8 @@
 namespace {
 
 std::vector<std::string> make_log(std::size_t lines) {
-  const char* ordinary[] = {"CQ G4ABC IO91", "G4ABC M0XYZ IO82", "M0XYZ G4ABC -12",
-                            "G4ABC M0XYZ R-09", "M0XYZ G4ABC RR73", "CQ DX PA3ABC JO22",
+  const char* ordinary[] = {"CQ G4ABC IO91",    "G4ABC M0XYZ IO82",  "M0XYZ G4ABC -12",
+                            "G4ABC M0XYZ R-09", "M0XYZ G4ABC RR73",  "CQ DX PA3ABC JO22",
                             "EA8XYZ DL1ABC 73", "CQ POTA K1ABC FN42"};
   const char* positions[] = {"DECPAA-MBXAAA", "DDBJAN-MCAKRT", "DCWQFA-MFKNUA", "DFAAAA-ABAAAA"};
   std::vector<std::string> log;
@@ -91,9 +91,9 @@ BENCHMARK(BM_GridReferenceOnly);
 void BM_MaskOnly(benchmark::State& state) {
   const DecodeRecord r = sample_report();
   for (auto _ : state)
-    benchmark::DoNotOptimize(format_mask(kLogReportMask, {r.time_text, r.message, r.latitude,
-                                                          r.longitude, "SU45789012", r.snr_db,
-                                                          r.audio_offset_hz, r.time_text}));
+    benchmark::DoNotOptimize(
+        format_mask(kLogReportMask, {r.time_text, r.message, r.latitude, r.longitude, "SU45789012", r.snr_db,
+                                     r.audio_offset_hz, r.time_text}));
 }
 BENCHMARK(BM_MaskOnly);
 

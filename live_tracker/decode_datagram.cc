@@ -87,8 +87,7 @@ DecodePlaces decode_places(std::string_view bytes) {
 }
 
 void append_field(std::string& out, std::uint64_t value, int size) {
-  for (int shift = (size - 1) * 8; shift >= 0; shift -= 8)
-    out.push_back(static_cast<char>(value >> shift));
+  for (int shift = (size - 1) * 8; shift >= 0; shift -= 8) out.push_back(static_cast<char>(value >> shift));
 }
 
 }  // namespace

@@ -86,8 +86,8 @@ TEST(DatagramTime, HoursWrapAtSixtyAndHostileValuesStayTwoDigits) {
   EXPECT_EQ(datagram_time_text(61 * 3600000 + 5 * 60000), "01:05");
   EXPECT_EQ(datagram_time_text(INT32_MAX), "56:31");  // 2147484 s
   EXPECT_EQ(datagram_time_text(-1), "00:00");
-  EXPECT_EQ(datagram_time_text(-500), "00:00");     // -0.5 s to the even 0
-  EXPECT_EQ(datagram_time_text(-501), "59:59");     // -1 s, floored
+  EXPECT_EQ(datagram_time_text(-500), "00:00");  // -0.5 s to the even 0
+  EXPECT_EQ(datagram_time_text(-501), "59:59");  // -1 s, floored
   for (const std::int32_t ms : {-1000, -59999, -3600001, -86400000, INT32_MIN + 1, INT32_MIN}) {
     const std::string t = datagram_time_text(ms);
     ASSERT_EQ(t.size(), 5u) << ms;

@@ -3,18 +3,18 @@
 #include <chrono>
 #include <deque>
 
-#include "system/clock.h"
 #include "console/console.h"
-#include "live_tracker/decode_datagram.h"
 #include "dialogue/destination.h"
 #include "dialogue/dialogue.h"
+#include "live_tracker/decode_datagram.h"
+#include "live_tracker/seen_decodes.h"
+#include "live_tracker/udp_listener.h"
 #include "outputs/kml_track.h"
 #include "outputs/output_file.h"
 #include "report/mask_format.h"
 #include "report/report_line.h"
-#include "live_tracker/seen_decodes.h"
+#include "system/clock.h"
 #include "system/thread_signals.h"
-#include "live_tracker/udp_listener.h"
 
 namespace {
 
@@ -40,8 +40,8 @@ OpenedListener open_listener() {
   OpenedListener opened = open_udp_listener(kListenPort);
   if (!opened.socket) return opened;
   const auto& a = host.address;
-  print_line("Listening for broadcasts to " + format_mask(kAddressMask, {a[0], a[1], a[2], a[3]}) +
-             ":" + number_text(kListenPort) + "...");
+  print_line("Listening for broadcasts to " + format_mask(kAddressMask, {a[0], a[1], a[2], a[3]}) + ":" +
+             number_text(kListenPort) + "...");
   set_text_colour(kNormalColour);
   print_newline();
   return opened;
@@ -95,9 +95,7 @@ void receive_loop(const UdpHandle& socket, LiveOutputs& outputs) {
     if (is_stop_key(poll_key())) return;
     if (key_waiting()) continue;  // take the next key first, without a wait
     if (queue.empty()) {
-      if (receive_datagram(socket, received, kReceiveWaitMs, key_wake()) !=
-          ReceiveResult::datagram)
-        continue;
+      if (receive_datagram(socket, received, kReceiveWaitMs, key_wake()) != ReceiveResult::datagram) continue;
       queue.emplace_back(received.data(), received.size());
       queued_bytes += queued_cost(queue.back());
     }

@@ -14,7 +14,6 @@ int run_live_tracker();
 
 // The CSV file beside a KML file: the KML name up to the first "." of its
 // file name, then ".CSV"; its folder stays as it is.
-std::string csv_name_for(const std::string& kml_name,
-                         std::string_view separators = kFolderSeparators);
+std::string csv_name_for(const std::string& kml_name, std::string_view separators = kFolderSeparators);
 
 #endif  // LIVE_TRACKER_LIVE_TRACKER_H

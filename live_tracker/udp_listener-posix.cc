@@ -102,8 +102,7 @@ OpenedListener open_udp_listener(int port) {
 bool is_port_taken_error(int error) { return error == EADDRINUSE; }
 
 ReceiveResult wait_for_datagram(const UdpHandle& handle, std::string& out, int timeout_ms,
-                                std::chrono::steady_clock::time_point deadline,
-                                const KeyWake& keys) {
+                                std::chrono::steady_clock::time_point deadline, const KeyWake& keys) {
   const int also_wake_fd = keys.keys_can_come ? keys.descriptor : -1;
   const nfds_t count = also_wake_fd >= 0 ? 2 : 1;
   for (;;) {

@@ -45,8 +45,7 @@ void join_group_on(SOCKET s, in_addr interface_address) {
   ip_mreq request{};
   request.imr_multiaddr.s_addr = htonl(kWsjtxGroup);
   request.imr_interface = interface_address;
-  ::setsockopt(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&request),
-               sizeof request);
+  ::setsockopt(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&request), sizeof request);
 }
 
 // The group on loopback, where WSJT-X sends it unless told otherwise, and on
@@ -57,8 +56,8 @@ void join_group(SOCKET s) {
   join_group_on(s, loopback);
   INTERFACE_INFO interfaces[64];
   DWORD bytes = 0;
-  if (::WSAIoctl(s, SIO_GET_INTERFACE_LIST, nullptr, 0, interfaces, sizeof interfaces, &bytes,
-                 nullptr, nullptr) != 0)
+  if (::WSAIoctl(s, SIO_GET_INTERFACE_LIST, nullptr, 0, interfaces, sizeof interfaces, &bytes, nullptr,
+                 nullptr) != 0)
     return;
   for (DWORD k = 0; k < bytes / sizeof(INTERFACE_INFO); ++k) {
     const INTERFACE_INFO& i = interfaces[k];
@@ -117,8 +116,7 @@ OpenedListener open_udp_listener(int port) {
 }
 
 ReceiveResult wait_for_datagram(const UdpHandle& handle, std::string& out, int timeout_ms,
-                                std::chrono::steady_clock::time_point deadline,
-                                const KeyWake& keys) {
+                                std::chrono::steady_clock::time_point deadline, const KeyWake& keys) {
   const bool wake_on_key = keys.keys_can_come;
   for (;;) {
     if (wake_on_key && key_waiting()) return ReceiveResult::key;
@@ -154,7 +152,8 @@ HostIdentity host_identity() {
       bool have = false;
       for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
         if (a->ai_addr == nullptr || a->ai_family != AF_INET) continue;
-        const std::array<std::uint8_t, 4> bytes = address_bytes(&reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr);
+        const std::array<std::uint8_t, 4> bytes =
+            address_bytes(&reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr);
         if (!have || host.address[0] == 127) host.address = bytes;
         have = true;
         if (bytes[0] != 127) break;

@@ -31,7 +31,7 @@ ReceiveResult receive_datagram(const UdpHandle& handle, std::string& out, int ti
                                const KeyWake& keys) {
   out.clear();
   if (!handle) return ReceiveResult::error;
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::milliseconds(timeout_ms > 0 ? timeout_ms : 0);
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms > 0 ? timeout_ms : 0);
   return wait_for_datagram(handle, out, timeout_ms, deadline, keys);
 }

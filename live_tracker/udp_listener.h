@@ -72,7 +72,7 @@ std::size_t take_waiting_datagrams(const UdpHandle& handle, std::deque<std::stri
                                    std::size_t room_bytes);
 
 struct HostIdentity {
-  std::string name;                      // "" when it cannot be had
+  std::string name;                       // "" when it cannot be had
   std::array<std::uint8_t, 4> address{};  // IPv4, 0.0.0.0 when none is found
 };
 

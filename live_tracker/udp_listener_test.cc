@@ -43,8 +43,8 @@ void send_to_local(int port, const std::string& bytes) {
   to.sin_family = AF_INET;
   to.sin_port = htons(static_cast<std::uint16_t>(port));
   to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const ssize_t sent = ::sendto(s, bytes.data(), bytes.size(), 0,
-                                reinterpret_cast<const sockaddr*>(&to), sizeof to);
+  const ssize_t sent =
+      ::sendto(s, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
   ::close(s);
   ASSERT_EQ(sent, static_cast<ssize_t>(bytes.size()));
 }
@@ -53,14 +53,12 @@ void send_to_local(int port, const std::string& bytes) {
 std::vector<std::string> drain(const UdpHandle& listener, int quiet_ms = 500) {
   std::vector<std::string> got;
   std::string bytes;
-  while (receive_datagram(listener, bytes, quiet_ms) == ReceiveResult::datagram)
-    got.push_back(bytes);
+  while (receive_datagram(listener, bytes, quiet_ms) == ReceiveResult::datagram) got.push_back(bytes);
   return got;
 }
 
 int run(const std::string& arguments) {
-  const std::string command = std::string("'") + DECODE_SENDER_PATH + "' " + arguments +
-                              " >/dev/null";
+  const std::string command = std::string("'") + DECODE_SENDER_PATH + "' " + arguments + " >/dev/null";
   return std::system(command.c_str());
 }
 
@@ -171,9 +169,7 @@ TEST(UdpListener, InvalidHandleIsAnError) {
   EXPECT_EQ(receive_datagram(none, got, 10), ReceiveResult::error);
 }
 
-TEST(HostIdentity, HasAName) {
-  EXPECT_FALSE(host_identity().name.empty());
-}
+TEST(HostIdentity, HasAName) { EXPECT_FALSE(host_identity().name.empty()); }
 
 TEST(DecodeSender, ReplaysALogWithHeartbeats) {
   char name[] = "/tmp/decode_sender_logXXXXXX";

@@ -19,8 +19,7 @@ Take take_datagram(const UdpHandle& handle, std::string& out);
 // Platform: receive_datagram for a valid handle, `out` empty, the wait
 // ending at `deadline` unless timeout_ms is negative.
 ReceiveResult wait_for_datagram(const UdpHandle& handle, std::string& out, int timeout_ms,
-                                std::chrono::steady_clock::time_point deadline,
-                                const KeyWake& keys);
+                                std::chrono::steady_clock::time_point deadline, const KeyWake& keys);
 
 // Shared: the four bytes of an IPv4 address as it is stored in a socket
 // address (network order: a.b.c.d).

@@ -2,9 +2,9 @@
 
 #include "console/console.h"
 #include "dialogue/dialogue.h"
+#include "dialogue/source_question.h"
 #include "logs/log_source.h"
 #include "report/report_line.h"
-#include "dialogue/source_question.h"
 
 int run_log_lister() {
   const std::string name = ask_source_name();

@@ -1,9 +1,9 @@
 #include "log_tracker/log_follower.h"
 
-#include "report/decode_record.h"
 #include "logs/line_reader.h"
 #include "logs/log_source.h"
 #include "logs/split_logs.h"
+#include "report/decode_record.h"
 
 namespace {
 

@@ -34,8 +34,7 @@ class LogFollower {
 
   // One step: on_line for each line completed since the step before;
   // go_on() between blocks of a large addition. False when go_on() said no.
-  bool step(const std::function<void(std::string_view)>& on_line,
-            const std::function<bool()>& go_on);
+  bool step(const std::function<void(std::string_view)>& on_line, const std::function<bool()>& go_on);
 
   // Whether a read of the log failed at some step (a failing disk, a share
   // gone); the steps after it read on from where it failed.
@@ -45,8 +44,7 @@ class LogFollower {
   // The log to follow now: the newest, unless it is of an earlier period
   // than the one followed.
   std::optional<std::string> log_to_follow() const;
-  bool read_added(const std::function<void(std::string_view)>& on_line,
-                  const std::function<bool()>& go_on);
+  bool read_added(const std::function<void(std::string_view)>& on_line, const std::function<bool()>& go_on);
   void open_from_start(const std::string& name);
   void release();     // the file held is let go
   void start_over();  // the file read from its start
@@ -55,11 +53,11 @@ class LogFollower {
   std::optional<bool> unchanged_before_offset();
 
   std::string name_;
-  FileHandle file_;                  // the log held open, when there is one
-  std::uint64_t identity_ = 0;       // of that file
-  std::uint64_t offset_ = 0;         // bytes of it read
-  std::string tail_;                 // its last bytes before offset_
-  bool drop_next_line_ = false;      // the line begun before following began
+  FileHandle file_;              // the log held open, when there is one
+  std::uint64_t identity_ = 0;   // of that file
+  std::uint64_t offset_ = 0;     // bytes of it read
+  std::string tail_;             // its last bytes before offset_
+  bool drop_next_line_ = false;  // the line begun before following began
   bool read_failed_ = false;
   LineSplitter lines_;
   std::unique_ptr<char[]> block_;

@@ -2,16 +2,16 @@
 
 #include <optional>
 
-#include "system/clock.h"
 #include "console/console.h"
 #include "dialogue/destination.h"
 #include "dialogue/dialogue.h"
-#include "outputs/kml_track.h"
-#include "logs/line_reader.h"
-#include "log_tracker/log_follower.h"
-#include "logs/log_source.h"
-#include "report/report_line.h"
 #include "dialogue/source_question.h"
+#include "log_tracker/log_follower.h"
+#include "logs/line_reader.h"
+#include "logs/log_source.h"
+#include "outputs/kml_track.h"
+#include "report/report_line.h"
+#include "system/clock.h"
 #include "system/thread_signals.h"
 
 namespace {
@@ -30,8 +30,7 @@ struct ShownReport {
 };
 
 ShownReport shown_report(const DecodeRecord& report) {
-  return {prepare_point({report.latitude, report.longitude}),
-          report_line(report, ReportStyle::log_reader)};
+  return {prepare_point({report.latitude, report.longitude}), report_line(report, ReportStyle::log_reader)};
 }
 
 // A position report: added to the track, and shown.
@@ -164,15 +163,9 @@ int run_log_tracker() {
 
   PassEnd pass;  // of the log read in one pass
   switch (source.mode) {
-    case Mode::one_pass:
-      pass = batch_pass(std::move(source.file), track);
-      break;
-    case Mode::follow_log:
-      follow_log(*source.log, track);
-      break;
-    case Mode::follow_decoded:
-      follow_decoded(source.name, track);
-      break;
+    case Mode::one_pass: pass = batch_pass(std::move(source.file), track); break;
+    case Mode::follow_log: follow_log(*source.log, track); break;
+    case Mode::follow_decoded: follow_decoded(source.name, track); break;
   }
 
   finish_track(track);

@@ -11,16 +11,16 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <random>
-#include <filesystem>
 #include <regex>
 #include <sstream>
 #include <thread>
 
-#include "tools/decode_datagram_writer.h"
 #include "pty_session.h"
 #include "test_files.h"
+#include "tools/decode_datagram_writer.h"
 #include "track_watch.h"
 
 namespace {
@@ -54,8 +54,7 @@ void expect_peak_below_mib(pid_t pid, long mib) {
 // cursor moves of line editing. None came from the input.
 void expect_only_own_escapes(const std::string& output) {
   static const std::regex own("^\x1b\\[[0-9]*[mAG]");
-  for (std::size_t at = output.find('\x1b'); at != std::string::npos;
-       at = output.find('\x1b', at + 1)) {
+  for (std::size_t at = output.find('\x1b'); at != std::string::npos; at = output.find('\x1b', at + 1)) {
     const std::string next = output.substr(at, 8);
     EXPECT_TRUE(std::regex_search(next, own)) << "foreign escape at " << at;
   }
@@ -193,7 +192,7 @@ TEST(ReadErrors, LogThatFailsPartWayIsToldNotCompletelyRead) {
   ASSERT_EQ(other.size(), kReport.size());
   std::string log;
   for (int i = 0; i < 40000; ++i) log += i % 100 == 99 ? kReport : other;  // 2 MB
-  const std::size_t lines_read = 30000;  // past the first block read
+  const std::size_t lines_read = 30000;                                    // past the first block read
   for (const char* program : {"log_lister", "log_tracker"}) {
     SCOPED_TRACE(program);
     e2e::TempDir dir;
@@ -360,8 +359,7 @@ TEST(FullDisk, LiveTrackerNamesTheIncompleteFile) {
     EXPECT_TRUE(s.screen().contains(kml_full ? "RUN.KML Was not completely written"
                                              : "RUN.CSV Was not completely written"))
         << s.dump();
-    EXPECT_TRUE(s.screen().contains(kml_full ? "RUN.CSV Has been generated"
-                                             : "RUN.KML Has been generated"))
+    EXPECT_TRUE(s.screen().contains(kml_full ? "RUN.CSV Has been generated" : "RUN.KML Has been generated"))
         << s.dump();
     s.send("q");
     int status = 0;
@@ -455,8 +453,7 @@ TEST(AbruptEnds, LiveTrackerKeepsEveryShownPoint) {
     for (int minute = 0; minute < 5; ++minute)
       rows += "12:0" + std::to_string(minute) + " , +0051.50000, +000-1.25000\r\n";
     EXPECT_EQ(csv, rows) << how;
-    EXPECT_EQ(kml, e2e::track_kml(std::vector<std::string>(5, kPoint.substr(0, kPoint.size() - 2))))
-        << how;
+    EXPECT_EQ(kml, e2e::track_kml(std::vector<std::string>(5, kPoint.substr(0, kPoint.size() - 2)))) << how;
   }
 }
 
@@ -549,8 +546,9 @@ int signal_batch_pass(e2e::PtySession& s, const e2e::TempDir& dir, int points, i
   EXPECT_TRUE(s.wait_for_text("Destination")) << s.dump();
   s.send("batch\r");
   const auto points_so_far = [&] {
-    return std::filesystem::exists(dir.file("BATCH.KML")) ? count(e2e::read_file(dir.file("BATCH.KML")), kPoint)
-                                                          : 0;
+    return std::filesystem::exists(dir.file("BATCH.KML"))
+               ? count(e2e::read_file(dir.file("BATCH.KML")), kPoint)
+               : 0;
   };
   const auto deadline = std::chrono::steady_clock::now() + seconds(20);
   while (points_so_far() < points && std::chrono::steady_clock::now() < deadline)

@@ -48,8 +48,9 @@ TEST(PtyScreen, TextCursorAndWrapping) {
 
 TEST(PtyScreen, WindowSizeIsSetBeforeStartAndOnResize) {
   PtyOptions options;
-  options.argv = {"sh", "-c", "trap 'stty size; exit 0' WINCH; stty size; echo ready; "
-                              "while :; do sleep 0.05; done"};
+  options.argv = {"sh", "-c",
+                  "trap 'stty size; exit 0' WINCH; stty size; echo ready; "
+                  "while :; do sleep 0.05; done"};
   options.rows = 30;
   options.cols = 100;
   PtySession s(options);
@@ -93,7 +94,8 @@ TEST(PtyProcess, GroupSignalReachesProcessesTheProgramStarted) {
   // The outer sh waits for the inner one and runs its trap only once that
   // has ended, so only a group signal stops both at once. The inner sh
   // announces itself, so it exists when the signal goes.
-  PtySession s = shell("trap 'echo outer-got-int >> " + dir.file("log") + "; exit 5' INT; "
+  PtySession s = shell("trap 'echo outer-got-int >> " + dir.file("log") +
+                       "; exit 5' INT; "
                        "sh -c 'echo ready; exec sleep 10'; echo after-sleep");
   ASSERT_TRUE(s.wait_for_text("ready"));
   s.signal_group(SIGINT);
@@ -150,8 +152,9 @@ TEST(PtyInput, StdinFromFileKeepsTheTerminalForKeys) {
   TempDir dir;
   write_file(dir.file("in.txt"), "from-file\n");
   PtyOptions options;
-  options.argv = {"sh", "-c", "read a; echo got:$a; [ -t 0 ] || echo stdin-not-tty; "
-                              "read b </dev/tty; echo key:$b"};
+  options.argv = {"sh", "-c",
+                  "read a; echo got:$a; [ -t 0 ] || echo stdin-not-tty; "
+                  "read b </dev/tty; echo key:$b"};
   options.stdin_file = dir.file("in.txt");
   PtySession s(options);
   ASSERT_TRUE(s.wait_for_text("stdin-not-tty")) << s.dump();

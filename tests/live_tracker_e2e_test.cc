@@ -15,17 +15,17 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
-#include <thread>
 #include <regex>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "tools/decode_datagram_writer.h"
 #include "pty_session.h"
 #include "test_files.h"
+#include "tools/decode_datagram_writer.h"
 #include "track_watch.h"
 
 extern char** environ;
@@ -79,8 +79,7 @@ class Sender {
   }
   ~Sender() { ::close(fd_); }
   void send(const std::string& bytes) {
-    ASSERT_EQ(::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to_),
-                       sizeof to_),
+    ASSERT_EQ(::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to_), sizeof to_),
               static_cast<ssize_t>(bytes.size()));
   }
 
@@ -89,8 +88,8 @@ class Sender {
   sockaddr_in to_{};
 };
 
-std::string decode(const std::string& message, std::int32_t time_ms = 0, std::int32_t snr = 0,
-                   double dt = 0, std::int32_t offset = 0) {
+std::string decode(const std::string& message, std::int32_t time_ms = 0, std::int32_t snr = 0, double dt = 0,
+                   std::int32_t offset = 0) {
   DecodeFields f;
   f.time_ms = time_ms;
   f.snr_db = snr;
@@ -176,8 +175,7 @@ void expect_closing(const Tracker& run, int row, const std::string& kml, const s
   EXPECT_EQ(s.cell_fg(row, 0), terminated_colour);
   for (int i : {1, 3, 6}) EXPECT_EQ(s.cell_fg(row + i, 0), 11) << i;
   EXPECT_EQ(s.cell_fg(row + 8, 0), 7);
-  EXPECT_NE(s.raw_output().find(csv + " Has been generated in the WSJT folder. "),
-            std::string::npos);
+  EXPECT_NE(s.raw_output().find(csv + " Has been generated in the WSJT folder. "), std::string::npos);
 }
 
 // Keeps reading the screen until pred() holds; false if it never does.
@@ -203,8 +201,7 @@ class SenderProcess {
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     const int fault = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -253,8 +250,7 @@ TEST_F(LiveTracker, ReplayOfTheSampleLogGivesEveryReportTrackAndTable) {
   // A viewer that refreshes the track all along.
   e2e::TrackWatch viewer(run.dir.file("FLIGHT.KML"));
 
-  SenderProcess sender({"--log", kSample, "--interval", "2", "--heartbeats"},
-                       run.dir.file("sender.out"));
+  SenderProcess sender({"--log", kSample, "--interval", "2", "--heartbeats"}, run.dir.file("sender.out"));
   const int status = sender.wait(run.session, milliseconds(8000));
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   const std::string said = run.file("sender.out");
@@ -350,11 +346,13 @@ TEST_F(LiveTracker, DatagramsOtherThanPlainDecodes) {
   udp.send(decode("CQ DX G4ABC IO91"));
   udp.send(logged);
   udp.send(cut_message.substr(0, cut_message.size() - 2 - 4));  // flags and " +00" cut off
-  udp.send(decode("HIDDEN BY THE CUT").substr(0, 25));             // cut inside the time
+  udp.send(decode("HIDDEN BY THE CUT").substr(0, 25));          // cut inside the time
   udp.send(null_mode(with_empty_mode("CQ K1ABC FN42", at(12, 0), -3, 0.1, 800)));
   udp.send(encode_heartbeat());
   udp.send(decode("\x1b[2J\x1b]0;T\x07"));
-  udp.send(decode("\xc2\x9b" "2J \x7f \xff \xc3\xa9t\xc3\xa9"));  // C1 CSI, DEL, no UTF-8
+  udp.send(
+      decode("\xc2\x9b"
+             "2J \x7f \xff \xc3\xa9t\xc3\xa9"));  // C1 CSI, DEL, no UTF-8
   udp.send(decode("YAAAAA-AAAAAA"));
   udp.send(decode("K1ABC -12"));
   udp.send(decode("EI5GHJ F4ABC RR73"));
@@ -420,15 +418,13 @@ TEST_F(LiveTracker, DatagramsOtherThanPlainDecodes) {
   }
   EXPECT_EQ(s.screen().pen_fg(), 7);
   // The table line follows the report on the screen.
-  EXPECT_TRUE(eventually(s, [&] { return run.file("RULES.CSV") == csv; }))
-      << run.file("RULES.CSV");
+  EXPECT_TRUE(eventually(s, [&] { return run.file("RULES.CSV") == csv; })) << run.file("RULES.CSV");
 
   const int closing = run.finish();
   EXPECT_EQ(closing, run.first_loop_row + 12);
   expect_closing(run, closing, "RULES.KML", "RULES.CSV", 7);
-  EXPECT_EQ(run.file("RULES.KML"),
-            e2e::track_kml({"        -3.53000,+50.72000", "        +0.86700,+50.78444",
-                          "        +4.29989,+52.02000"}));
+  EXPECT_EQ(run.file("RULES.KML"), e2e::track_kml({"        -3.53000,+50.72000", "        +0.86700,+50.78444",
+                                                   "        +4.29989,+52.02000"}));
   EXPECT_EQ(run.file("RULES.CSV"), csv);
 }
 
@@ -521,10 +517,8 @@ TEST_F(LiveTracker, DestinationAnswers) {
   const struct {
     std::string answer, kml, csv;
   } cases[] = {
-      {"", "231207_0515.KML", "231207_0515.CSV"},
-      {"my.track.kml", "MY.TRACK.KML", "MY.CSV"},
-      {"track", "TRACK.KML", "TRACK.CSV"},
-      {"leg2.kml,other.kml", "LEG2.KML", "LEG2.CSV"},
+      {"", "231207_0515.KML", "231207_0515.CSV"},   {"my.track.kml", "MY.TRACK.KML", "MY.CSV"},
+      {"track", "TRACK.KML", "TRACK.CSV"},          {"leg2.kml,other.kml", "LEG2.KML", "LEG2.CSV"},
       {"sub/leg3", "sub/LEG3.KML", "sub/LEG3.CSV"},
   };
   for (const auto& c : cases) {
@@ -579,9 +573,8 @@ TEST_F(LiveTracker, KmlAndCsvThatAreOneFileAreRefused) {
     }
     ASSERT_TRUE(s.wait_for_text(rtrim(kPrompt))) << s.dump();
     s.send(through_link ? "run\r" : "track.csv\r");
-    const std::string line = through_link
-                                 ? "RUN.CSV Cannot be both the .KML file and the .CSV file"
-                                 : "TRACK.CSV Cannot be both the .KML file and the .CSV file";
+    const std::string line = through_link ? "RUN.CSV Cannot be both the .KML file and the .CSV file"
+                                          : "TRACK.CSV Cannot be both the .KML file and the .CSV file";
     ASSERT_TRUE(s.wait_for_text(line)) << s.dump();
     s.send("x");  // after the closing wait
     int status = -1;
@@ -647,7 +640,7 @@ const std::string kTwoReportsCsv = std::string(kCsvHeader) +
                                    "09:04 , +0050.72000, +000-3.53000\r\n"
                                    "13:25 , +0050.78444, +000.86700\r\n";
 const std::vector<std::string> kTwoReportsPoints = {"        -3.53000,+50.72000",
-                                                     "        +0.86700,+50.78444"};
+                                                    "        +0.86700,+50.78444"};
 
 // WSJT-X's own listener (udp_daemon, of Debian's wsjtx) and live_tracker
 // both take WSJT-X's multicast group, started in either order, two trackers
@@ -665,11 +658,10 @@ TEST_F(LiveTracker, SharesTheGroupWithWsjtxsListenerInEitherOrder) {
     const auto start_daemon = [&] {
       const int before = sockets_on_port();
       listener = std::make_unique<SenderProcess>(
-          std::vector<std::string>{"-p", "16004", "-g", "224.0.0.1", "-i", "lo"},
-          scratch.file("daemon.out"), daemon);
+          std::vector<std::string>{"-p", "16004", "-g", "224.0.0.1", "-i", "lo"}, scratch.file("daemon.out"),
+          daemon);
       const auto end = Clock::now() + milliseconds(5000);
-      while (sockets_on_port() == before && Clock::now() < end)
-        std::this_thread::sleep_for(milliseconds(20));
+      while (sockets_on_port() == before && Clock::now() < end) std::this_thread::sleep_for(milliseconds(20));
       ASSERT_GT(sockets_on_port(), before) << "udp_daemon did not bind the port";
       std::this_thread::sleep_for(milliseconds(200));  // and join the group
     };
@@ -694,15 +686,16 @@ TEST_F(LiveTracker, SharesTheGroupWithWsjtxsListenerInEitherOrder) {
     }
 
     for (const auto& args : std::vector<std::vector<std::string>>{
-             {"--message", "DCWQFA-MFKNUA", "--message", "CQ G4ABC IO91", "--time", "09:04",
-              "--snr", "5", "--dt", "0.8", "--freq", "1505"},
-             {"--message", "DDADBO-ABIHIA", "--time", "13:25", "--snr", "-8", "--dt", "0.5",
-              "--freq", "1461"}}) {
+             {"--message", "DCWQFA-MFKNUA", "--message", "CQ G4ABC IO91", "--time", "09:04", "--snr", "5",
+              "--dt", "0.8", "--freq", "1505"},
+             {"--message", "DDADBO-ABIHIA", "--time", "13:25", "--snr", "-8", "--dt", "0.5", "--freq",
+              "1461"}}) {
       std::vector<std::string> to_group = args;
       to_group.insert(to_group.end(), {"--host", "224.0.0.1"});
       SenderProcess sender(to_group, scratch.file("sender.out"));
       const int status = sender.wait(runs.front()->session, milliseconds(5000));
-      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << e2e::read_file(scratch.file("sender.out"));
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+          << e2e::read_file(scratch.file("sender.out"));
     }
     for (const auto& run : runs) {
       e2e::PtySession& s = run->session;
@@ -743,8 +736,8 @@ TEST_F(LiveTracker, EachDecodeOnceWhateverCopiesArrive) {
   const std::string first = decode("DCWQFA-MFKNUA", at(9, 4), 5, 0.8, 1505);
   const std::string plain = decode("CQ G4ABC IO91", at(9, 4), -12, 0.1, 700);
   const std::string before_start = replay(decode("DDADBO-ABIHIA", at(13, 25), -8, 0.5, 1461));
-  for (const std::string& d : {first, first, plain, plain, replay(first), replay(plain),
-                               before_start, before_start, first})
+  for (const std::string& d :
+       {first, first, plain, plain, replay(first), replay(plain), before_start, before_start, first})
     group.send(d);
   group.send(decode("CQ END"));
   ASSERT_TRUE(s.wait_for_text("CQ END")) << s.dump();

@@ -89,8 +89,7 @@ TEST(LogLister, ListsEveryReportOfTodaysLog) {
     SCOPED_TRACE(sample);
     e2e::PtySession s(options({std::string(SAMPLES_DIR) + sample}, dir, 40, 100));
     ASSERT_TRUE(s.wait_for_text(expected.back())) << s.dump();
-    for (std::size_t i = 0; i < expected.size(); ++i)
-      EXPECT_EQ(s.row_text(static_cast<int>(i)), expected[i]);
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(s.row_text(static_cast<int>(i)), expected[i]);
     EXPECT_EQ(s.row_text(31), "");
     s.send("x");
     EXPECT_EQ(exit_code(s), 0);
@@ -118,8 +117,7 @@ TEST(LogLister, ProposesTheNewestSplitLogWhenAllTxtIsMissing) {
                   "20261208_225734  14.074 MHz  FT8 JTDX v2.2.159000000\n"
                   "20261208_101500 -11  0.3 1234 ~ DDQCAA-ABYXAA             .\n");
   e2e::write_file(dir.file("202611_ALL.TXT"), log_line("DECPAA-MBXAAA"));
-  std::filesystem::last_write_time(dir.file("202611_ALL.TXT"),
-                                   std::filesystem::file_time_type::clock::now());
+  std::filesystem::last_write_time(dir.file("202611_ALL.TXT"), std::filesystem::file_time_type::clock::now());
   {
     e2e::PtySession s(options({}, dir));
     ASSERT_TRUE(s.wait_for_text("Source file  [202612_ALL.TXT]")) << s.dump();
@@ -213,8 +211,7 @@ TEST(LogLister, FileThatCannotBeReadEndsWithStatusOne) {
     if (access("/usr/bin/setpriv", X_OK) != 0 || !others_can_run(o.argv[0]))
       GTEST_SKIP() << "cannot run the program as another user here";
     chmod(dir.path().c_str(), 0755);
-    o.argv.insert(o.argv.begin(),
-                  {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    o.argv.insert(o.argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
   }
   e2e::PtySession s(o);
   ASSERT_TRUE(s.wait_for_text("LOCKED.TXT Cannot be read")) << s.dump();
@@ -233,8 +230,7 @@ TEST(LogLister, LineEditingAcrossAWrappedRow) {
   EXPECT_EQ(s.row_text(0), "Source file  [ALL.TXT]  abcdef");
   EXPECT_EQ(s.row_text(1), "ghij");
   s.send("\x7f\x7f\x7f\x7f\x7f");
-  ASSERT_TRUE(s.wait_for([&] { return s.row_text(0) == "Source file  [ALL.TXT]  abcde"; }))
-      << s.dump();
+  ASSERT_TRUE(s.wait_for([&] { return s.row_text(0) == "Source file  [ALL.TXT]  abcde"; })) << s.dump();
   EXPECT_EQ(s.row_text(1), "");
   s.send("\x1b[A\t");  // an arrow and Tab are ignored
   s.send("XY\r");
@@ -261,13 +257,11 @@ TEST(LogLister, LineEditingAfterTheTerminalIsNarrowed) {
     std::erase(text, '\n');
     return text;
   };
-  ASSERT_TRUE(s.wait_for([&] { return shown() == "Source file  [ALL.TXT]  123456x"; }))
-      << s.dump();
+  ASSERT_TRUE(s.wait_for([&] { return shown() == "Source file  [ALL.TXT]  123456x"; })) << s.dump();
   s.resize(10, 14);  // and once more, before Backspace
   s.pump(milliseconds(100));
   s.send("\x7f\x7f");
-  ASSERT_TRUE(s.wait_for([&] { return shown() == "Source file  [ALL.TXT]  12345"; }))
-      << s.dump();
+  ASSERT_TRUE(s.wait_for([&] { return shown() == "Source file  [ALL.TXT]  12345"; })) << s.dump();
   s.send("\r");
   EXPECT_TRUE(s.wait_for([&] { return shown().ends_with("12345 Does not exist"); })) << s.dump();
   s.send("x");
@@ -293,8 +287,7 @@ TEST(LogLister, FullWidthLinesLeaveAnEmptyRow) {
   e2e::TempDir dir;
   const std::string line = log_line("DECPAA-MBXAAA");
   e2e::write_file(dir.file("LOG.TXT"), line + line);
-  const std::string report =
-      "1234   DECPAA-MBXAAA  +51.50000   -1.25000  SU52057822  -15.0dB  +1512Hz 1234 ";
+  const std::string report = "1234   DECPAA-MBXAAA  +51.50000   -1.25000  SU52057822  -15.0dB  +1512Hz 1234 ";
   ASSERT_EQ(report.size(), 78u);
   e2e::PtySession s(options({"LOG.TXT"}, dir, 10, 78));
   ASSERT_TRUE(s.wait_for_quiet()) << s.dump();
@@ -341,8 +334,8 @@ TEST(LogLister, RedirectedStdinAndStdout) {
   EXPECT_TRUE(reports.starts_with(
       "0904   DCWQFA-MFKNUA  +50.72000   -3.53000  SX92019233   +5.0dB  +1505Hz 0904 \n"
       "0914   DCRTMH-MFHJTC  +50.59322   -3.44767  SX97547812   +2.0dB  +1508Hz 0914 \n"));
-  EXPECT_TRUE(reports.ends_with(
-      "1542   DEWOFA-AGPDAA  +52.02000   +4.30000              -24.0dB  +1488Hz 1542 \n"));
+  EXPECT_TRUE(
+      reports.ends_with("1542   DEWOFA-AGPDAA  +52.02000   +4.30000              -24.0dB  +1488Hz 1542 \n"));
   EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "");
 }
 
@@ -350,9 +343,9 @@ TEST(LogLister, RedirectedStdinAndStdout) {
 // reports; the terminal shows what grep keeps and the last wait.
 TEST(LogLister, PipedIntoGrep) {
   e2e::TempDir dir;
-  e2e::PtySession s({"sh", "-c", "\"$0\" \"$1\" | grep SX9; echo \"status $?\"",
-                     e2e::program_path("log_lister"), kSample},
-                    dir.path());
+  e2e::PtySession s(
+      {"sh", "-c", "\"$0\" \"$1\" | grep SX9; echo \"status $?\"", e2e::program_path("log_lister"), kSample},
+      dir.path());
   ASSERT_TRUE(s.wait_for_text("Any key to close this window...")) << s.dump();
   ASSERT_TRUE(s.wait_for_text("SX97547812")) << s.dump();
   s.send("k");
@@ -363,8 +356,7 @@ TEST(LogLister, PipedIntoGrep) {
   EXPECT_EQ(rows, (std::vector<std::string>{
                       "0904   DCWQFA-MFKNUA  +50.72000   -3.53000  SX92019233   +5.0dB  +1505Hz 0904",
                       "0914   DCRTMH-MFHJTC  +50.59322   -3.44767  SX97547812   +2.0dB  +1508Hz 0914",
-                      "Any key to close this window...",
-                      "status 0"}))
+                      "Any key to close this window...", "status 0"}))
       << s.dump();
   EXPECT_EQ(s.row_text(4), "");
 }

@@ -127,8 +127,8 @@ std::string all_in(int colour, std::size_t cells) {
   return std::string(cells, static_cast<char>('0' + colour));
 }
 // Every cell of the row's text is in `colour`.
-#define EXPECT_ROW_COLOUR(s, row, colour)                                         \
-  EXPECT_EQ(row_colours(s, row), all_in(colour, (s).row_text(row).size()))        \
+#define EXPECT_ROW_COLOUR(s, row, colour)                                  \
+  EXPECT_EQ(row_colours(s, row), all_in(colour, (s).row_text(row).size())) \
       << "row " << (row) << ": " << (s).row_text(row)
 
 PtyOptions tracker_options(const TempDir& dir, std::vector<std::string> args = {},
@@ -147,8 +147,7 @@ PtyOptions tracker_options(const TempDir& dir, std::vector<std::string> args = {
 // Waits for a question and checks the cursor sits right after its text,
 // trailing blanks included.
 void expect_question(PtySession& s, std::string_view question) {
-  ASSERT_TRUE(s.wait_for_text(question.substr(0, question.find_last_not_of(' ') + 1)))
-      << s.dump();
+  ASSERT_TRUE(s.wait_for_text(question.substr(0, question.find_last_not_of(' ') + 1))) << s.dump();
   ASSERT_TRUE(s.wait_for_quiet(milliseconds(100)));
   const int row = s.screen().find_row(question.substr(0, 20));
   EXPECT_EQ(s.cursor(), (CursorPos{row, static_cast<int>(question.size())})) << s.dump();
@@ -396,8 +395,8 @@ TEST(LogTrackerQuestions, DestinationAnswersNameTheTrack) {
     const char* file;
   };
   const Case cases[] = {
-      {"track", "TRACK.KML"},     {"my.trk", "MY.TRK"},  {"a,b", "A.KML"},
-      {"", "231207_0515.KML"},    {"sub/t1", "sub/T1.KML"}, {"  Mixed  ", "MIXED.KML"},
+      {"track", "TRACK.KML"},  {"my.trk", "MY.TRK"},     {"a,b", "A.KML"},
+      {"", "231207_0515.KML"}, {"sub/t1", "sub/T1.KML"}, {"  Mixed  ", "MIXED.KML"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string("answer \"") + c.typed + "\"");
@@ -500,8 +499,8 @@ TEST(LogTrackerQuestions, DestinationThatIsTheSourceIsRefused) {
     TempDir dir;
     write_file(dir.file(c.log), kSmallLog);
     fs::create_symlink(c.log, dir.file("LINK.TXT"));
-    PtySession s(tracker_options(dir, c.follow ? std::vector<std::string>{}
-                                               : std::vector<std::string>{c.log}));
+    PtySession s(
+        tracker_options(dir, c.follow ? std::vector<std::string>{} : std::vector<std::string>{c.log}));
     ASSERT_TRUE(s.wait_for_text("Read incoming data in real time")) << s.dump();
     s.send(c.follow ? "\r" : "n\r");
     ASSERT_TRUE(s.wait_for_text("Destination (.KML) file")) << s.dump();
@@ -557,8 +556,7 @@ TEST(LogTrackerFollow, ChecksAtSecond59AndOnEsc) {
   // Created with the empty document: nothing has been accepted yet.
   EXPECT_EQ(read_file(dir.file("LIVE.KML")), empty_kml());
 
-  const std::string report =
-      "0512   DECPAA-MBXAAA  +51.50000   -1.25000  SU52057822   +4.0dB  +1522Hz 0512";
+  const std::string report = "0512   DECPAA-MBXAAA  +51.50000   -1.25000  SU52057822   +4.0dB  +1522Hz 0512";
   ASSERT_TRUE(s.wait_for_text(report, milliseconds(7000))) << s.dump();
   const auto waited = std::chrono::steady_clock::now() - following_since;
   // The clock started at second 55: no check before it reads 59.
@@ -615,8 +613,7 @@ TEST(LogTrackerFollow, EscWithoutUsableDecodeGivesEmptyDocument) {
       {"no DECODED.TXT", std::nullopt},
       {"empty DECODED.TXT", std::string()},
       {"report only on the second line",
-       "0512        -9   0.0 2897  ~        F4ABC EI5GHJ IO63\r\n" + std::string(kDecodedReport) +
-           "\r\n"},
+       "0512        -9   0.0 2897  ~        F4ABC EI5GHJ IO63\r\n" + std::string(kDecodedReport) + "\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -665,8 +662,8 @@ TEST(LogTrackerFollow, DecodedThatIsNoFileCountsAsMissing) {
 
 // A line of ALL.TXT as WSJT-X 2.x writes it: `message` decoded at hh:mm:15.
 std::string all_txt_line(std::string_view hhmm, std::string_view message) {
-  return "230614_" + std::string(hhmm) + "15    14.074 Rx FT8    -10  0.3 1234 " +
-         std::string(message) + "\n";
+  return "230614_" + std::string(hhmm) + "15    14.074 Rx FT8    -10  0.3 1234 " + std::string(message) +
+         "\n";
 }
 
 void append_file(const std::string& path, std::string_view bytes) {
@@ -716,8 +713,8 @@ TEST(LogTrackerFollow, FollowsAllTxtAsWsjtxWritesIt) {
 
   s.send("\x1b");
   ASSERT_TRUE(s.wait_for_text("GROW.KML Generated", milliseconds(3000))) << s.dump();
-  for (const char* shown : {"0516   DFGKAA", "0517   DBUAAA", "0518   OCAUAA", "0519   DECPAA",
-                            "0520   DFGKAA"}) {
+  for (const char* shown :
+       {"0516   DFGKAA", "0517   DBUAAA", "0518   OCAUAA", "0519   DECPAA", "0520   DFGKAA"}) {
     int rows = 0;
     for (int row = 0; row < s.screen().rows(); ++row) rows += s.row_text(row).rfind(shown, 0) == 0;
     EXPECT_EQ(rows, 1) << shown << "\n" << s.dump();
@@ -725,9 +722,9 @@ TEST(LogTrackerFollow, FollowsAllTxtAsWsjtxWritesIt) {
   EXPECT_FALSE(s.screen().contains("0500")) << s.dump();
   expect_key_wait_then_exit(s, 0);
   const std::string kml = read_file(dir.file("GROW.KML"));
-  EXPECT_EQ(path_points(kml), (std::vector<std::string>{"+0.50000,+52.25000", "-3.60000,+50.00000",
-                                                        "+151.20000,-33.87500", "-1.25000,+51.50000",
-                                                        "+0.50000,+52.25000"}));
+  EXPECT_EQ(path_points(kml),
+            (std::vector<std::string>{"+0.50000,+52.25000", "-3.60000,+50.00000", "+151.20000,-33.87500",
+                                      "-1.25000,+51.50000", "+0.50000,+52.25000"}));
   EXPECT_TRUE(xmllint_accepts(dir.file("GROW.KML")));
   // The viewer saw the empty document, then each point come, each time a
   // whole document.
@@ -742,14 +739,13 @@ TEST(LogTrackerFollow, FollowsAllTxtAsWsjtxWritesIt) {
 // turns.
 TEST(LogTrackerFollow, FollowsMonthlyLogsIntoTheNextMonth) {
   const auto jtdx_line = [](std::string_view date, std::string_view hhmm, std::string_view message) {
-    return std::string(date) + "_" + std::string(hhmm) + "45 -11  0.3 1234 ~ " +
-           std::string(message) + "             .\n";
+    return std::string(date) + "_" + std::string(hhmm) + "45 -11  0.3 1234 ~ " + std::string(message) +
+           "             .\n";
   };
   struct Months {
     std::string march, april, before, last, first;
   };
-  const Months wsjtx = {"2025-03-ALL.TXT", "2025-04-ALL.TXT",
-                        all_txt_line("2358", "DECPAA-MBXAAA"),
+  const Months wsjtx = {"2025-03-ALL.TXT", "2025-04-ALL.TXT", all_txt_line("2358", "DECPAA-MBXAAA"),
                         all_txt_line("2359", "DFGKAA-AATFAA"), all_txt_line("0000", "DBUAAA-MFNGAA")};
   const Months jtdx = {"202503_ALL.TXT", "202504_ALL.TXT", "20250301_000014  14.074 MHz  FT8\n",
                        jtdx_line("20250331", "2359", "DFGKAA-AATFAA"),
@@ -760,8 +756,7 @@ TEST(LogTrackerFollow, FollowsMonthlyLogsIntoTheNextMonth) {
     write_file(dir.file(m.march), m.before);
     PtySession s(tracker_options(dir, {}, "2025-03-31 23:59:10"));
     start_following(s, "month");
-    EXPECT_TRUE(s.screen().contains("Extract decoded data as it arrives via '" + m.march + "'"))
-        << s.dump();
+    EXPECT_TRUE(s.screen().contains("Extract decoded data as it arrives via '" + m.march + "'")) << s.dump();
     append_file(dir.file(m.march), m.last);
     ASSERT_TRUE(s.wait_for_text("2359   DFGKAA-AATFAA", milliseconds(2500))) << s.dump();
     write_file(dir.file(m.april), m.first);
@@ -792,8 +787,7 @@ TEST(LogTrackerFollow, EachLineOnceWhenLogsAreTouchedOrRenamed) {
   s.send("\x1b");
   ASSERT_TRUE(s.wait_for_text("SPLIT.KML Generated", milliseconds(3000))) << s.dump();
   expect_key_wait_then_exit(s, 0);
-  EXPECT_EQ(path_points(read_file(dir.file("SPLIT.KML"))),
-            (std::vector<std::string>{"+0.50000,+52.25000"}));
+  EXPECT_EQ(path_points(read_file(dir.file("SPLIT.KML"))), (std::vector<std::string>{"+0.50000,+52.25000"}));
 
   TempDir dir2;
   write_file(dir2.file("ALL.TXT"), "");
@@ -803,7 +797,8 @@ TEST(LogTrackerFollow, EachLineOnceWhenLogsAreTouchedOrRenamed) {
   ASSERT_TRUE(r.wait_for_text("0516   DFGKAA-AATFAA", milliseconds(2500))) << r.dump();
   r.pump(milliseconds(100));
   // Two lines, then at once the log renamed and a new one begun.
-  append_file(dir2.file("ALL.TXT"), all_txt_line("0517", "DBUAAA-MFNGAA") + all_txt_line("0518", "OCAUAA-JHGCAA"));
+  append_file(dir2.file("ALL.TXT"),
+              all_txt_line("0517", "DBUAAA-MFNGAA") + all_txt_line("0518", "OCAUAA-JHGCAA"));
   fs::rename(dir2.file("ALL.TXT"), dir2.file("ALL.TXT.1"));
   write_file(dir2.file("ALL.TXT"), all_txt_line("0519", "DECPAA-MBXAAA"));
   ASSERT_TRUE(r.wait_for_text("0519   DECPAA-MBXAAA", milliseconds(2500))) << r.dump();
@@ -834,7 +829,8 @@ TEST(LogTrackerFollow, ReadErrorIsTold) {
   ASSERT_TRUE(s.wait_for_text("ALL.TXT Was not completely read", milliseconds(3000))) << s.dump();
   EXPECT_TRUE(s.screen().contains("FAILING.KML Generated")) << s.dump();
   expect_key_wait_then_exit(s, 1);
-  EXPECT_EQ(path_points(read_file(dir.file("FAILING.KML"))), (std::vector<std::string>{"+0.50000,+52.25000"}));
+  EXPECT_EQ(path_points(read_file(dir.file("FAILING.KML"))),
+            (std::vector<std::string>{"+0.50000,+52.25000"}));
 }
 
 // The position message of longitude -(1.25 + i / 6000) degrees, latitude 51.5.
@@ -1027,8 +1023,7 @@ constexpr std::string_view kSmallLogTranscriptEnd =
 
 std::string transcript_up_to_destination(std::string_view destination_answer) {
   return "\n\n\n" + std::string(kTitle) + "\n\n" + std::string(kFollowQuestion) + "n\n\n" +
-         "Destination (.KML) file        [240517_2131.KML]     " +
-         std::string(destination_answer) + "\n";
+         "Destination (.KML) file        [240517_2131.KML]     " + std::string(destination_answer) + "\n";
 }
 
 // `log_tracker small.log > out.txt` at a terminal: the file gets the whole
@@ -1043,16 +1038,17 @@ TEST(LogTrackerRedirected, TranscriptInTheFileQuestionsOnTheTerminal) {
   expect_question(s, kFollowQuestion);
   s.send("n\r");
   ASSERT_TRUE(s.wait_for_text("Destination (.KML) file")) << s.dump();
-  s.send("trx\x7f" "ack\r");
+  s.send(
+      "trx\x7f"
+      "ack\r");
   ASSERT_TRUE(s.wait_for_text("Any key to close this window...")) << s.dump();
   EXPECT_EQ(s.screen_text(), std::string(kFollowQuestion) + "n\n" +
                                  "Destination (.KML) file        [240517_2131.KML]     track\n" +
                                  "Any key to close this window...");
   expect_key_wait_then_exit(s, 0);
-  EXPECT_EQ(read_file(dir.file("out.txt")), transcript_up_to_destination("track") +
-                                                "Will generate  TRACK.KML\n" +
-                                                std::string(kSmallLogTranscriptEnd) +
-                                                "TRACK.KML Generated\n");
+  EXPECT_EQ(read_file(dir.file("out.txt")),
+            transcript_up_to_destination("track") + "Will generate  TRACK.KML\n" +
+                std::string(kSmallLogTranscriptEnd) + "TRACK.KML Generated\n");
   EXPECT_EQ(read_file(dir.file("TRACK.KML")), kSmallLogKml);
   EXPECT_EQ(termios_diff(s.termios_at_start(), s.termios_now()), "");
 }
@@ -1071,18 +1067,16 @@ TEST(LogTrackerRedirected, NoTerminalAtAll) {
     TempDir dir;
     write_file(dir.file("ALL.TXT"), kSmallLog);
     PtyOptions options = tracker_options(dir, {}, "2024-05-17 21:31:00");
-    options.argv = {"sh", "-c",
-                    "printf 'n\\n\\n' | setsid \"$0\" ALL.TXT > \"$1\"; echo \"status $?\"",
+    options.argv = {"sh", "-c", "printf 'n\\n\\n' | setsid \"$0\" ALL.TXT > \"$1\"; echo \"status $?\"",
                     program_path("log_tracker"), c.stdout_to};
     PtySession s(options);
     EXPECT_EQ(exit_code(s), 0) << s.dump();
     EXPECT_EQ(s.screen_text(), "status " + std::to_string(c.status));
     EXPECT_EQ(read_file(dir.file("240517_2131.KML")), kSmallLogKml);
     if (c.status == 0) {
-      EXPECT_EQ(read_file(dir.file("out.txt")), transcript_up_to_destination("") +
-                                                    "Will generate  240517_2131.KML\n" +
-                                                    std::string(kSmallLogTranscriptEnd) +
-                                                    "240517_2131.KML Generated\n");
+      EXPECT_EQ(read_file(dir.file("out.txt")),
+                transcript_up_to_destination("") + "Will generate  240517_2131.KML\n" +
+                    std::string(kSmallLogTranscriptEnd) + "240517_2131.KML Generated\n");
     }
   }
 }
@@ -1114,9 +1108,10 @@ TEST(LogTrackerRedirected, PipeClosedByItsReaderEndsTheRunAtOnce) {
   EXPECT_EQ(termios_diff(s.termios_at_start(), s.termios_now()), "");
 
   const std::string kml = read_file(dir.file("TRACK.KML"));
-  const std::string_view track_start = "    <LineString>\r\n"
-                                       "    <altitudeMode>clampToGround</altitudeMode>\r\n"
-                                       "     <coordinates>\r\n";
+  const std::string_view track_start =
+      "    <LineString>\r\n"
+      "    <altitudeMode>clampToGround</altitudeMode>\r\n"
+      "     <coordinates>\r\n";
   const std::size_t head = kSmallLogKml.find(track_start) + track_start.size();
   ASSERT_EQ(kml.substr(0, head), kSmallLogKml.substr(0, head));  // the same first point
   // Every point the same: the closing part is the one of the first point's track.

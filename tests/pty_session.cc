@@ -91,8 +91,8 @@ enum StartStep { kSetsid, kControllingTty, kRedirect, kChdir, kExec };
 constexpr const char* kStepNames[] = {"setsid", "TIOCSCTTY", "dup2", "chdir", "exec"};
 
 // Runs in the forked child: only async-signal-safe calls from here on.
-[[noreturn]] void start_child(int slave_fd, int stdin_fd, int stdout_fd, const char* dir,
-                              char* const* argv, char* const* envp, int report_fd) {
+[[noreturn]] void start_child(int slave_fd, int stdin_fd, int stdout_fd, const char* dir, char* const* argv,
+                              char* const* envp, int report_fd) {
   auto fail = [report_fd](int step) {
     StartFailure f{step, errno};
     ssize_t ignored = write(report_fd, &f, sizeof f);
@@ -118,8 +118,7 @@ constexpr const char* kStepNames[] = {"setsid", "TIOCSCTTY", "dup2", "chdir", "e
 }  // namespace
 
 std::vector<std::string> fake_clock_env(std::string_view local_time) {
-  return {"LD_PRELOAD=/usr/$LIB/faketime/libfaketime.so.1",
-          "FAKETIME=@" + std::string(local_time)};
+  return {"LD_PRELOAD=/usr/$LIB/faketime/libfaketime.so.1", "FAKETIME=@" + std::string(local_time)};
 }
 
 std::string termios_diff(const termios& before, const termios& after) {
@@ -127,9 +126,8 @@ std::string termios_diff(const termios& before, const termios& after) {
   auto flag = [&out](const char* name, tcflag_t a, tcflag_t b) {
     if (a == b) return;
     char line[120];
-    std::snprintf(line, sizeof line, "%s: %#o -> %#o (changed bits %#o)\n", name,
-                  static_cast<unsigned>(a), static_cast<unsigned>(b),
-                  static_cast<unsigned>(a ^ b));
+    std::snprintf(line, sizeof line, "%s: %#o -> %#o (changed bits %#o)\n", name, static_cast<unsigned>(a),
+                  static_cast<unsigned>(b), static_cast<unsigned>(a ^ b));
     out += line;
   };
   flag("c_iflag", before.c_iflag, after.c_iflag);
@@ -137,9 +135,9 @@ std::string termios_diff(const termios& before, const termios& after) {
   flag("c_cflag", before.c_cflag, after.c_cflag);
   flag("c_lflag", before.c_lflag, after.c_lflag);
   static constexpr std::pair<int, const char*> kChars[] = {
-      {VINTR, "VINTR"},   {VQUIT, "VQUIT"},     {VERASE, "VERASE"},   {VKILL, "VKILL"},
-      {VEOF, "VEOF"},     {VTIME, "VTIME"},     {VMIN, "VMIN"},       {VSTART, "VSTART"},
-      {VSTOP, "VSTOP"},   {VSUSP, "VSUSP"},     {VEOL, "VEOL"},       {VREPRINT, "VREPRINT"},
+      {VINTR, "VINTR"},       {VQUIT, "VQUIT"},     {VERASE, "VERASE"}, {VKILL, "VKILL"},
+      {VEOF, "VEOF"},         {VTIME, "VTIME"},     {VMIN, "VMIN"},     {VSTART, "VSTART"},
+      {VSTOP, "VSTOP"},       {VSUSP, "VSUSP"},     {VEOL, "VEOL"},     {VREPRINT, "VREPRINT"},
       {VDISCARD, "VDISCARD"}, {VWERASE, "VWERASE"}, {VLNEXT, "VLNEXT"}, {VEOL2, "VEOL2"},
   };
   for (const auto& [index, name] : kChars) {

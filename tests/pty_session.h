@@ -81,8 +81,7 @@ class PtySession {
   // Reads output until needle appears in one row of the screen.
   bool wait_for_text(std::string_view needle, milliseconds timeout = kDefaultTimeout);
   // Reads output until none has come for `quiet`; false if it never settles.
-  bool wait_for_quiet(milliseconds quiet = milliseconds(200),
-                      milliseconds timeout = kDefaultTimeout);
+  bool wait_for_quiet(milliseconds quiet = milliseconds(200), milliseconds timeout = kDefaultTimeout);
 
   // Reads output until the program ends and reaps it; the wait status
   // (for WIFEXITED and friends) goes to *status. False on timeout.

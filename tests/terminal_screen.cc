@@ -96,22 +96,20 @@ struct ScreenCallbacks {
     return 1;
   }
 
-  static void output(const char* bytes, size_t len, void* user) {
-    self(user).replies_.append(bytes, len);
-  }
+  static void output(const char* bytes, size_t len, void* user) { self(user).replies_.append(bytes, len); }
 };
 
 namespace {
 
 const VTermScreenCallbacks kCallbacks = {
-    nullptr,                        // damage
-    nullptr,                        // moverect
-    nullptr,                        // movecursor
-    ScreenCallbacks::settermprop,   // settermprop
-    ScreenCallbacks::bell,          // bell
-    nullptr,                        // resize
-    ScreenCallbacks::sb_pushline,   // sb_pushline
-    nullptr,                        // sb_popline
+    nullptr,                       // damage
+    nullptr,                       // moverect
+    nullptr,                       // movecursor
+    ScreenCallbacks::settermprop,  // settermprop
+    ScreenCallbacks::bell,         // bell
+    nullptr,                       // resize
+    ScreenCallbacks::sb_pushline,  // sb_pushline
+    nullptr,                       // sb_popline
 };
 
 }  // namespace
@@ -150,8 +148,7 @@ void TerminalScreen::resize(int rows, int cols) {
 
 void TerminalScreen::check_cell(int row, int col) const {
   if (row < 0 || row >= rows_ || col < 0 || col >= cols_) {
-    throw std::out_of_range("cell " + std::to_string(row) + "," + std::to_string(col) +
-                            " is off the screen");
+    throw std::out_of_range("cell " + std::to_string(row) + "," + std::to_string(col) + " is off the screen");
   }
 }
 

@@ -43,8 +43,12 @@ TEST(TerminalScreenColours, OtherColoursAndBackgrounds) {
 
 TEST(TerminalScreenText, Utf8AndWideCharactersRoundTrip) {
   TerminalScreen s(24, 80);
-  s.feed("Gr\xC3\xBC\xC3\x9F" "e \xE2\x9C\x93   \r\n\xE6\x97\xA5\xE6\x9C\xAC|");
-  EXPECT_EQ(s.row_text(0), "Gr\xC3\xBC\xC3\x9F" "e \xE2\x9C\x93");
+  s.feed(
+      "Gr\xC3\xBC\xC3\x9F"
+      "e \xE2\x9C\x93   \r\n\xE6\x97\xA5\xE6\x9C\xAC|");
+  EXPECT_EQ(s.row_text(0),
+            "Gr\xC3\xBC\xC3\x9F"
+            "e \xE2\x9C\x93");
   EXPECT_EQ(s.row_text(1), "\xE6\x97\xA5\xE6\x9C\xAC|");
   EXPECT_EQ(s.cell_text(1, 0), "\xE6\x97\xA5");
   EXPECT_EQ(s.cell_text(1, 1), "");

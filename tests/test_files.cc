@@ -52,9 +52,7 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-std::string TempDir::file(std::string_view name) const {
-  return path_ + "/" + std::string(name);
-}
+std::string TempDir::file(std::string_view name) const { return path_ + "/" + std::string(name); }
 
 void write_file(const std::filesystem::path& path, std::string_view bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -20,8 +20,10 @@ std::string track_kml(const std::vector<std::string>& points) {
   const std::size_t start = at("      <coordinates>");
   const std::size_t path = at("     <coordinates>");
   const std::size_t path_end = at("        </coordinates>", path);
-  const std::size_t end = golden.size() - 1 -
-      static_cast<std::size_t>(std::find(golden.rbegin(), golden.rend(), "      <coordinates>") - golden.rbegin());
+  const std::size_t end =
+      golden.size() - 1 -
+      static_cast<std::size_t>(std::find(golden.rbegin(), golden.rend(), "      <coordinates>") -
+                               golden.rbegin());
   std::string out;
   const auto add = [&out](const std::string& line) { out += line + "\r\n"; };
   const auto copy = [&](std::size_t from, std::size_t to) {
@@ -84,8 +86,7 @@ std::string growing_track_fault(const std::vector<std::string>& seen,
       continue;
     }
     const std::vector<std::string> got = track_points(text);
-    if (got.empty() || got.size() > points.size())
-      return where + "not a track of the points sent:\n" + text;
+    if (got.empty() || got.size() > points.size()) return where + "not a track of the points sent:\n" + text;
     if (got.size() < before) return where + "fewer points than the look before";
     const std::vector<std::string> first(points.begin(), points.begin() + static_cast<long>(got.size()));
     if (text != track_kml(first)) return where + "not the whole track of the first points:\n" + text;

@@ -41,8 +41,7 @@ class TrackWatch {
 // "" when every content seen is the empty document or the whole track
 // through the first points of `points`, never fewer than the look before;
 // else what was wrong.
-std::string growing_track_fault(const std::vector<std::string>& seen,
-                                const std::vector<std::string>& points);
+std::string growing_track_fault(const std::vector<std::string>& seen, const std::vector<std::string>& points);
 
 }  // namespace e2e
 

@@ -48,9 +48,7 @@ const std::vector<Period> kPeriods = {
     {"261209_101600.wav", {{"PA3XYZ K1ABC RR73", 1000, -0.2}, {"DEWOFA-AGPDAA", 2600, 0.5}}},
 };
 
-bool is_position(const std::string& message) {
-  return message.size() == 13 && message[6] == '-';
-}
+bool is_position(const std::string& message) { return message.size() == 13 && message[6] == '-'; }
 
 // What the golden files hold for one message: the middle of its report rows
 // (from the message through the grid reference), its track point and its
@@ -69,8 +67,8 @@ std::map<std::string, Golden> golden_positions() {
   const std::vector<std::string> table = lines_of(read_file(kTable));
   std::map<std::string, Golden> golden;
   for (std::size_t i = 0; i < listed.size(); ++i)
-    golden[listed[i].substr(7, 13)] = {listed[i].substr(4, 50), live.at(i).substr(5, 50),
-                                       points.at(i), table.at(i + 1).substr(5)};
+    golden[listed[i].substr(7, 13)] = {listed[i].substr(4, 50), live.at(i).substr(5, 50), points.at(i),
+                                       table.at(i + 1).substr(5)};
   return golden;
 }
 
@@ -161,8 +159,7 @@ template <typename Read>
 std::vector<Decode> positions_in(const std::vector<std::string>& lines, Read read) {
   std::vector<Decode> positions;
   for (const std::string& line : lines)
-    if (const std::optional<Decode> d = read(line); d && is_position(d->message))
-      positions.push_back(*d);
+    if (const std::optional<Decode> d = read(line); d && is_position(d->message)) positions.push_back(*d);
   return positions;
 }
 
@@ -181,15 +178,14 @@ std::string missing_positions(const std::vector<Decode>& decodes) {
 // Makes the WAVs of kPeriods in `folder`; "" or what failed.
 std::string make_wavs(const std::string& folder) {
   for (std::size_t i = 0; i < kPeriods.size(); ++i)
-    if (std::string problem = make_ft8_wav(folder + "/" + kPeriods[i].wav, kPeriods[i].sent,
-                                           static_cast<unsigned>(i + 1));
+    if (std::string problem =
+            make_ft8_wav(folder + "/" + kPeriods[i].wav, kPeriods[i].sent, static_cast<unsigned>(i + 1));
         !problem.empty())
       return problem;
   return {};
 }
 
-PtyOptions program(const std::string& name, const std::string& folder,
-                   std::vector<std::string> args = {}) {
+PtyOptions program(const std::string& name, const std::string& folder, std::vector<std::string> args = {}) {
   PtyOptions o;
   o.argv = {program_path(name)};
   o.argv.insert(o.argv.end(), args.begin(), args.end());
@@ -209,8 +205,8 @@ int exit_code(PtySession& s) {
 // report rows, once it waits for its key.
 std::vector<std::string> listed(const std::string& folder, const std::string& log,
                                 const std::vector<Decode>& positions) {
-  PtySession s(program("log_lister", folder, log.empty() ? std::vector<std::string>{}
-                                                          : std::vector<std::string>{log}));
+  PtySession s(program("log_lister", folder,
+                       log.empty() ? std::vector<std::string>{} : std::vector<std::string>{log}));
   if (log.empty()) {
     EXPECT_TRUE(s.wait_for_text("Source file")) << s.dump();
     s.send("\r");
@@ -224,8 +220,8 @@ std::vector<std::string> listed(const std::string& folder, const std::string& lo
 }
 
 // The one pass of log_tracker over `log` into `track`.KML: its report rows.
-std::vector<std::string> tracked(const std::string& folder, const std::string& log,
-                                 const std::string& track, const std::vector<Decode>& positions) {
+std::vector<std::string> tracked(const std::string& folder, const std::string& log, const std::string& track,
+                                 const std::vector<Decode>& positions) {
   PtySession s(program("log_tracker", folder, {log}));
   EXPECT_TRUE(s.wait_for_text("Read incoming data in real time")) << s.dump();
   s.send("n\r");
@@ -305,8 +301,8 @@ TEST_P(RealStation, LiveTrackerShowsAndTracksEveryPositionItSends) {
   ASSERT_EQ(make_wavs(dir.path()), "");
   Child daemon;
   if (!on_path("udp_daemon").empty())
-    daemon = start_program({"udp_daemon", "-p", "16004", "-g", "224.0.0.1", "-i", "lo"},
-                           dir.path(), dir.file("daemon.out"));
+    daemon = start_program({"udp_daemon", "-p", "16004", "-g", "224.0.0.1", "-i", "lo"}, dir.path(),
+                           dir.file("daemon.out"));
   PtySession tracker(program("live_tracker", dir.path()));
   ASSERT_TRUE(tracker.wait_for_text("Destination (.KML) file")) << tracker.dump();
   tracker.send("live\r");
@@ -354,8 +350,7 @@ TEST_P(RealStation, ItsLogIsFollowedAsWrittenThenListedAndTrackedWhole) {
   // Following, started in the data folder before the decodes are written
   // (JTDX makes its month's log when it starts, WSJT-X ALL.TXT when it
   // first writes).
-  const std::string at_start =
-      kind().makes_log_at_start ? gui.wait_for_log(seconds(20)) : "ALL.TXT";
+  const std::string at_start = kind().makes_log_at_start ? gui.wait_for_log(seconds(20)) : "ALL.TXT";
   PtySession follower(program("log_tracker", data));
   ASSERT_TRUE(follower.wait_for_text("Read incoming data in real time")) << follower.dump();
   follower.send("\r");
@@ -371,8 +366,7 @@ TEST_P(RealStation, ItsLogIsFollowedAsWrittenThenListedAndTrackedWhole) {
     SKIP_UNLESS_STATION(gui);
     // Each report shows within a step or two of its line being written.
     for (const Decode& d : positions(written))
-      EXPECT_TRUE(follower.wait_for_text(d.hhmm + "   " + d.message, seconds(3)))
-          << follower.dump();
+      EXPECT_TRUE(follower.wait_for_text(d.hhmm + "   " + d.message, seconds(3))) << follower.dump();
   }
   const std::vector<Decode> sent = positions(written);
   follower.pump(milliseconds(1500));

@@ -53,8 +53,8 @@ std::vector<char*> c_strings(std::vector<std::string>& strings) {
 struct SpawnOptions {
   std::string folder;
   std::vector<std::string> env;
-  int stdout_fd = -1;       // else /dev/null
-  int extra_fd = -1;        // given to the program as fd 3
+  int stdout_fd = -1;  // else /dev/null
+  int extra_fd = -1;   // given to the program as fd 3
 };
 
 pid_t spawn(std::vector<std::string> argv, const SpawnOptions& options) {
@@ -67,8 +67,7 @@ pid_t spawn(std::vector<std::string> argv, const SpawnOptions& options) {
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   if (options.extra_fd >= 0) posix_spawn_file_actions_adddup2(&actions, options.extra_fd, 3);
-  if (!options.folder.empty())
-    posix_spawn_file_actions_addchdir_np(&actions, options.folder.c_str());
+  if (!options.folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, options.folder.c_str());
   std::vector<std::string> env = environment_with(options.env);
   std::vector<char*> args = c_strings(argv);
   std::vector<char*> envp = c_strings(env);
@@ -97,8 +96,7 @@ std::string read_until_end(int fd, Clock::time_point deadline, bool one_line = f
 // The 16-bit samples of a WAV file as ft8sim writes it; empty when it is none.
 std::vector<std::int16_t> wav_samples(const std::string& path) {
   const std::string bytes = read_file(path);
-  if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0)
-    return {};
+  if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0) return {};
   for (std::size_t at = 12; at + 8 <= bytes.size();) {
     std::uint32_t size = 0;
     std::memcpy(&size, bytes.data() + at + 4, 4);
@@ -117,8 +115,8 @@ void write_wav(const std::string& path, const std::vector<std::int16_t>& samples
   const auto u32 = [](std::uint32_t v) { return std::string(reinterpret_cast<char*>(&v), 4); };
   const auto u16 = [](std::uint16_t v) { return std::string(reinterpret_cast<char*>(&v), 2); };
   const std::uint32_t data_size = static_cast<std::uint32_t>(samples.size() * 2);
-  std::string bytes = "RIFF" + u32(36 + data_size) + "WAVEfmt " + u32(16) + u16(1) + u16(1) +
-                      u32(12000) + u32(24000) + u16(2) + u16(16) + "data" + u32(data_size);
+  std::string bytes = "RIFF" + u32(36 + data_size) + "WAVEfmt " + u32(16) + u16(1) + u16(1) + u32(12000) +
+                      u32(24000) + u16(2) + u16(16) + "data" + u32(data_size);
   bytes.append(reinterpret_cast<const char*>(samples.data()), data_size);
   write_file(path, bytes);
 }
@@ -174,7 +172,9 @@ std::string settings(const DecoderKind& kind, const std::string& udp_server) {
          "Rig=None\n"
          "SoundInName=\n"
          "SoundOutName=\n"
-         "UDPServer=" + udp_server + "\n"
+         "UDPServer=" +
+         udp_server +
+         "\n"
          "UDPServerPort=16004\n"
          "UDPInterface=lo\n"
          "UDPTTL=1\n"
@@ -208,8 +208,7 @@ CommandResult run_command(const std::vector<std::string>& argv, const std::strin
   return result;
 }
 
-std::string make_ft8_wav(const std::string& wav, const std::vector<Transmission>& sent,
-                         unsigned seed) {
+std::string make_ft8_wav(const std::string& wav, const std::vector<Transmission>& sent, unsigned seed) {
   // ft8sim writes 000000_000001.wav into its folder, noiseless (SNR 99),
   // at full scale.
   const fs::path folder = fs::path(wav).parent_path() / ("ft8sim-" + std::to_string(seed));
@@ -242,17 +241,16 @@ std::string make_ft8_wav(const std::string& wav, const std::vector<Transmission>
 
 std::optional<Decode> read_jt9_line(std::string_view line) {
   const std::vector<std::string> w = words(line);
-  if (w.size() < 6 || w[0].size() != 6 || !is_number(w[0]) || !is_number(w[1]) ||
-      !is_number(w[2]) || !is_number(w[3]) || w[4] != "~")
+  if (w.size() < 6 || w[0].size() != 6 || !is_number(w[0]) || !is_number(w[1]) || !is_number(w[2]) ||
+      !is_number(w[3]) || w[4] != "~")
     return std::nullopt;
-  return Decode{w[0].substr(0, 4), std::stoi(w[1]), std::stod(w[2]), std::stoi(w[3]),
-                message_after(line, 5)};
+  return Decode{w[0].substr(0, 4), std::stoi(w[1]), std::stod(w[2]), std::stoi(w[3]), message_after(line, 5)};
 }
 
 std::optional<Decode> read_jtdx_line(std::string_view line) {
   const std::vector<std::string> w = words(line);
-  if (w.size() < 6 || w[0].size() != 15 || w[0][8] != '_' || !is_number(w[1]) ||
-      !is_number(w[2]) || !is_number(w[3]) || w[4].size() != 1)
+  if (w.size() < 6 || w[0].size() != 15 || w[0][8] != '_' || !is_number(w[1]) || !is_number(w[2]) ||
+      !is_number(w[3]) || w[4].size() != 1)
     return std::nullopt;
   std::string message = message_after(line, 5);
   // The mark after the message's padding.
@@ -261,24 +259,27 @@ std::optional<Decode> read_jtdx_line(std::string_view line) {
   return Decode{w[0].substr(9, 4), std::stoi(w[1]), std::stod(w[2]), std::stoi(w[3]), message};
 }
 
-const DecoderKind kWsjtx = {
-    "wsjtx", "WSJT-X.ini", "", "^WSJT-X +v", "WSJT-X",
-    [](const std::string& name) { return name == "ALL.TXT"; }, false, read_all_txt_line};
+const DecoderKind kWsjtx = {"wsjtx",  "WSJT-X.ini",
+                            "",       "^WSJT-X +v",
+                            "WSJT-X", [](const std::string& name) { return name == "ALL.TXT"; },
+                            false,    read_all_txt_line};
 
 const DecoderKind kJtdx = {
-    "jtdx", "JTDX.ini", "WriteDecodedALLTXT=true\n", "^JTDX +by", "JTDX",
-    [](const std::string& name) {
-      return name.size() == 14 && name.compare(6, 8, "_ALL.TXT") == 0;
-    },
-    true, read_jtdx_line};
+    "jtdx",
+    "JTDX.ini",
+    "WriteDecodedALLTXT=true\n",
+    "^JTDX +by",
+    "JTDX",
+    [](const std::string& name) { return name.size() == 14 && name.compare(6, 8, "_ALL.TXT") == 0; },
+    true,
+    read_jtdx_line};
 
 std::optional<Decode> read_all_txt_line(std::string_view line) {
   const std::vector<std::string> w = words(line);
   if (w.size() < 8 || w[0].size() != 13 || w[0][6] != '_' || w[2] != "Rx" || !is_number(w[4]) ||
       !is_number(w[5]) || !is_number(w[6]))
     return std::nullopt;
-  return Decode{w[0].substr(7, 4), std::stoi(w[4]), std::stod(w[5]), std::stoi(w[6]),
-                message_after(line, 7)};
+  return Decode{w[0].substr(7, 4), std::stoi(w[4]), std::stod(w[5]), std::stoi(w[6]), message_after(line, 7)};
 }
 
 Child start_program(const std::vector<std::string>& argv, const std::string& folder,
@@ -317,8 +318,7 @@ void Child::end() {
   pid_ = -1;
 }
 
-DecoderGui::DecoderGui(const DecoderKind& kind, const std::string& home,
-                       const std::string& udp_server)
+DecoderGui::DecoderGui(const DecoderKind& kind, const std::string& home, const std::string& udp_server)
     : kind_(kind), home_(home) {
   for (const char* program : {"Xvfb", "xdotool", kind.program})
     if (on_path(program).empty()) {
@@ -340,8 +340,7 @@ DecoderGui::DecoderGui(const DecoderKind& kind, const std::string& home,
     problem_ = "no pipe for Xvfb";
     return;
   }
-  xvfb_ = Child(spawn({"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0",
-                       "1280x1024x24"},
+  xvfb_ = Child(spawn({"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"},
                       {home, {}, -1, number[1]}));
   ::close(number[1]);
   const std::string shown = read_until_end(number[0], Clock::now() + std::chrono::seconds(20), true);
@@ -353,12 +352,11 @@ DecoderGui::DecoderGui(const DecoderKind& kind, const std::string& home,
   display_ = ":" + shown.substr(0, shown.find('\n'));
 
   gui_ = Child(spawn({kind.program}, {home,
-                                   {"DISPLAY=" + display_, "HOME=" + home,
-                                    "XDG_CONFIG_HOME=" + config.string(),
-                                    "XDG_DATA_HOME=" + data.string(),
-                                    "XDG_RUNTIME_DIR=" + runtime.string(),
-                                    "TMPDIR=" + scratch.string()},
-                                   -1, -1}));
+                                      {"DISPLAY=" + display_, "HOME=" + home,
+                                       "XDG_CONFIG_HOME=" + config.string(), "XDG_DATA_HOME=" + data.string(),
+                                       "XDG_RUNTIME_DIR=" + runtime.string(), "TMPDIR=" + scratch.string()},
+                                      -1,
+                                      -1}));
   if (window(kind.window, std::chrono::seconds(60)).empty())
     problem_ = std::string("the ") + kind.program + " window did not show within 60 s";
 }
@@ -375,8 +373,7 @@ std::string DecoderGui::log_name() const {
 
 std::string DecoderGui::wait_for_log(milliseconds timeout) {
   const Clock::time_point deadline = Clock::now() + timeout;
-  while (log_name().empty() && Clock::now() < deadline)
-    std::this_thread::sleep_for(milliseconds(100));
+  while (log_name().empty() && Clock::now() < deadline) std::this_thread::sleep_for(milliseconds(100));
   return log_name();
 }
 
@@ -400,9 +397,8 @@ std::string DecoderGui::window(const std::string& name_pattern, milliseconds tim
   return {};
 }
 
-std::vector<std::string> DecoderGui::decode(const std::string& wav,
-                                          const std::vector<Transmission>& sent,
-                                          milliseconds timeout) {
+std::vector<std::string> DecoderGui::decode(const std::string& wav, const std::vector<Transmission>& sent,
+                                            milliseconds timeout) {
   if (!problem_.empty()) return {};
   // Real key events to the focused window: keys sent to a window by its id
   // made WSJT-X decode the file opened before once more.

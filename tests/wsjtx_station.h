@@ -41,8 +41,7 @@ struct Transmission {
 // Makes `wav` (12 kHz, 16-bit, one 15 s period, as WSJT-X records FT8) of
 // the transmissions, each made by ft8sim, mixed in white noise from `seed`
 // at about -8 dB each. "" when it is made; else what failed.
-std::string make_ft8_wav(const std::string& wav, const std::vector<Transmission>& sent,
-                         unsigned seed);
+std::string make_ft8_wav(const std::string& wav, const std::vector<Transmission>& sent, unsigned seed);
 
 // A decode as WSJT-X, jt9 or JTDX wrote it, read apart at its blanks.
 struct Decode {
@@ -83,11 +82,11 @@ Child start_program(const std::vector<std::string>& argv, const std::string& fol
 
 // What tells WSJT-X and JTDX apart in a test.
 struct DecoderKind {
-  const char* program;      // on the PATH
-  const char* settings;     // its settings file in XDG_CONFIG_HOME
+  const char* program;        // on the PATH
+  const char* settings;       // its settings file in XDG_CONFIG_HOME
   const char* more_settings;  // of [Configuration], beyond WSJT-X's
-  const char* window;       // a pattern of its main window's name
-  const char* folder;       // its data folder in XDG_DATA_HOME
+  const char* window;         // a pattern of its main window's name
+  const char* folder;         // its data folder in XDG_DATA_HOME
   // Its decode log in its data folder: the newest file of that name;
   // whether it makes it when it starts (else with its first decode).
   bool (*is_log_name)(const std::string& name);
@@ -103,8 +102,7 @@ extern const DecoderKind kJtdx;
 // `udp_server`, port 16004. problem() says what failed to start.
 class DecoderGui {
  public:
-  DecoderGui(const DecoderKind& kind, const std::string& home,
-             const std::string& udp_server = "127.0.0.1");
+  DecoderGui(const DecoderKind& kind, const std::string& home, const std::string& udp_server = "127.0.0.1");
   DecoderGui(const DecoderGui&) = delete;
   DecoderGui& operator=(const DecoderGui&) = delete;
 

@@ -22,11 +22,11 @@
 #include <type_traits>
 #include <vector>
 
-#include "tools/decode_datagram_writer.h"
-#include "report/decode_record.h"
 #include "logs/line_reader.h"
+#include "report/decode_record.h"
 #include "report/log_layouts.h"
 #include "system/file.h"
+#include "tools/decode_datagram_writer.h"
 #include "tools/udp_sender.h"
 
 namespace {
@@ -53,7 +53,7 @@ constexpr const char* kUsage =
     "  --heartbeats (a Heartbeat between decodes)\n";
 
 struct Item {
-  bool is_message;    // a --message text, else --raw-hex bytes
+  bool is_message;  // a --message text, else --raw-hex bytes
   std::string bytes;
 };
 
@@ -190,10 +190,14 @@ std::optional<std::string> bytes_from_hex(std::string_view hex) {
   for (const char c : hex) {
     if (c == ' ' || c == ':') continue;
     int digit;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    else return std::nullopt;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    else
+      return std::nullopt;
     if (high < 0) {
       high = digit;
     } else {
@@ -221,9 +225,9 @@ bool read_options(int argc, char** argv, Options& options) {
       std::fputs(kUsage, stdout);
       std::exit(0);
     }
-    static constexpr std::string_view kValued[] = {
-        "--host", "--port", "--log", "--message", "--raw-hex", "--time",
-        "--snr",  "--dt",   "--freq", "--interval", "--rate", "--count"};
+    static constexpr std::string_view kValued[] = {"--host",    "--port",     "--log",  "--message",
+                                                   "--raw-hex", "--time",     "--snr",  "--dt",
+                                                   "--freq",    "--interval", "--rate", "--count"};
     if (std::find(std::begin(kValued), std::end(kValued), option) == std::end(kValued))
       return usage_error("unknown option " + std::string(option));
     if (i + 1 >= argc) return usage_error(std::string(option) + " needs a value");
@@ -320,8 +324,7 @@ bool send_log(Sender& sender, const std::string& name) {
   }
   bool good = true;
   for_each_line(file, kLogLineLimit, [&](std::string_view line) {
-    if (const auto decode = log_line_decode(line))
-      good = send_paced(sender, encode_decode_datagram(*decode));
+    if (const auto decode = log_line_decode(line)) good = send_paced(sender, encode_decode_datagram(*decode));
     return good;
   });
   file.close();
@@ -373,7 +376,7 @@ int main(int argc, char** argv) {
     }
   }
   close_udp_sender(sender.socket);
-  std::printf("decode_sender: %ld datagrams sent to %s:%d\n", sender.datagrams_sent,
-              options.host.c_str(), options.port);
+  std::printf("decode_sender: %ld datagrams sent to %s:%d\n", sender.datagrams_sent, options.host.c_str(),
+              options.port);
   return good ? 0 : 1;
 }

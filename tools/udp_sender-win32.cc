@@ -56,8 +56,7 @@ bool open_udp_sender(const std::string& host, int port, UdpSender& sender, std::
     const DWORD ttl = 1;
     if (::setsockopt(s, IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&loopback),
                      sizeof loopback) != 0 ||
-        ::setsockopt(s, IPPROTO_IP, IP_MULTICAST_TTL, reinterpret_cast<const char*>(&ttl),
-                     sizeof ttl) != 0) {
+        ::setsockopt(s, IPPROTO_IP, IP_MULTICAST_TTL, reinterpret_cast<const char*>(&ttl), sizeof ttl) != 0) {
       error = socket_error("no multicast on loopback");
       ::closesocket(s);
       return false;
@@ -73,9 +72,8 @@ bool send_datagram(const UdpSender& sender, std::string_view bytes, std::string&
   to.sin_port = sender.port;
   to.sin_addr.s_addr = sender.address;
   for (;;) {
-    const int n = ::sendto(static_cast<SOCKET>(sender.socket), bytes.data(),
-                           static_cast<int>(bytes.size()), 0,
-                           reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    const int n = ::sendto(static_cast<SOCKET>(sender.socket), bytes.data(), static_cast<int>(bytes.size()),
+                           0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
     if (n != SOCKET_ERROR) return true;
     if (WSAGetLastError() == WSAENOBUFS || WSAGetLastError() == WSAEWOULDBLOCK) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the queue is full for a moment

@@ -19,10 +19,14 @@ namespace {
 // each capital lies 0x20 lower.
 bool is_upper_cased_accent(unsigned char latin1) {
   switch (latin1) {
-    case 0xE4: case 0xF6: case 0xFC: case 0xE9: case 0xF1: case 0xE5: case 0xE7:
-      return true;
-    default:
-      return false;
+    case 0xE4:
+    case 0xF6:
+    case 0xFC:
+    case 0xE9:
+    case 0xF1:
+    case 0xE5:
+    case 0xE7: return true;
+    default: return false;
   }
 }
 

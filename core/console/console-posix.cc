@@ -64,17 +64,17 @@ struct Console {
   int screen_fd = -1;
   int in_fd = STDIN_FILENO;
   bool in_tty = false;
-  bool in_ended = false;  // no more keys can come
+  bool in_ended = false;     // no more keys can come
   bool interrupted = false;  // Ctrl+C was pressed at the terminal
   int colour = kNormalColour;
   CursorTracker cursor;
   KeyDecoder decoder;
   std::deque<std::string> keys;
   std::string tail;
-  std::string line;  // a printed line being made, its room kept from line to line
-  std::string pending;  // text for stdout not written yet (a file or a pipe only)
-  std::size_t flushed = 0;  // how much of it has been written
-  std::string open_line;       // what has been printed since the last line end
+  std::string line;                // a printed line being made, its room kept from line to line
+  std::string pending;             // text for stdout not written yet (a file or a pipe only)
+  std::size_t flushed = 0;         // how much of it has been written
+  std::string open_line;           // what has been printed since the last line end
   std::int64_t open_line_row = 0;  // the screen row where that began
 };
 
@@ -82,9 +82,9 @@ Console g;
 
 // What the signal handlers need, kept apart from the rest.
 termios g_saved_termios;
-volatile sig_atomic_t g_raw = 0;           // raw mode is in force on g.in_fd
-volatile sig_atomic_t g_colour_set = 0;    // a colour other than the normal one is in force
-volatile sig_atomic_t g_width_stale = 1;   // the terminal may have changed its size
+volatile sig_atomic_t g_raw = 0;          // raw mode is in force on g.in_fd
+volatile sig_atomic_t g_colour_set = 0;   // a colour other than the normal one is in force
+volatile sig_atomic_t g_width_stale = 1;  // the terminal may have changed its size
 
 void restore_terminal();
 
@@ -207,9 +207,10 @@ void restore_terminal_at_once() {
 
 // The terminal settings `t` in raw mode: keys come byte by byte, as typed.
 void make_raw(termios& t) {
-  t.c_iflag &= ~(BRKINT | ICRNL | INPCK | ISTRIP | IXON);  // no break signal, CR stays CR, no parity strip, no Ctrl-S/Q flow control
-  t.c_lflag &= ~(ECHO | ICANON | IEXTEN | ISIG);           // no echo, byte by byte, no Ctrl-V, Ctrl-C is key code 3
-  t.c_cc[VMIN] = 1;                                       // a read returns once a byte is there
+  t.c_iflag &= ~(BRKINT | ICRNL | INPCK | ISTRIP |
+                 IXON);  // no break signal, CR stays CR, no parity strip, no Ctrl-S/Q flow control
+  t.c_lflag &= ~(ECHO | ICANON | IEXTEN | ISIG);  // no echo, byte by byte, no Ctrl-V, Ctrl-C is key code 3
+  t.c_cc[VMIN] = 1;                               // a read returns once a byte is there
   t.c_cc[VTIME] = 0;
 }
 
@@ -376,7 +377,7 @@ void read_input(int timeout_ms) {
     if (n <= 0) {
       if (n < 0 && errno == EAGAIN) return;
       if (g.in_tty) end_by_hang_up();  // a terminal gives no end of input: it has gone
-      g.in_ended = true;  // end of input, or the keyboard is gone
+      g.in_ended = true;               // end of input, or the keyboard is gone
       g.decoder.flush(g.keys);
       return;
     }
@@ -572,7 +573,7 @@ std::string read_line() {
   for (;;) {
     const std::string key = next_key(editor);
     if (key.empty() || key[0] == kEnterKey) break;  // Enter, or no more keys
-    if (g.interrupted) {  // Ctrl+C: the program ends here, nothing taken
+    if (g.interrupted) {                            // Ctrl+C: the program ends here, nothing taken
       if (g.screen_fd >= 0 && !g.out_tty) write_all(g.screen_fd, "\r\n");
       print_newline();
       end_program(0);
@@ -611,9 +612,7 @@ bool key_waiting() {
   return !g.keys.empty();
 }
 
-bool is_stop_key(std::string_view key) {
-  return key == "\x1b" || (key == kInterruptKey && g.in_tty);
-}
+bool is_stop_key(std::string_view key) { return key == "\x1b" || (key == kInterruptKey && g.in_tty); }
 
 bool stop_key_pressed() {
   read_input(0);

@@ -29,14 +29,14 @@
 namespace {
 
 constexpr DWORD kOutputMode = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;  // 3
-constexpr DWORD kInputMode = 0;  // no line editing, no echo; Ctrl+C is key code 3
+constexpr DWORD kInputMode = 0;                  // no line editing, no echo; Ctrl+C is key code 3
 constexpr WORD kStartAttribute = kNormalColour;  // light grey on black
 constexpr DWORD kWaitPauseMs = 10;
 
 struct Console {
-  HANDLE out = nullptr;      // a console screen buffer, or with out_console false a stream
+  HANDLE out = nullptr;  // a console screen buffer, or with out_console false a stream
   bool out_console = false;
-  HANDLE in = nullptr;       // "CONIN$"; nullptr when no keys can come
+  HANDLE in = nullptr;  // "CONIN$"; nullptr when no keys can come
   bool out_mode_saved = false;
   DWORD saved_out_mode = 0;
   bool in_mode_saved = false;
@@ -101,8 +101,7 @@ std::string to_ansi(std::wstring_view text) {
   // look-alike (UTF-8 code pages take no flags).
   const DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
   const int size = static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX / 4));
-  const int n =
-      WideCharToMultiByte(CP_ACP, flags, text.data(), size, nullptr, 0, nullptr, nullptr);
+  const int n = WideCharToMultiByte(CP_ACP, flags, text.data(), size, nullptr, 0, nullptr, nullptr);
   if (n <= 0) return {};
   std::string out(static_cast<std::size_t>(n), '\0');
   WideCharToMultiByte(CP_ACP, flags, text.data(), size, out.data(), n, nullptr, nullptr);
@@ -157,10 +156,8 @@ void write_cells(int row, int col, std::wstring_view cells) {
     buffer[i].Attributes = g.attribute;
   }
   SMALL_RECT region{static_cast<SHORT>(col), static_cast<SHORT>(row),
-                    static_cast<SHORT>(col + static_cast<int>(cells.size()) - 1),
-                    static_cast<SHORT>(row)};
-  WriteConsoleOutputW(g.out, buffer.data(), COORD{static_cast<SHORT>(cells.size()), 1}, COORD{0, 0},
-                      &region);
+                    static_cast<SHORT>(col + static_cast<int>(cells.size()) - 1), static_cast<SHORT>(row)};
+  WriteConsoleOutputW(g.out, buffer.data(), COORD{static_cast<SHORT>(cells.size()), 1}, COORD{0, 0}, &region);
 }
 
 // Writes the text at the cursor; returns where its first character went.
@@ -259,14 +256,12 @@ std::string typed_character(std::u16string_view key) {
   if (GetACP() == CP_UTF8) return to_ansi(wide);
   char bytes[16];
   BOOL used_default = FALSE;
-  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
-                                    static_cast<int>(wide.size()), bytes, sizeof bytes, nullptr,
-                                    &used_default);
+  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                                    bytes, sizeof bytes, nullptr, &used_default);
   if (n > 0 && !used_default) return std::string(bytes, static_cast<std::size_t>(n));
   CPINFO info;
   if (!GetCPInfo(CP_ACP, &info)) return "?";
-  return std::string(reinterpret_cast<const char*>(info.DefaultChar),
-                     info.DefaultChar[1] ? 2 : 1);
+  return std::string(reinterpret_cast<const char*>(info.DefaultChar), info.DefaultChar[1] ? 2 : 1);
 }
 
 std::string key_text(const std::u16string& key) {
@@ -319,9 +314,8 @@ void console_init(int, char**) {
     g.out_console = is_screen_buffer(std_err, info);
   }
 
-  const HANDLE in = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
+  const HANDLE in = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
   g.in = in == INVALID_HANDLE_VALUE ? nullptr : in;
 
   std::set_new_handler(on_out_of_memory);

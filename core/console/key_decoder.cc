@@ -29,14 +29,24 @@ char scan_for_letter(char final) {
 // "CSI n ~" keys, by n.
 char scan_for_number(int n) {
   switch (n) {
-    case 1: case 7: return scan_code::kHome;
-    case 4: case 8: return scan_code::kEnd;
+    case 1:
+    case 7: return scan_code::kHome;
+    case 4:
+    case 8: return scan_code::kEnd;
     case 2: return scan_code::kInsert;
     case 3: return scan_code::kDelete;
     case 5: return scan_code::kPageUp;
     case 6: return scan_code::kPageDown;
-    case 11: case 12: case 13: case 14: case 15: return static_cast<char>(scan_code::kF1 + n - 11);
-    case 17: case 18: case 19: case 20: case 21: return static_cast<char>(scan_code::kF1 + 5 + n - 17);
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 15: return static_cast<char>(scan_code::kF1 + n - 11);
+    case 17:
+    case 18:
+    case 19:
+    case 20:
+    case 21: return static_cast<char>(scan_code::kF1 + 5 + n - 17);
     case 23: return scan_code::kF11;
     case 24: return scan_code::kF12;
     default: return 0;

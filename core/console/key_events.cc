@@ -10,10 +10,14 @@ bool is_low_surrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 // Ctrl, left and right Shift, Alt, Caps Lock, Num Lock, Scroll Lock.
 bool is_modifier_scan_code(std::uint16_t scan) {
   switch (scan) {
-    case 0x1D: case 0x2A: case 0x36: case 0x38: case 0x3A: case 0x45: case 0x46:
-      return true;
-    default:
-      return false;
+    case 0x1D:
+    case 0x2A:
+    case 0x36:
+    case 0x38:
+    case 0x3A:
+    case 0x45:
+    case 0x46: return true;
+    default: return false;
   }
 }
 
@@ -33,13 +37,11 @@ KeyEventKind key_event_kind(const KeyEvent& event) {
 
 std::optional<std::u16string> KeyEventReader::take(const KeyEvent& event) {
   switch (key_event_kind(event)) {
-    case KeyEventKind::skip:
-      return std::nullopt;
+    case KeyEventKind::skip: return std::nullopt;
     case KeyEventKind::no_character:
       high_ = 0;
       return std::u16string{u'\0', static_cast<char16_t>(event.scan_code & 0xFF)};
-    case KeyEventKind::character:
-      break;
+    case KeyEventKind::character: break;
   }
   const char16_t c = key_event_character(event);
   if (is_high_surrogate(c)) {

@@ -4,17 +4,13 @@
 
 namespace {
 
-KeyEvent press(char16_t c, std::uint16_t vk = 0, std::uint16_t scan = 0) {
-  return {true, vk, scan, c};
-}
-KeyEvent release(char16_t c, std::uint16_t vk = 0, std::uint16_t scan = 0) {
-  return {false, vk, scan, c};
-}
+KeyEvent press(char16_t c, std::uint16_t vk = 0, std::uint16_t scan = 0) { return {true, vk, scan, c}; }
+KeyEvent release(char16_t c, std::uint16_t vk = 0, std::uint16_t scan = 0) { return {false, vk, scan, c}; }
 
 TEST(KeyEventKind, OnlyPressesCount) {
   EXPECT_EQ(key_event_kind(press(u'a', 0x41, 0x1E)), KeyEventKind::character);
   EXPECT_EQ(key_event_kind(release(u'a', 0x41, 0x1E)), KeyEventKind::skip);
-  EXPECT_EQ(key_event_kind(release(0, 0x1B, 0x01)), KeyEventKind::skip);  // Esc coming up
+  EXPECT_EQ(key_event_kind(release(0, 0x1B, 0x01)), KeyEventKind::skip);        // Esc coming up
   EXPECT_EQ(key_event_kind(press(0, 0x26, 0x48)), KeyEventKind::no_character);  // Up
   EXPECT_EQ(key_event_kind(press(0, 0x70, 0x3B)), KeyEventKind::no_character);  // F1
 }

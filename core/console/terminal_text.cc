@@ -19,13 +19,12 @@ struct Range {
 
 // Characters that take two columns (East Asian wide and full-width forms,
 // emoji) and characters that take none (combining marks, zero-width).
-constexpr Range kWide[] = {
-    {0x1100, 0x115F},   {0x2E80, 0x303E},   {0x3041, 0x33FF},   {0x3400, 0x4DBF},
-    {0x4E00, 0x9FFF},   {0xA000, 0xA4CF},   {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},
-    {0xFE30, 0xFE4F},   {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},   {0x1F300, 0x1F64F},
-    {0x1F900, 0x1F9FF}, {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD}};
-constexpr Range kZeroWidth[] = {{0x0300, 0x036F}, {0x200B, 0x200F}, {0x20D0, 0x20FF},
-                                {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F}};
+constexpr Range kWide[] = {{0x1100, 0x115F},   {0x2E80, 0x303E},   {0x3041, 0x33FF},  {0x3400, 0x4DBF},
+                           {0x4E00, 0x9FFF},   {0xA000, 0xA4CF},   {0xAC00, 0xD7A3},  {0xF900, 0xFAFF},
+                           {0xFE30, 0xFE4F},   {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},  {0x1F300, 0x1F64F},
+                           {0x1F900, 0x1F9FF}, {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD}};
+constexpr Range kZeroWidth[] = {
+    {0x0300, 0x036F}, {0x200B, 0x200F}, {0x20D0, 0x20FF}, {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F}};
 
 bool in(const Range* begin, const Range* end, char32_t c) {
   for (const Range* r = begin; r != end; ++r)
@@ -65,7 +64,6 @@ DisplayUnit display_unit_at(std::string_view text, std::size_t pos) {
   }
   // Overlong forms, surrogates, beyond U+10FFFF, and the C1 controls.
   const char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (c < smallest[length] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF || c < 0xA0)
-    return invalid;
+  if (c < smallest[length] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF || c < 0xA0) return invalid;
   return {text.substr(pos, length), cell_width(c), length};
 }

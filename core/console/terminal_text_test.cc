@@ -34,7 +34,7 @@ TEST(TerminalText, PrintableCharactersPassWithTheirWidth) {
   EXPECT_EQ(shown("DECPAA-MBXAAA"), std::make_pair(std::string("DECPAA-MBXAAA"), 13));
   EXPECT_EQ(shown("\xC3\xA9"), std::make_pair(std::string("\xC3\xA9"), 1));
   EXPECT_EQ(shown("\xE6\x97\xA5"), std::make_pair(std::string("\xE6\x97\xA5"), 2));  // 日
-  EXPECT_EQ(shown("e\xCC\x81"), std::make_pair(std::string("e\xCC\x81"), 1));  // combining accent
+  EXPECT_EQ(shown("e\xCC\x81"), std::make_pair(std::string("e\xCC\x81"), 1));        // combining accent
 }
 
 TEST(CursorTracker, FullRowLeavesAnEmptyRowAtLineEnd) {

@@ -2,8 +2,8 @@
 
 #include "console/answers.h"
 #include "console/console.h"
-#include "system/clock.h"
 #include "report/mask_format.h"
+#include "system/clock.h"
 
 std::string default_destination_name(const LocalTime& now) {
   return format_digits(now.year % 100) + format_digits(now.month) + format_digits(now.day) + "_" +

@@ -41,10 +41,8 @@ TEST(Destination, DotsInFoldersDoNotCount) {
   const auto file_name = CapitalsIn::file_name, whole = CapitalsIn::whole_answer;
   EXPECT_EQ(destination_from_answer("data.old/track", def, file_name, "/"), "data.old/TRACK.KML");
   EXPECT_EQ(destination_from_answer("./run", def, file_name, "/"), "./RUN.KML");
-  EXPECT_EQ(destination_from_answer("tracks.2024/leg1.kml", def, file_name, "/"),
-            "tracks.2024/LEG1.KML");
-  EXPECT_EQ(destination_from_answer("c:\\data.old\\track", def, whole, "\\/:"),
-            "C:\\DATA.OLD\\TRACK.KML");
+  EXPECT_EQ(destination_from_answer("tracks.2024/leg1.kml", def, file_name, "/"), "tracks.2024/LEG1.KML");
+  EXPECT_EQ(destination_from_answer("c:\\data.old\\track", def, whole, "\\/:"), "C:\\DATA.OLD\\TRACK.KML");
   EXPECT_EQ(destination_from_answer("d:my.trk", def, whole, "\\/:"), "D:MY.TRK");
 }
 

@@ -40,16 +40,12 @@ void refuse_unfit_destination(const std::string& name) {
 
 void end_unless_opened(const OutputFile& out) {
   switch (out.refusal) {
-    case OutputRefusal::none:
-      return;
-    case OutputRefusal::link:
-      end_with_failure(out.name + " Is a link and cannot be the destination");
-    case OutputRefusal::not_a_file:
-      end_with_failure(out.name + " Is not a file");
+    case OutputRefusal::none: return;
+    case OutputRefusal::link: end_with_failure(out.name + " Is a link and cannot be the destination");
+    case OutputRefusal::not_a_file: end_with_failure(out.name + " Is not a file");
     case OutputRefusal::not_ours:
       end_with_failure(out.name + " Exists and was not made by this program: it is left as it is");
-    case OutputRefusal::cannot_create:
-      end_with_failure(out.name + " Cannot be created");
+    case OutputRefusal::cannot_create: end_with_failure(out.name + " Cannot be created");
   }
 }
 
@@ -57,7 +53,6 @@ void open_track_or_end(KmlTrack& track, const std::string& name) {
   open_track(track, name);
   end_unless_opened(track.out);
 }
-
 
 std::string written_text(const OutputFile& file, std::string_view done) {
   return file.name + std::string(file.lost_lines ? " Was not completely written" : done);

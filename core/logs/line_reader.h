@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "system/file.h"
 #include "logs/line_splitter.h"
+#include "system/file.h"
 
 inline constexpr std::size_t kLineBlockSize = 1 << 20;
 

@@ -36,8 +36,12 @@ TEST(LineReader, EveryLineEnd) {
 }
 
 TEST(LineReader, CtrlZEndsTheText) {
-  EXPECT_EQ(lines_of("a\r\nb\x1A" "c\r\nd\r\n"), (Lines{"a", "b"}));
-  EXPECT_EQ(lines_of("a\r\n\x1A" "b"), (Lines{"a"}));
+  EXPECT_EQ(lines_of("a\r\nb\x1A"
+                     "c\r\nd\r\n"),
+            (Lines{"a", "b"}));
+  EXPECT_EQ(lines_of("a\r\n\x1A"
+                     "b"),
+            (Lines{"a"}));
 }
 
 TEST(LineReader, KeepsOnlyTheFirstColumns) {

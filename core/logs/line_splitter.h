@@ -41,10 +41,10 @@ class LineSplitter {
 
  private:
   std::size_t kept_;
-  std::string open_;        // the kept part of the line begun in an earlier piece
-  bool begun_ = false;      // a line was begun in an earlier piece
-  bool after_cr_ = false;   // the last piece ended with a CR: a LF first belongs to it
-  bool ended_ = false;      // a Ctrl-Z has ended the text
+  std::string open_;       // the kept part of the line begun in an earlier piece
+  bool begun_ = false;     // a line was begun in an earlier piece
+  bool after_cr_ = false;  // the last piece ended with a CR: a LF first belongs to it
+  bool ended_ = false;     // a Ctrl-Z has ended the text
 };
 
 template <typename OnLine>

@@ -27,8 +27,8 @@ inline std::uint64_t line_end_mask(const char* bytes) {
   const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), eot = _mm_set1_epi8(kEndOfText);
   for (std::size_t i = 0; i < kScanChunk; i += 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
-                                     _mm_cmpeq_epi8(v, eot));
+    const __m128i hit =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)), _mm_cmpeq_epi8(v, eot));
     mask |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(hit))} << i;
   }
 #else

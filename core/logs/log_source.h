@@ -7,9 +7,9 @@
 #include <string>
 #include <type_traits>
 
+#include "logs/marked_line_pass.h"
 #include "report/decode_record.h"
 #include "system/file.h"
-#include "logs/marked_line_pass.h"
 
 inline constexpr const char* kDefaultLogName = "ALL.TXT";
 

@@ -39,14 +39,13 @@ inline std::uint64_t moved(std::uint64_t now, std::uint64_t before, unsigned by)
 // bytes when kGuarded). Two chunks a step: the second of the last pair may
 // lie wholly past the end.
 template <bool kGuarded, typename Chunk>
-inline ScanResult scan_chunks(Chunk chunk, const char* bytes, std::size_t size, char mark,
-                              MarkPlaces places, const MarkGuard& guard, MarkHit* hits) {
+inline ScanResult scan_chunks(Chunk chunk, const char* bytes, std::size_t size, char mark, MarkPlaces places,
+                              const MarkGuard& guard, MarkHit* hits) {
   // The bytes that stand one place past a control byte, for each place:
   // those of this chunk and those carried over from the chunk before; for a
   // guarded place, where the guard byte stands that many places on less
   // the guard's index and one.
-  unsigned shifts[kLastMarkIndex + 1], guarded_shifts[kLastMarkIndex + 1],
-      guard_shifts[kLastMarkIndex + 1];
+  unsigned shifts[kLastMarkIndex + 1], guarded_shifts[kLastMarkIndex + 1], guard_shifts[kLastMarkIndex + 1];
   std::size_t place_count = 0, guarded_count = 0;
   for (MarkPlaces p = places & ~(kGuarded ? guard.places : 0); p != 0; p &= p - 1)
     shifts[place_count++] = static_cast<unsigned>(__builtin_ctzll(p)) + 1;
@@ -114,10 +113,9 @@ inline ChunkMasks chunk_plain(const char* bytes, char mark, char guard) {
 }
 
 // A scan without a guard leaves the guard bytes alone: a scan for each.
-#define GUARDED_OR_NOT(chunk)                                                             \
-  return guard.places != 0                                                                \
-             ? scan_chunks<true>(chunk<true>, bytes, size, mark, places, guard, hits)    \
-             : scan_chunks<false>(chunk<false>, bytes, size, mark, places, guard, hits)
+#define GUARDED_OR_NOT(chunk)                                                                       \
+  return guard.places != 0 ? scan_chunks<true>(chunk<true>, bytes, size, mark, places, guard, hits) \
+                           : scan_chunks<false>(chunk<false>, bytes, size, mark, places, guard, hits)
 
 ScanResult scan_plain(const char* bytes, std::size_t size, char mark, MarkPlaces places,
                       const MarkGuard& guard, MarkHit* hits) {
@@ -153,16 +151,14 @@ ScanResult scan_sse2(const char* bytes, std::size_t size, char mark, MarkPlaces 
 // AVX2 and AVX-512 where the compiler keeps wide vectors aligned on the
 // stack (mingw-w64 does not). A build may cap the widest scan for a bench
 // run on a processor that has wider ones (-DMARK_SCAN_WIDEST=avx2 or sse2).
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32) && \
-    !defined(MARK_SCAN_WIDEST_SSE2)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32) && !defined(MARK_SCAN_WIDEST_SSE2)
 #define HAVE_AVX2_SCAN 1
 __attribute__((target("avx2"))) inline std::uint64_t bits32(__m256i hits, int at) {
   return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(hits))} << at;
 }
 
 template <bool kGuarded>
-__attribute__((target("avx2"))) inline ChunkMasks chunk_avx2(const char* bytes, char mark,
-                                                             char guard) {
+__attribute__((target("avx2"))) inline ChunkMasks chunk_avx2(const char* bytes, char mark, char guard) {
   const __m256i eot = _mm256_set1_epi8(kEndOfText), wanted = _mm256_set1_epi8(mark),
                 guarding = _mm256_set1_epi8(guard);
   ChunkMasks m{0, 0, 0, 0};
@@ -177,9 +173,8 @@ __attribute__((target("avx2"))) inline ChunkMasks chunk_avx2(const char* bytes, 
 }
 
 // flatten: the shared loop and the chunk function inlined, both in AVX2.
-__attribute__((target("avx2"), flatten)) ScanResult scan_avx2(const char* bytes, std::size_t size,
-                                                              char mark, MarkPlaces places,
-                                                              const MarkGuard& guard,
+__attribute__((target("avx2"), flatten)) ScanResult scan_avx2(const char* bytes, std::size_t size, char mark,
+                                                              MarkPlaces places, const MarkGuard& guard,
                                                               MarkHit* hits) {
   GUARDED_OR_NOT(chunk_avx2);
 }
@@ -188,8 +183,7 @@ __attribute__((target("avx2"), flatten)) ScanResult scan_avx2(const char* bytes,
 #if defined(HAVE_AVX2_SCAN) && !defined(MARK_SCAN_WIDEST_AVX2)
 #define HAVE_AVX512_SCAN 1
 template <bool kGuarded>
-__attribute__((target("avx512bw"))) inline ChunkMasks chunk_avx512(const char* bytes, char mark,
-                                                                   char guard) {
+__attribute__((target("avx512bw"))) inline ChunkMasks chunk_avx512(const char* bytes, char mark, char guard) {
   const __m512i v = _mm512_loadu_si512(bytes);
   const __m512i eot = _mm512_set1_epi8(kEndOfText);
   return {_mm512_cmple_epu8_mask(v, eot), _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(mark)),
@@ -198,11 +192,9 @@ __attribute__((target("avx512bw"))) inline ChunkMasks chunk_avx512(const char* b
 }
 
 // flatten: the shared loop and the chunk function inlined, both in AVX-512.
-__attribute__((target("avx512bw"), flatten)) ScanResult scan_avx512(const char* bytes,
-                                                                    std::size_t size, char mark,
-                                                                    MarkPlaces places,
-                                                                    const MarkGuard& guard,
-                                                                    MarkHit* hits) {
+__attribute__((target("avx512bw"), flatten)) ScanResult scan_avx512(const char* bytes, std::size_t size,
+                                                                    char mark, MarkPlaces places,
+                                                                    const MarkGuard& guard, MarkHit* hits) {
   GUARDED_OR_NOT(chunk_avx512);
 }
 #endif

@@ -23,8 +23,8 @@
 #include <utility>
 #include <vector>
 
-#include "system/file.h"
 #include "logs/marked_lines.h"
+#include "system/file.h"
 #include "system/thread_signals.h"
 
 // Batches of items handed from the thread that makes them to the one that
@@ -139,17 +139,20 @@ class MarkedLinePass {
   void make_items(std::size_t kept, MarkPlaces places, char mark, const Make& make, const MarkGuard& guard) {
     std::vector<Item> batch;
     batch.reserve(BatchQueue<Item>::kBatchItems);
-    const bool read_whole = for_each_marked_line(file_, kept, places, mark, [&](std::string_view line) {
-      std::optional<Item> item = make(line);
-      if (!item) return true;
-      batch.push_back(std::move(*item));
-      if (batch.size() == BatchQueue<Item>::kBatchItems) {
-        batches_.put(std::move(batch));
-        batch = {};
-        batch.reserve(BatchQueue<Item>::kBatchItems);
-      }
-      return true;
-    }, &stop_, guard);
+    const bool read_whole = for_each_marked_line(
+        file_, kept, places, mark,
+        [&](std::string_view line) {
+          std::optional<Item> item = make(line);
+          if (!item) return true;
+          batch.push_back(std::move(*item));
+          if (batch.size() == BatchQueue<Item>::kBatchItems) {
+            batches_.put(std::move(batch));
+            batch = {};
+            batch.reserve(BatchQueue<Item>::kBatchItems);
+          }
+          return true;
+        },
+        &stop_, guard);
     if (!batch.empty()) batches_.put(std::move(batch));
     read_failed_ = !read_whole;
     batches_.finish();

@@ -44,9 +44,9 @@ MarkedLineReader::MarkedLineReader(const FileHandle& file, std::size_t kept, Mar
       bytes_(work_.buffers[0].get()),
       total_(kHistory),
       text_end_(kHistory),
-      ahead_(file, {work_.buffers[0].get() + kHistory, work_.buffers[1].get() + kHistory},
-             kLineBlockSize, [this](int buffer, std::size_t size) { prepare_block(buffer, size); },
-             work_.reading) {}
+      ahead_(
+          file, {work_.buffers[0].get() + kHistory, work_.buffers[1].get() + kHistory}, kLineBlockSize,
+          [this](int buffer, std::size_t size) { prepare_block(buffer, size); }, work_.reading) {}
 
 void MarkedLineReader::prepare_block(int buffer, std::size_t size) {
   char* const bytes = work_.buffers[buffer].get();
@@ -70,8 +70,7 @@ bool MarkedLineReader::next(std::string_view& line) {
       // in the other core's cache: the lines of the hits ahead are fetched
       // while this one is taken.
       if (next_hit_ + kHitsFetchedAhead < hit_count_) {
-        const char* const ahead =
-            bytes_ + hits_walked_[next_hit_ + kHitsFetchedAhead].chunk * kScanChunk;
+        const char* const ahead = bytes_ + hits_walked_[next_hit_ + kHitsFetchedAhead].chunk * kScanChunk;
         __builtin_prefetch(ahead - kScanChunk);
         __builtin_prefetch(ahead);
         __builtin_prefetch(ahead + kScanChunk);
@@ -105,8 +104,7 @@ bool MarkedLineReader::take_line_at(std::size_t at, std::string_view& line) {
   const std::size_t start = at - place;
   // The scan may have found the mark for another place, after a control
   // byte inside the line.
-  if ((guard_.places & mark_place(place)) != 0 && bytes[start + guard_.index] != guard_.byte)
-    return false;
+  if ((guard_.places & mark_place(place)) != 0 && bytes[start + guard_.index] != guard_.byte) return false;
   const std::int64_t text_start =
       block_origin_ + static_cast<std::int64_t>(start) - static_cast<std::int64_t>(kHistory);
   if (text_start <= last_taken_) return false;

@@ -2,8 +2,8 @@
 // found without splitting the others. In a log of ordinary decodes about one
 // line in a hundred is a position report, and each report has its "-" in one
 // of a few columns (one per layout of the line); a scan for that byte
-// standing that far after a line end passes over the rest at memory speed. The file is read and scanned a block ahead
-// in a second thread (read_ahead.h) while this one takes the lines found.
+// standing that far after a line end passes over the rest at memory speed. The file is read and scanned a
+// block ahead in a second thread (read_ahead.h) while this one takes the lines found.
 //
 // The lines are exactly those of for_each_line (line_reader.h): CR, CR LF
 // or a lone LF ends a line, Ctrl-Z ends the text, each is cut to `kept`
@@ -20,10 +20,10 @@
 #define LOGS_MARKED_LINES_H
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <atomic>
 #include <string_view>
 
 #include "logs/mark_scan.h"

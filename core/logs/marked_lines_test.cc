@@ -7,10 +7,10 @@
 #include <random>
 #include <vector>
 
-#include "report/decode_record.h"
 #include "logs/line_reader.h"
 #include "logs/mark_scan.h"
 #include "logs/marked_line_pass.h"
+#include "report/decode_record.h"
 
 namespace {
 
@@ -32,14 +32,17 @@ class TextFile {
   std::string name_;
 };
 
-Lines marked_lines_at(const TextFile& text, std::size_t kept, MarkPlaces places,
-                      char mark = '-', std::size_t wanted = SIZE_MAX, const MarkGuard& guard = {}) {
+Lines marked_lines_at(const TextFile& text, std::size_t kept, MarkPlaces places, char mark = '-',
+                      std::size_t wanted = SIZE_MAX, const MarkGuard& guard = {}) {
   FileHandle f = open_for_reading(text.name());
   Lines lines;
-  for_each_marked_line(f, kept, places, mark, [&](std::string_view line) {
-    lines.emplace_back(line);
-    return lines.size() < wanted;
-  }, nullptr, guard);
+  for_each_marked_line(
+      f, kept, places, mark,
+      [&](std::string_view line) {
+        lines.emplace_back(line);
+        return lines.size() < wanted;
+      },
+      nullptr, guard);
   f.close();
   return lines;
 }
@@ -69,12 +72,12 @@ Lines picked_lines(const TextFile& text, std::size_t kept, MarkPlaces places, ch
 
 TEST(MarkedLines, PicksTheLinesWithTheMarkInPlace) {
   const TextFile text(
-      "ab-d\r\n"     // marked, CR LF
-      "a-cd\r\n"     // mark elsewhere
-      "xy-\n"        // marked, the mark last
-      "--\r"         // too short, after a lone CR
-      "\r\n"         // empty
-      "pq-rstu");    // marked, cut to 5, no line end
+      "ab-d\r\n"   // marked, CR LF
+      "a-cd\r\n"   // mark elsewhere
+      "xy-\n"      // marked, the mark last
+      "--\r"       // too short, after a lone CR
+      "\r\n"       // empty
+      "pq-rstu");  // marked, cut to 5, no line end
   EXPECT_EQ(marked_lines(text, 5, 2), (Lines{"ab-d", "xy-", "pq-rs"}));
   // The first line of the text counts; a mark at the very start of a line too.
   const TextFile first("-a\r\n-b\r\nc-\r\n");
@@ -83,13 +86,22 @@ TEST(MarkedLines, PicksTheLinesWithTheMarkInPlace) {
 
 // The scan stops at any control byte; only CR, LF and Ctrl-Z end a line.
 TEST(MarkedLines, OtherControlBytesStartNoLine) {
-  const std::string bytes("x\tab-1\r\ny\0ab-2\r\nz\x1B" "ab-3\r\nab-4", 28);
+  const std::string bytes(
+      "x\tab-1\r\ny\0ab-2\r\nz\x1B"
+      "ab-3\r\nab-4",
+      28);
   EXPECT_EQ(marked_lines(TextFile(bytes), 49, 2), (Lines{"ab-4"}));
 }
 
 TEST(MarkedLines, CtrlZEndsTheText) {
-  EXPECT_EQ(marked_lines(TextFile("ab-1\r\nab-2\x1A" "ab-3\r\n"), 49, 2), (Lines{"ab-1", "ab-2"}));
-  EXPECT_EQ(marked_lines(TextFile("ab-1\r\n\x1A" "ab-3"), 49, 2), (Lines{"ab-1"}));
+  EXPECT_EQ(marked_lines(TextFile("ab-1\r\nab-2\x1A"
+                                  "ab-3\r\n"),
+                         49, 2),
+            (Lines{"ab-1", "ab-2"}));
+  EXPECT_EQ(marked_lines(TextFile("ab-1\r\n\x1A"
+                                  "ab-3"),
+                         49, 2),
+            (Lines{"ab-1"}));
   // A Ctrl-Z before the mark: the line ends before its place.
   EXPECT_EQ(marked_lines(TextFile("a\x1A-b\r\nab-\r\n"), 49, 2), Lines{});
 }
@@ -111,7 +123,7 @@ TEST(MarkedItems, EveryItemInTheOrderOfTheLines) {
   std::vector<int> expected;
   for (int i = 0; i < 3000; ++i) {
     bytes += (i % 3 == 0 ? "ab+" : "ab-") + std::to_string(i) + "\r\n";  // every third unmarked
-    if (i % 3 != 0 && i % 7 != 0) expected.push_back(i);                // every seventh refused
+    if (i % 3 != 0 && i % 7 != 0) expected.push_back(i);                 // every seventh refused
   }
   const TextFile text(bytes);
   std::vector<int> used;
@@ -149,8 +161,7 @@ TEST(MarkedLines, ALineWithTwoMarksAcrossABlockBoundaryIsTakenOnce) {
   for (std::size_t before = kLineBlockSize - 70; before <= kLineBlockSize; ++before) {
     std::string bytes(before, 'x');
     bytes += "\n" + line + "\nc\n" + line + "\n";
-    ASSERT_EQ(marked_lines_at(TextFile(bytes), 64, places), (Lines{line, line}))
-        << before << " filler bytes";
+    ASSERT_EQ(marked_lines_at(TextFile(bytes), 64, places), (Lines{line, line})) << before << " filler bytes";
   }
 }
 
@@ -171,7 +182,8 @@ TEST(MarkedLines, AgreesWithTheLineReaderOnRandomText) {
     }
     if (round % 3 == 2) bytes.insert(bytes.size() - random() % kLineBlockSize, 1, kEndOfText);
     const TextFile text(bytes);
-    for (auto [kept, index] : {std::pair<std::size_t, std::size_t>{49, 42}, {1, 0}, {10, 5}, {63, 62}, {1000, 62}})
+    for (auto [kept, index] :
+         {std::pair<std::size_t, std::size_t>{49, 42}, {1, 0}, {10, 5}, {63, 62}, {1000, 62}})
       ASSERT_EQ(marked_lines(text, kept, index), picked_lines(text, kept, mark_place(index)))
           << "round " << round << ", kept " << kept << ", index " << index;
     // Several places, as the layouts of the log lines have: a line with
@@ -190,9 +202,8 @@ TEST(MarkedLines, AgreesWithTheLineReaderOnRandomText) {
 }
 
 // The places a scan found, one bit a byte, up to the end of the text.
-std::vector<bool> places_found(const NamedMarkScan& scan, const std::string& bytes,
-                               std::size_t size, MarkPlaces places, const MarkGuard& guard,
-                               std::size_t& text_end) {
+std::vector<bool> places_found(const NamedMarkScan& scan, const std::string& bytes, std::size_t size,
+                               MarkPlaces places, const MarkGuard& guard, std::size_t& text_end) {
   std::vector<MarkHit> hits(size / kScanChunk + 3);
   const ScanResult result = scan.scan(bytes.data(), size, '-', places, guard, hits.data());
   text_end = result.text_end;

@@ -69,8 +69,7 @@ TEST_F(ReadAheadTest, StopsAtOnceWhenLeftEarly) {
   FileHandle file = open_for_reading(name_);
   std::size_t blocks = 0;
   {
-    ReadAhead ahead(file, {first_.data(), second_.data()}, kBlock,
-                    [&](int, std::size_t) { ++blocks; });
+    ReadAhead ahead(file, {first_.data(), second_.data()}, kBlock, [&](int, std::size_t) { ++blocks; });
     EXPECT_EQ(ahead.next().size, kBlock);
   }  // the reading thread waits for the second buffer back: it must end here
   file.close();

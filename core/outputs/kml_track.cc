@@ -21,11 +21,8 @@ constexpr const char* kDocumentHead[] = {
     "       </Style>",
 };
 constexpr const char* kStartPlacemark[] = {
-    "  <Placemark>",
-    "      <name>Start</name>",
-    "      <description>Start</description>",
-    "      <Point>",
-    "      <coordinates>",
+    "  <Placemark>", "      <name>Start</name>", "      <description>Start</description>",
+    "      <Point>", "      <coordinates>",
 };
 // After the Start point: its closing lines and the opening of the path.
 constexpr const char* kPathHead[] = {
@@ -41,14 +38,9 @@ constexpr const char* kPathHead[] = {
     "     <coordinates>",
 };
 constexpr const char* kPathTail[] = {
-    "        </coordinates>",
-    "     </LineString>",
-    "   </Placemark>",
-    "  <Placemark>",
-    "      <name>End</name>",
-    "      <description>End</description>",
-    "      <Point>",
-    "      <coordinates>",
+    "        </coordinates>", "     </LineString>",     "   </Placemark>",
+    "  <Placemark>",          "      <name>End</name>", "      <description>End</description>",
+    "      <Point>",          "      <coordinates>",
 };
 constexpr const char* kEndPlacemarkTail[] = {
     "      </coordinates>",
@@ -100,9 +92,7 @@ std::string kml_coordinate_line(double latitude, double longitude) {
   return format_mask(kCoordinateMask, {longitude, latitude});
 }
 
-PreparedPoint prepare_point(const Position& p) {
-  return {kml_coordinate_line(p.latitude, p.longitude)};
-}
+PreparedPoint prepare_point(const Position& p) { return {kml_coordinate_line(p.latitude, p.longitude)}; }
 
 void open_track(KmlTrack& track, const std::string& name) {
   // Every document of ours begins with the same head.

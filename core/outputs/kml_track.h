@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <string>
 
-#include "report/decode_record.h"
 #include "outputs/output_file.h"
+#include "report/decode_record.h"
 
 // "      +###.#####,+##.#####" with longitude, then latitude.
 std::string kml_coordinate_line(double latitude, double longitude);

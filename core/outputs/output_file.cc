@@ -14,8 +14,7 @@ void write_line(OutputFile& out, std::string_view text) {
   replace_rest(out, out.size, line, {});
 }
 
-bool replace_rest(OutputFile& out, std::uint64_t offset, std::string_view text,
-                  std::string_view old_rest) {
+bool replace_rest(OutputFile& out, std::uint64_t offset, std::string_view text, std::string_view old_rest) {
   if (out.lost_lines) return false;  // left as it was at the failure
   const std::uint64_t end = offset + text.size();
   if (write_at(out.file, offset, text) && (end >= out.size || cut_file(out.file, end))) {

@@ -15,8 +15,8 @@
 struct OutputFile {
   std::string name;
   FileHandle file;
-  std::uint64_t size = 0;   // the bytes of its last whole state
-  bool lost_lines = false;  // a line could not be written, or the close failed
+  std::uint64_t size = 0;                       // the bytes of its last whole state
+  bool lost_lines = false;                      // a line could not be written, or the close failed
   OutputRefusal refusal = OutputRefusal::none;  // why it could not be opened
   bool created = false;                         // it was not there before
 };
@@ -38,7 +38,6 @@ void drop_output(OutputFile& out);
 // within its size). When that fails, `old_rest` (what stood there) is put
 // back and the file cut to its size before; lost_lines is then set and the
 // file is not written any more. False when nothing was replaced.
-bool replace_rest(OutputFile& out, std::uint64_t offset, std::string_view text,
-                  std::string_view old_rest);
+bool replace_rest(OutputFile& out, std::uint64_t offset, std::string_view text, std::string_view old_rest);
 
 #endif  // OUTPUTS_OUTPUT_FILE_H

@@ -80,21 +80,20 @@ int read_column_number(std::string_view group) {
     return negative ? -whole : whole;
   i = start;
   bool point = false;
-  while (i < group.size() &&
-         ((group[i] >= '0' && group[i] <= '9') || (group[i] == '.' && !point))) {
+  while (i < group.size() && ((group[i] >= '0' && group[i] <= '9') || (group[i] == '.' && !point))) {
     point = point || group[i] == '.';
     ++i;
   }
   double value = 0;
   std::from_chars(group.data() + start, group.data() + i, value);  // none leaves 0
-  const double rounded = std::nearbyint(value);  // ties to even
+  const double rounded = std::nearbyint(value);                    // ties to even
   return static_cast<int>(negative ? -rounded : rounded);
 }
 
 namespace {
 
-std::optional<DecodeRecord> report(std::string_view time, std::string_view snr,
-                                   std::string_view audio, std::string_view message) {
+std::optional<DecodeRecord> report(std::string_view time, std::string_view snr, std::string_view audio,
+                                   std::string_view message) {
   DecodeRecord record;
   record.message = message;
   if (!set_position(record)) return std::nullopt;
@@ -107,8 +106,7 @@ std::optional<DecodeRecord> report(std::string_view time, std::string_view snr,
 std::optional<DecodeRecord> parse_fixed_columns(std::string_view line) {
   const std::string_view message = columns(line, kMessageColumn, kMessageLength);
   if (!is_position_message(message)) return std::nullopt;
-  if (columns(line, kSlashColumn, kSlashLength).find('/') != std::string_view::npos)
-    return std::nullopt;
+  if (columns(line, kSlashColumn, kSlashLength).find('/') != std::string_view::npos) return std::nullopt;
   // A decoded.txt line of WSJT-X 2.x has its time and message here, but
   // wider numbers in other columns than the fixed ones.
   if (const auto decoded = fit_layout(line, kDecodedSixDigitLayout.picture))

@@ -21,12 +21,12 @@ struct Position {
 };
 
 struct DecodeRecord {
-  std::string time_text;     // "1234" from a log line, "12:34" from a datagram
-  int snr_db = 0;            // dB
-  double dt_s = 0;           // seconds; datagrams only
-  int audio_offset_hz = 0;   // Hz
-  std::string message;       // decoded message text
-  double latitude = 0;       // filled by set_position
+  std::string time_text;    // "1234" from a log line, "12:34" from a datagram
+  int snr_db = 0;           // dB
+  double dt_s = 0;          // seconds; datagrams only
+  int audio_offset_hz = 0;  // Hz
+  std::string message;      // decoded message text
+  double latitude = 0;      // filled by set_position
   double longitude = 0;
 };
 
@@ -54,8 +54,7 @@ inline constexpr std::uint64_t kReportMarkPlaces =
 // "_": WSJT-X's lines have the sign of a negative DT at one of them, so a
 // fast scan must see the "_" too.
 inline constexpr std::uint64_t kJtdxReportMarkPlaces =
-    log_layout_detail::mark_places(kPositionMarkInMessage,
-                                   log_layout_detail::Layouts::with_jtdx_date_end) &
+    log_layout_detail::mark_places(kPositionMarkInMessage, log_layout_detail::Layouts::with_jtdx_date_end) &
     ~log_layout_detail::mark_places(kPositionMarkInMessage, log_layout_detail::Layouts::without_it) &
     ~(std::uint64_t{1} << kPositionMarkIndex);
 

@@ -10,7 +10,7 @@ namespace {
 std::string log_line(std::string time, std::string snr, std::string offset, std::string message) {
   std::string line(36, ' ');
   line.replace(0, time.size(), time);
-  line.replace(14 - snr.size(), snr.size(), snr);    // right-aligned in 11-14
+  line.replace(14 - snr.size(), snr.size(), snr);           // right-aligned in 11-14
   line.replace(25 - offset.size(), offset.size(), offset);  // right-aligned in 21-25
   return line + message;
 }

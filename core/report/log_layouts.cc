@@ -6,8 +6,7 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // The printable ASCII characters that are neither letters, digits nor blank.
 bool is_punctuation(char c) {
-  return (c >= '!' && c <= '/') || (c >= ':' && c <= '@') || (c >= '[' && c <= '`') ||
-         (c >= '{' && c <= '~');
+  return (c >= '!' && c <= '/') || (c >= ':' && c <= '@') || (c >= '[' && c <= '`') || (c >= '{' && c <= '~');
 }
 
 bool is_number_field_letter(char c) { return c == 's' || c == 'a' || c == 'd' || c == 'n'; }
@@ -30,8 +29,7 @@ bool is_right_aligned_number(std::string_view text) {
 // not fit (longer than the longest, or the padding not blank).
 std::size_t mode_label_length(std::string_view line, std::size_t at) {
   std::size_t length = 0;
-  while (at + length < line.size() && line[at + length] != ' ' && length <= kLongestModeLabel)
-    ++length;
+  while (at + length < line.size() && line[at + length] != ' ' && length <= kLongestModeLabel) ++length;
   if (length == 0 || length > kLongestModeLabel) return 0;
   for (std::size_t k = length; k < kModeLabelColumns; ++k)
     if (at + k >= line.size() || line[at + k] != ' ') return 0;

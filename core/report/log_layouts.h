@@ -74,9 +74,7 @@ inline constexpr LogLayout kLogLayouts[] = {
 // from 37. The fixed columns take its time and message; its SNR and audio
 // offset stand here, where the fixed columns read only part of them.
 inline constexpr LogLayout kDecodedSixDigitLayout = {
-    "decoded.txt, WSJT-X 2.x, FT8, FT4, Q65 and FST4 below 60 s",
-    "hhhhhhnnnnsssssddddddaaaaaaaannnn   M"};
-
+    "decoded.txt, WSJT-X 2.x, FT8, FT4, Q65 and FST4 below 60 s", "hhhhhhnnnnsssssddddddaaaaaaaannnn   M"};
 
 // What a line that fits a layout holds, as views into the line.
 struct LayoutFields {
@@ -93,8 +91,8 @@ std::optional<LayoutFields> fit_layout(std::string_view line, std::string_view p
 
 // Whether `mark` stands at place `in_message` of a message where `layout`
 // may put it (a long mode label moving it): a quick test before fit_layout.
-inline bool has_mark_at_message(std::string_view line, const LogLayout& layout,
-                                std::size_t in_message, char mark) {
+inline bool has_mark_at_message(std::string_view line, const LogLayout& layout, std::size_t in_message,
+                                char mark) {
   const std::size_t first = layout.message_index + in_message;
   for (std::size_t at = first; at <= first + layout.most_shift && at < line.size(); ++at)
     if (line[at] == mark) return true;
@@ -111,8 +109,7 @@ inline constexpr char kJtdxDateEnd = '_';
 
 constexpr bool has_jtdx_date_end(const LogLayout& layout) {
   return layout.picture.substr(0, kJtdxDateEndIndex) == "99999999" &&
-         layout.picture.size() > kJtdxDateEndIndex &&
-         layout.picture[kJtdxDateEndIndex] == kJtdxDateEnd;
+         layout.picture.size() > kJtdxDateEndIndex && layout.picture[kJtdxDateEndIndex] == kJtdxDateEnd;
 }
 
 namespace log_layout_detail {

@@ -26,8 +26,8 @@ const Expected kLines[] = {
     {"230614_123045    14.074 Rx FT8     -5  0.1  900 DECPAA-MBXAAA ?", "1230", -5, 900},
     {"230614_235945 10368.100 Rx FT8    -10  0.3 1234 DECPAA-MBXAAA", "2359", -10, 1234},
     // Q65's long labels are not padded: the rest moves one or two columns.
-    {"230614_123000    50.275 Rx Q65-30A -18  0.5 1000 DECPAA-MBXAAA                         q3",
-     "1230", -18, 1000},
+    {"230614_123000    50.275 Rx Q65-30A -18  0.5 1000 DECPAA-MBXAAA                         q3", "1230", -18,
+     1000},
     {"230614_123000    50.275 Rx Q65-120E -18 -0.5 1000 DECPAA-MBXAAA", "1230", -18, 1000},
     // Before 2.3.0 lines kept their trailing blanks.
     {"230614_123015    14.074 Rx FT8    -10  0.3 1234 DECPAA-MBXAAA      ", "1230", -10, 1234},
@@ -61,11 +61,9 @@ const Expected kLines[] = {
     {"180614_123030  Transmitting 14.074 MHz  FT8:  DECPAA-MBXAAA", kNotAReport},
 
     // decoded.txt, WSJT-X 2.x, FT8: the fixed columns read -1 and 3 here.
-    {"123015  12  -10   0.3   1234.   0   DECPAA-MBXAAA                         FT8", "1230",
-     -10, 1234},
+    {"123015  12  -10   0.3   1234.   0   DECPAA-MBXAAA                         FT8", "1230", -10, 1234},
     // decoded.txt, WSJT-X 2.x, JT65: message from column 35.
-    {"1230   7  -21  0.82   1456.   0   DECPAA-MBXAAA          JT65  1  1  0", "1230", -21,
-     1456},
+    {"1230   7  -21  0.82   1456.   0   DECPAA-MBXAAA          JT65  1  1  0", "1230", -21, 1456},
 
     // yyyyMM_ALL.TXT, JTDX 2.2, FT8, as it wrote it here: the message padded
     // to 26, then its mark (free text off the Rx frequency).

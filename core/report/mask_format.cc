@@ -25,16 +25,11 @@ bool field_starts_at(std::string_view m, std::size_t i) {
   switch (m[i]) {
     case '#':
     case '!':
-    case '&':
-      return true;
-    case '+':
-      return next == '#' || next == '.';
-    case '.':
-      return next == '#';
-    case '\\':
-      return is_backslash_field(m, i);
-    default:
-      return false;
+    case '&': return true;
+    case '+': return next == '#' || next == '.';
+    case '.': return next == '#';
+    case '\\': return is_backslash_field(m, i);
+    default: return false;
   }
 }
 
@@ -63,8 +58,7 @@ Field read_field(std::string_view m, std::size_t i) {
   }
   while (j < m.size() && m[j] == '#') ++f.integer_places, ++j;
   // A point belongs to the field only between digit places.
-  if (j < m.size() && m[j] == '.' &&
-      (f.integer_places > 0 || (j + 1 < m.size() && m[j + 1] == '#'))) {
+  if (j < m.size() && m[j] == '.' && (f.integer_places > 0 || (j + 1 < m.size() && m[j + 1] == '#'))) {
     f.point = true;
     ++j;
     while (j < m.size() && m[j] == '#') ++f.decimal_places, ++j;
@@ -136,9 +130,7 @@ class Renderer {
       case Field::Kind::first_char:
         append_limited(text.empty() ? std::string_view(" ") : text.substr(0, 1));
         break;
-      case Field::Kind::whole_text:
-        append_limited(text);
-        break;
+      case Field::Kind::whole_text: append_limited(text); break;
       default:
         append_limited(text.substr(0, f.width));
         if (text.size() < f.width && out_.size() < kMaskOutputLimit)
@@ -157,8 +149,7 @@ class Renderer {
     // Without a "+", a minus sign takes one of the integer places.
     const int places_left = f.integer_places - (negative && !f.plus ? 1 : 0);
     std::uint64_t units = 0;
-    if (value != 0 && std::isfinite(value) &&
-        round_to_units(std::fabs(value), f.decimal_places, units)) {
+    if (value != 0 && std::isfinite(value) && round_to_units(std::fabs(value), f.decimal_places, units)) {
       // The usual case: the digits from whole numbers, in a buffer.
       char text[48];
       char* end = std::copy(sign.begin(), sign.end(), text);

@@ -38,8 +38,7 @@ inline constexpr std::size_t kMaskOutputLimit = 1024;
 // Renders `values` into `mask`. Values beyond the mask's fields start over at
 // the beginning of the mask; values that find no field at all are dropped.
 std::string format_mask(std::string_view mask, std::span<const MaskValue> values);
-inline std::string format_mask(std::string_view mask,
-                               std::initializer_list<MaskValue> values) {
+inline std::string format_mask(std::string_view mask, std::initializer_list<MaskValue> values) {
   return format_mask(mask, std::span<const MaskValue>(values.begin(), values.size()));
 }
 

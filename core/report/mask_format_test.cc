@@ -41,8 +41,7 @@ TEST(MaskFormat, NumericFields) {
       {"+##.#", 5, " +5.0"},
       {"##", 1e15, "1000000000000000"},
   };
-  for (const NumberCase& c : cases)
-    EXPECT_EQ(one(c.mask, c.value), c.expected) << c.mask << " " << c.value;
+  for (const NumberCase& c : cases) EXPECT_EQ(one(c.mask, c.value), c.expected) << c.mask << " " << c.value;
 }
 
 // A minus that takes the only integer place still leaves a digit: the field
@@ -87,8 +86,7 @@ TEST(MaskFormat, StringFieldsCutAndPad) {
 TEST(MaskFormat, SystemMasks) {
   EXPECT_EQ(format_mask("      +###.#####,+##.#####", {-1.25, 51.5}), "        -1.25000,+51.50000");
   EXPECT_EQ(format_mask("      +###.#####,+##.#####", {0.0, 0.0}), "        +0.00000, +0.00000");
-  EXPECT_EQ(format_mask("      +###.#####,+##.#####", {-123.456789, -45.5}),
-            "      -123.45679,-45.50000");
+  EXPECT_EQ(format_mask("      +###.#####,+##.#####", {-123.456789, -45.5}), "      -123.45679,-45.50000");
   EXPECT_EQ(format_mask("      +###.#####,+##.#####", {-195.3124983, -90.99999833333333}),
             "      -195.31250,-91.00000");
   const char* csv = "\\    \\, +00.#####, +000.#####";

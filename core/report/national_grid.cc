@@ -10,13 +10,13 @@ namespace {
 // "A guide to coordinate systems in Great Britain", annex C). The semi-minor
 // axis is 6356256.91, not 6356256.909, and pi has twelve decimals: the
 // references our users compare against were computed with these.
-constexpr double kSemiMajor = 6377563.396;      // a, metres
-constexpr double kSemiMinor = 6356256.91;       // b, metres
-constexpr double kScale = 0.9996012717;         // F0, on the central meridian
-constexpr double kOriginLatitude = 49;          // phi0, degrees north
-constexpr double kOriginLongitude = -2;         // lambda0, degrees east
-constexpr double kOriginEasting = 400000;       // E0, metres
-constexpr double kOriginNorthing = -100000;     // N0, metres
+constexpr double kSemiMajor = 6377563.396;   // a, metres
+constexpr double kSemiMinor = 6356256.91;    // b, metres
+constexpr double kScale = 0.9996012717;      // F0, on the central meridian
+constexpr double kOriginLatitude = 49;       // phi0, degrees north
+constexpr double kOriginLongitude = -2;      // lambda0, degrees east
+constexpr double kOriginEasting = 400000;    // E0, metres
+constexpr double kOriginNorthing = -100000;  // N0, metres
 constexpr double kPi = 3.141592653589;
 constexpr double kDegreesPerRadian = 180 / kPi;
 
@@ -95,7 +95,7 @@ std::string to_national_grid(double latitude, double longitude, int digits) {
   char first = static_cast<char>(83 - 5 * (sq_n / 5) + sq_e / 5);  // 500 km square
   if (first == 'I') first = 'H';
   char second = static_cast<char>(65 + 5 * (4 - sq_n % 5) + sq_e % 5);  // 100 km square
-  if (second > 'H') ++second;  // no "I"
+  if (second > 'H') ++second;                                           // no "I"
 
   const double resolution = digits == 3 ? 100 : 10;
   const long east = std::lround(std::nearbyint((e - kSquare * sq_e) / resolution));

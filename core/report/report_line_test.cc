@@ -45,8 +45,8 @@ TEST(ReportLine, Live) {
 
 // From the log line to the line on the screen.
 TEST(ReportLine, WholeRoadFromLogLine) {
-  const std::string line = std::string("1234") + std::string(6, ' ') + " -15" +
-                           std::string(6, ' ') + "  812" + std::string(11, ' ') + "DECPAA-MBXAAA";
+  const std::string line = std::string("1234") + std::string(6, ' ') + " -15" + std::string(6, ' ') +
+                           "  812" + std::string(11, ' ') + "DECPAA-MBXAAA";
   auto r = parse_log_line(line);
   ASSERT_TRUE(r);
   EXPECT_EQ(report_line(*r, ReportStyle::log_reader),

@@ -70,8 +70,7 @@ RoundedDecimal round_decimal(double value, int places) {
 }
 
 bool round_to_units(double magnitude, int places, std::uint64_t& units) {
-  return units_away_from_ties(magnitude, places, units) ||
-         units_by_integers(magnitude, places, units);
+  return units_away_from_ties(magnitude, places, units) || units_by_integers(magnitude, places, units);
 }
 
 bool units_by_integers(double magnitude, int places, std::uint64_t& units) {
@@ -146,8 +145,8 @@ RoundedDecimal round_decimal_by_digits(double value, int places) {
   // d.ddddddddddddddddde±x: the value's first 18 significant digits,
   // correctly rounded (ties to even) by the standard library.
   char buf[64];
-  const auto res = std::to_chars(buf, buf + sizeof buf, magnitude,
-                                 std::chars_format::scientific, kSignificantDigits - 1);
+  const auto res =
+      std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, kSignificantDigits - 1);
   const std::string_view sci(buf, res.ptr - buf);
   const std::size_t e = sci.find('e');
   std::string digits(1, sci[0]);
@@ -164,12 +163,11 @@ RoundedDecimal round_decimal_by_digits(double value, int places) {
     units = digits.substr(0, keep);
     const Half half = compare_with_half(std::string_view(digits).substr(keep));
     // With no kept digit to decide a tie (0.5 in no places), it goes up.
-    const bool up = half == Half::above ||
-                    (half == Half::tie && (units.empty() || (units.back() - '0') % 2 == 1));
+    const bool up =
+        half == Half::above || (half == Half::tie && (units.empty() || (units.back() - '0') % 2 == 1));
     if (up) increment_digits(units);
   }
-  if (units.size() <= static_cast<std::size_t>(places))
-    units.insert(0, places + 1 - units.size(), '0');
+  if (units.size() <= static_cast<std::size_t>(places)) units.insert(0, places + 1 - units.size(), '0');
   const std::size_t split = units.size() - places;
   r.decimal_digits = units.substr(split);
   const std::size_t first = units.find_first_not_of('0');

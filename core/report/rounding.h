@@ -10,8 +10,8 @@
 // Places up to which a rounded value is given as a count of units, and the
 // units in one whole at each place.
 inline constexpr int kQuickPlaces = 8;
-inline constexpr std::uint64_t kPowersOfTen[kQuickPlaces + 1] = {
-    1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+inline constexpr std::uint64_t kPowersOfTen[kQuickPlaces + 1] = {1,      10,      100,      1000,     10000,
+                                                                 100000, 1000000, 10000000, 100000000};
 
 // The magnitude of a value rounded to some places: integer digits (no
 // leading zeros; empty below 1, "0" only for an exact zero) and exactly that

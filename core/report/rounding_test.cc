@@ -16,9 +16,7 @@ std::string units_text(std::uint64_t units, int places) {
          std::to_string(units % scale + scale).substr(1);
 }
 
-std::string digits_text(const RoundedDecimal& r) {
-  return r.integer_digits + "." + r.decimal_digits;
-}
+std::string digits_text(const RoundedDecimal& r) { return r.integer_digits + "." + r.decimal_digits; }
 
 TEST(Rounding, RoundDecimalDigits) {
   RoundedDecimal r = round_decimal(-9.999996, 5);

@@ -35,8 +35,8 @@ std::vector<FolderFile> ordinary_files_here() {
   while (const dirent* entry = ::readdir(folder)) {
     struct stat st {};
     if (::stat(entry->d_name, &st) == 0 && S_ISREG(st.st_mode))
-      files.push_back({entry->d_name, static_cast<std::int64_t>(st.st_mtime) * 1000000000 +
-                                          st.st_mtim.tv_nsec});
+      files.push_back(
+          {entry->d_name, static_cast<std::int64_t>(st.st_mtime) * 1000000000 + st.st_mtim.tv_nsec});
   }
   ::closedir(folder);
   return files;
@@ -44,7 +44,8 @@ std::vector<FolderFile> ordinary_files_here() {
 
 bool is_same_file(const std::string& a, const std::string& b) {
   if (a == b) return true;
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
          sa.st_ino == sb.st_ino;
 }

@@ -90,8 +90,7 @@ std::vector<FolderFile> ordinary_files_here() {
   if (search == INVALID_HANDLE_VALUE) return files;
   do {
     if ((found.dwFileAttributes & kNotOrdinary) != 0) continue;
-    const ULARGE_INTEGER written{{found.ftLastWriteTime.dwLowDateTime,
-                                  found.ftLastWriteTime.dwHighDateTime}};
+    const ULARGE_INTEGER written{{found.ftLastWriteTime.dwLowDateTime, found.ftLastWriteTime.dwHighDateTime}};
     files.push_back({narrow(found.cFileName), static_cast<std::int64_t>(written.QuadPart)});
   } while (FindNextFileW(search, &found));
   FindClose(search);
@@ -101,9 +100,8 @@ std::vector<FolderFile> ordinary_files_here() {
 bool is_same_file(const std::string& a, const std::string& b) {
   if (a == b) return true;
   BY_HANDLE_FILE_INFORMATION ia{}, ib{};
-  return file_identity(a, ia) && file_identity(b, ib) &&
-         ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
-         ia.nFileIndexLow == ib.nFileIndexLow;
+  return file_identity(a, ia) && file_identity(b, ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
 FileHandle open_for_reading(const std::string& name, Sharing sharing) {
@@ -146,16 +144,16 @@ OpenedOutput open_output_file(const std::string& name, std::string_view own_star
   const std::wstring path = wide(name);
   // Others may read it while it is open (a viewer, a copy, a backup), not
   // write it.
-  const HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h != INVALID_HANDLE_VALUE) return {from_handle(h), 0, OutputRefusal::none, true};
   const DWORD error = GetLastError();
   if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
     return {{}, 0, is_other_than_file(name) ? OutputRefusal::not_a_file : OutputRefusal::cannot_create};
   // The name itself, not what a link leads to.
-  FileHandle file = from_handle(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                                            nullptr));
+  FileHandle file =
+      from_handle(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file)
     return {{}, 0, is_other_than_file(name) ? OutputRefusal::not_a_file : OutputRefusal::cannot_create};
   const HANDLE existing = handle_of(file);

@@ -89,7 +89,7 @@ struct OpenedOutput {
   FileHandle file;
   std::uint64_t size = 0;  // of what it holds
   OutputRefusal refusal = OutputRefusal::none;
-  bool created = false;    // it was not there before
+  bool created = false;  // it was not there before
 };
 OpenedOutput open_output_file(const std::string& name, std::string_view own_start);
 

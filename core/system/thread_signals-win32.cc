@@ -3,9 +3,7 @@
 #include "system/thread_signals.h"
 
 // Console control events come in a thread of the system's own.
-std::thread start_thread_without_signals(std::function<void()> body) {
-  return std::thread(std::move(body));
-}
+std::thread start_thread_without_signals(std::function<void()> body) { return std::thread(std::move(body)); }
 
 // No signals end a program here.
 EndSignalsHeld::EndSignalsHeld() {}

@@ -17,7 +17,8 @@ void on_term(int sig) {
 // A signal that comes while the work is held waits for the last holder to
 // go, then is handled once.
 TEST(EndSignalsHeld, ASignalWaitsForTheHeldWorkThenComesOnce) {
-  struct sigaction action {}, before {};
+  struct sigaction action {
+  }, before{};
   action.sa_handler = on_term;
   sigemptyset(&action.sa_mask);
   ASSERT_EQ(sigaction(SIGTERM, &action, &before), 0);

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz_check.h"
 #include "console/terminal_text.h"
+#include "fuzz_check.h"
 
 namespace fuzz {
 

@@ -40,10 +40,8 @@ inline bool known_fault(std::string_view name) {
   return known.find("," + std::string(name) + ",") != std::string::npos;
 }
 
-[[noreturn]] inline void fail(const char* condition, const char* file, int line,
-                              const std::string& detail) {
-  std::fprintf(stderr, "\nFUZZ CHECK FAILED at %s:%d\n  %s\n  %s\n", file, line, condition,
-               detail.c_str());
+[[noreturn]] inline void fail(const char* condition, const char* file, int line, const std::string& detail) {
+  std::fprintf(stderr, "\nFUZZ CHECK FAILED at %s:%d\n  %s\n  %s\n", file, line, condition, detail.c_str());
   std::fflush(stderr);
   std::abort();
 }
@@ -52,8 +50,8 @@ inline bool known_fault(std::string_view name) {
 
 // FUZZ_CHECK(condition, detail): `detail` (a std::string expression) is only
 // evaluated when the condition fails.
-#define FUZZ_CHECK(condition, detail)                                  \
-  do {                                                                 \
+#define FUZZ_CHECK(condition, detail)                                         \
+  do {                                                                        \
     if (!(condition)) ::fuzz::fail(#condition, __FILE__, __LINE__, (detail)); \
   } while (0)
 

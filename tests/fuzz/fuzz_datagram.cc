@@ -13,11 +13,11 @@
 #include <string>
 #include <string_view>
 
-#include "live_tracker/decode_datagram.h"
-#include "tools/decode_datagram_writer.h"
-#include "report/decode_record.h"
 #include "fuzz_check.h"
+#include "live_tracker/decode_datagram.h"
+#include "report/decode_record.h"
 #include "report_checks.h"
+#include "tools/decode_datagram_writer.h"
 
 namespace {
 
@@ -120,8 +120,7 @@ void check_datagram(std::string_view bytes) {
              what() + ": offset " + std::to_string(record->audio_offset_hz));
   FUZZ_CHECK(record->message == e.message,
              what() + ": message " + quoted(record->message) + ", expected " + quoted(e.message));
-  FUZZ_CHECK(record->latitude == 0 && record->longitude == 0,
-             what() + ": position fields set");
+  FUZZ_CHECK(record->latitude == 0 && record->longitude == 0, what() + ": position fields set");
   check_handling(*record);
 }
 

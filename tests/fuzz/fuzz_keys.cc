@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "console/answers.h"
-#include "display_checks.h"
-#include "fuzz_check.h"
 #include "console/key_decoder.h"
 #include "console/line_editor.h"
 #include "console/terminal_text.h"
+#include "display_checks.h"
+#include "fuzz_check.h"
 
 namespace {
 
@@ -47,12 +47,20 @@ std::string joined(const std::deque<std::string>& keys) {
 
 bool is_scan_code(char c) {
   switch (c) {
-    case scan_code::kF11: case scan_code::kF12: case scan_code::kHome: case scan_code::kUp: case scan_code::kPageUp:
-    case scan_code::kLeft: case scan_code::kRight: case scan_code::kEnd: case scan_code::kDown: case scan_code::kPageDown:
-    case scan_code::kInsert: case scan_code::kDelete: case scan_code::kBackTab:
-      return true;
-    default:
-      return c >= scan_code::kF1 && c <= scan_code::kF10;
+    case scan_code::kF11:
+    case scan_code::kF12:
+    case scan_code::kHome:
+    case scan_code::kUp:
+    case scan_code::kPageUp:
+    case scan_code::kLeft:
+    case scan_code::kRight:
+    case scan_code::kEnd:
+    case scan_code::kDown:
+    case scan_code::kPageDown:
+    case scan_code::kInsert:
+    case scan_code::kDelete:
+    case scan_code::kBackTab: return true;
+    default: return c >= scan_code::kF1 && c <= scan_code::kF10;
   }
 }
 
@@ -109,15 +117,20 @@ std::string expected_first_field(std::string_view line) {
 
 bool is_accented_small(unsigned char second) {
   switch (second) {
-    case 0xA4: case 0xB6: case 0xBC: case 0xA9: case 0xB1: case 0xA5: case 0xA7: return true;
+    case 0xA4:
+    case 0xB6:
+    case 0xBC:
+    case 0xA9:
+    case 0xB1:
+    case 0xA5:
+    case 0xA7: return true;
     default: return false;
   }
 }
 
 void check_answers(std::string_view line) {
   const std::string field = first_field(line);
-  FUZZ_CHECK(field == expected_first_field(line),
-             "first_field(" + quoted(line) + ") = " + quoted(field));
+  FUZZ_CHECK(field == expected_first_field(line), "first_field(" + quoted(line) + ") = " + quoted(field));
   const std::string upper = to_upper(line);
   auto what = [&] { return "to_upper(" + quoted(line) + ") = " + quoted(upper); };
   FUZZ_CHECK(upper.size() == line.size(), what() + ": length changed");
@@ -145,15 +158,16 @@ void check_answers(std::string_view line) {
 // is wider than the row, and each one lies at or after the end of the one
 // before it.
 void check_placement(const Placement& p, int width, const Placement* before) {
-  auto what = [&] { return "placement row " + std::to_string(p.row) + " col " +
-                           std::to_string(p.col) + " cells " + std::to_string(p.cells) +
-                           " width " + std::to_string(width); };
+  auto what = [&] {
+    return "placement row " + std::to_string(p.row) + " col " + std::to_string(p.col) + " cells " +
+           std::to_string(p.cells) + " width " + std::to_string(width);
+  };
   FUZZ_CHECK(p.row >= 0 && p.col >= 0 && p.cells >= 0 && p.cells <= 2, what() + ": out of range");
   if (p.cells > 0) FUZZ_CHECK(p.col + p.cells <= width || p.col == 0, what() + ": past the row end");
   if (before)
     FUZZ_CHECK(p.row > before->row || (p.row == before->row && p.col >= before->col + before->cells),
-               what() + ": before the end of the previous character at row " +
-                   std::to_string(before->row) + " col " + std::to_string(before->col));
+               what() + ": before the end of the previous character at row " + std::to_string(before->row) +
+                   " col " + std::to_string(before->col));
 }
 
 // A line being typed, and what the editor should hold.
@@ -206,8 +220,8 @@ void type_keys(const std::deque<std::string>& keys, int width, std::size_t prefi
   cursor.set_width(width);
   while (editor.size() < prefill) t.add("x", cursor.place(1));
   auto check_text = [&](auto&& after) {
-    FUZZ_CHECK(editor.text() == typed, after() + ": editor holds " + quoted(editor.text()) +
-                                           ", typed " + quoted(typed));
+    FUZZ_CHECK(editor.text() == typed,
+               after() + ": editor holds " + quoted(editor.text()) + ", typed " + quoted(typed));
   };
   for (const std::string& key : keys) {
     auto after = [&] { return "after key " + quoted(key); };
@@ -262,8 +276,7 @@ void type_keys(const std::deque<std::string>& keys, int width, std::size_t prefi
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 4) return 0;
   const bool line_input = data[0] & 1;
-  const std::size_t prefill =
-      (data[0] & 0x0E) == 0x0E ? LineEditor::kMaxCharacters - 1 - (data[0] >> 4) : 0;
+  const std::size_t prefill = (data[0] & 0x0E) == 0x0E ? LineEditor::kMaxCharacters - 1 - (data[0] >> 4) : 0;
   const int width = 1 + (data[1] | data[2] << 8) % 300;
   Random random(data[3]);
   const std::string_view input(reinterpret_cast<const char*>(data) + 4, size - 4);
@@ -291,8 +304,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pos += n;
   }
   split.flush(pieces);
-  FUZZ_CHECK(pieces == whole, "split keys " + joined(pieces) + "whole " + joined(whole) + "from " +
-                                  quoted(input));
+  FUZZ_CHECK(pieces == whole,
+             "split keys " + joined(pieces) + "whole " + joined(whole) + "from " + quoted(input));
 
   // In pieces with the escape timeout passing now and then, as at a terminal.
   std::deque<std::string> timed;

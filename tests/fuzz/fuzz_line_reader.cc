@@ -27,27 +27,27 @@
 #include <string_view>
 #include <vector>
 
-#include "report/decode_record.h"
 #include "fuzz_check.h"
 #include "logs/line_reader.h"
 #include "logs/log_source.h"
 #include "logs/marked_lines.h"
+#include "report/decode_record.h"
 #include "system/file.h"
 
 namespace {
 
 using fuzz::quoted;
 
-constexpr std::size_t kKeptChoices[] = {1,  2,   3,   4,   5,   8,    13,      kLastUsedColumn,
-                                        50, 63,  64,  65,  127, 128,  129,     200,
-                                        1000, 4096, 65536, 1 << 20, 7, 31, 32, 33};
+constexpr std::size_t kKeptChoices[] = {1,    2,    3,     4,       5,   8,   13,  kLastUsedColumn,
+                                        50,   63,   64,    65,      127, 128, 129, 200,
+                                        1000, 4096, 65536, 1 << 20, 7,   31,  32,  33};
 
 // Places of the mark, one or several; one at or past `kept` leaves the
 // marked lines out.
 constexpr MarkPlaces kMarkChoices[] = {
-    mark_place(42), mark_place(0),  mark_place(1),  mark_place(2),  mark_place(5),
-    mark_place(12), mark_place(31), mark_place(48), mark_place(61), mark_place(62),
-    kReportMarkPlaces, mark_place(2) | mark_place(3) | mark_place(40)};
+    mark_place(42), mark_place(0),  mark_place(1),     mark_place(2),
+    mark_place(5),  mark_place(12), mark_place(31),    mark_place(48),
+    mark_place(61), mark_place(62), kReportMarkPlaces, mark_place(2) | mark_place(3) | mark_place(40)};
 
 int g_file = -1;
 std::string g_path;
@@ -125,8 +125,7 @@ class ExpectedLines {
 void write_file(std::string_view filler, std::string_view text) {
   static std::size_t written_size = 0;
   static char written_end = 0;
-  const bool same_filler =
-      filler.size() == written_size && (filler.empty() || filler.back() == written_end);
+  const bool same_filler = filler.size() == written_size && (filler.empty() || filler.back() == written_end);
   written_size = filler.size();
   written_end = filler.empty() ? 0 : filler.back();
   off_t at = same_filler ? static_cast<off_t>(filler.size()) : 0;
@@ -158,8 +157,8 @@ class LinesAgainst {
   std::size_t count() const { return count_; }
   bool matches() const { return first_wrong_ == kNone && count_ == wanted_.size(); }
   std::string summary() const {
-    std::string out = std::to_string(count_) + " lines where " + std::to_string(wanted_.size()) +
-                      " were wanted";
+    std::string out =
+        std::to_string(count_) + " lines where " + std::to_string(wanted_.size()) + " were wanted";
     if (first_wrong_ != kNone)
       out += "; line " + std::to_string(first_wrong_) + " is " + quoted(wrong_line_) +
              (first_wrong_ < wanted_.size() ? ", wanted " + quoted(wanted_[first_wrong_]->substr(0, 80))
@@ -222,9 +221,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (char c : text) expected.byte(c);
   expected.finish();
 
-  auto what = [&] { return "text " + quoted(text.substr(0, 200)) + (text.size() > 200 ? "..." : "") +
-                           " after " + std::to_string(filler.size()) + " filler bytes, kept " +
-                           std::to_string(kept); };
+  auto what = [&] {
+    return "text " + quoted(text.substr(0, 200)) + (text.size() > 200 ? "..." : "") + " after " +
+           std::to_string(filler.size()) + " filler bytes, kept " + std::to_string(kept);
+  };
 
   // The lines wanted, up to the stop.
   const auto up_to_stop = [&](std::vector<const std::string*> wanted) {
@@ -269,11 +269,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file = open_for_reading(g_path);
     {
       MarkedLineReader reader(file, kept, places, '-',
-                              text.size() % 16 == 0 ? g_reading_ahead : g_reading_when_wanted,
-                              nullptr, guard);
+                              text.size() % 16 == 0 ? g_reading_ahead : g_reading_when_wanted, nullptr,
+                              guard);
       std::string_view line;
-      while ((stop_after == 0 || marked.count() < stop_after) && reader.next(line))
-        marked.take(line);
+      while ((stop_after == 0 || marked.count() < stop_after) && reader.next(line)) marked.take(line);
     }
     file.close();
     FUZZ_CHECK(marked.matches(),

@@ -5,15 +5,15 @@
 // written out one by one, not from the layout pictures of the core.
 #include <algorithm>
 #include <cctype>
-#include <optional>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "report/decode_record.h"
 #include "fuzz_check.h"
+#include "report/decode_record.h"
 #include "report_checks.h"
 
 namespace {
@@ -107,8 +107,8 @@ std::optional<Fields> wsjtx2_all_txt(std::string_view l) {
   while (28 + label <= l.size() && l[27 + label] != ' ') ++label;
   if (label == 0 || label > 8 || !is_blanks(l, 28 + label, 33)) return std::nullopt;
   const std::size_t s = label > 6 ? label - 6 : 0;
-  if (!is_number(l, 34 + s, 37 + s) || !is_number(l, 38 + s, 42 + s) ||
-      !is_number(l, 43 + s, 47 + s) || !is_char(l, 48 + s, ' '))
+  if (!is_number(l, 34 + s, 37 + s) || !is_number(l, 38 + s, 42 + s) || !is_number(l, 43 + s, 47 + s) ||
+      !is_char(l, 48 + s, ' '))
     return std::nullopt;
   return Fields{8, 34 + s, 37 + s, 43 + s, 47 + s, 49 + s};
 }
@@ -122,8 +122,8 @@ std::optional<Fields> wsjtx1_all_txt(std::string_view l, std::size_t blanks) {
 }
 
 std::optional<Fields> wsjtx1_ft8_all_txt(std::string_view l) {
-  if (!is_digits(l, 1, 6) || !is_number(l, 7, 10) || !is_number(l, 11, 15) ||
-      !is_number(l, 16, 20) || !is_char(l, 21, ' ') || !is_symbol(l, 22) || !is_blanks(l, 23, 24))
+  if (!is_digits(l, 1, 6) || !is_number(l, 7, 10) || !is_number(l, 11, 15) || !is_number(l, 16, 20) ||
+      !is_char(l, 21, ' ') || !is_symbol(l, 22) || !is_blanks(l, 23, 24))
     return std::nullopt;
   return Fields{1, 7, 10, 16, 20, 25};
 }
@@ -153,9 +153,9 @@ std::optional<Fields> jtdx_all_txt(std::string_view l, std::size_t time_digits) 
   // hhmmss only after "_"; hhmm after "_" or JTDX 18's blank.
   const bool dated = time_digits == 6 ? is_digits(l, 1, 8) && is_char(l, 9, '_') : has_jtdx_date(l);
   const std::size_t t = 9 + time_digits;  // the last column of the time
-  if (!dated || !is_digits(l, 10, t) || !is_number(l, t + 1, t + 4) ||
-      !is_number(l, t + 5, t + 9) || !is_number(l, t + 10, t + 14) || !is_char(l, t + 15, ' ') ||
-      !is_symbol(l, t + 16) || !is_char(l, t + 17, ' '))
+  if (!dated || !is_digits(l, 10, t) || !is_number(l, t + 1, t + 4) || !is_number(l, t + 5, t + 9) ||
+      !is_number(l, t + 10, t + 14) || !is_char(l, t + 15, ' ') || !is_symbol(l, t + 16) ||
+      !is_char(l, t + 17, ' '))
     return std::nullopt;
   return Fields{10, t + 1, t + 4, t + 10, t + 14, t + 18};
 }
@@ -179,9 +179,8 @@ std::optional<ExpectedReport> expected_report(std::string_view line) {
     return ExpectedReport{column(line, 1, 4), column(line, 11, 4), column(line, 21, 5), message};
   }
   for (const std::optional<Fields>& f :
-       {wsjtx2_all_txt(line), wsjtx1_all_txt(line, 1), wsjtx1_all_txt(line, 2),
-        wsjtx1_ft8_all_txt(line), decoded_txt_hhmm(line), jtdx_all_txt(line, 6),
-        jtdx_all_txt(line, 4)}) {
+       {wsjtx2_all_txt(line), wsjtx1_all_txt(line, 1), wsjtx1_all_txt(line, 2), wsjtx1_ft8_all_txt(line),
+        decoded_txt_hhmm(line), jtdx_all_txt(line, 6), jtdx_all_txt(line, 4)}) {
     if (!f) continue;
     const std::string_view text = column(line, f->message, 13);
     const bool whole = text.size() == 13 && (line.size() == f->message + 12 || line[f->message + 12] == ' ');
@@ -206,8 +205,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto what = [&] { return "parse_log_line(" + quoted(line) + ")"; };
 
   // The line reader keeps only the columns up to kLastUsedColumn.
-  const std::optional<DecodeRecord> cut =
-      parse_log_line(line.substr(0, std::min(size, kLastUsedColumn)));
+  const std::optional<DecodeRecord> cut = parse_log_line(line.substr(0, std::min(size, kLastUsedColumn)));
   FUZZ_CHECK(record.has_value() == cut.has_value(), what() + ": a column past the last used matters");
 
   const std::optional<ExpectedReport> expected = expected_report(line);

@@ -21,9 +21,9 @@
 
 #include "fuzz_check.h"
 #include "report/mask_format.h"
-#include "report_checks.h"
 #include "report/report_line.h"
 #include "report/rounding.h"
+#include "report_checks.h"
 
 namespace {
 
@@ -34,16 +34,61 @@ constexpr const char* kCoordinateMask = "      +###.#####,+##.#####";
 constexpr const char* kCsvMask = "\\    \\, +00.#####, +000.#####";
 constexpr const char* kAddressMask = "#_.#_.#_.#";
 
-constexpr double kSpecial[] = {
-    0.0, -0.0, std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::quiet_NaN(),
-    HUGE_VAL, -HUGE_VAL, DBL_MAX, -DBL_MAX, DBL_MIN, -DBL_MIN,
-    std::numeric_limits<double>::denorm_min(), -std::numeric_limits<double>::denorm_min(),
-    0.5, 1.5, 2.5, -0.5, -2.5, 0.125, 2.675, 0.05, 0.15, 0.25, 0.35,
-    1e15, 1e15 - 0.5, 1e15 + 1, 9.999999999999999e14, 999999.999995, 99.999995, -99.999995,
-    0.000005, 0.0000049999999999999996, 1e22, 1e-8, 9007199254740992.0, 9223372036854775808.0,
-    18446744073709551616.0, 1e300, 5e-324, 51.5, -1.25, 90.99999833333333, -195.3124983,
-    1.0000000000000002, 0.9999999999999999, 12345.678905, 4503599627370495.5,
-    2147483647.0, -2147483648.0, 2147483648.0, 99999.5, -0.000004, 0.045, 1e-5, 1e-6};
+constexpr double kSpecial[] = {0.0,
+                               -0.0,
+                               std::numeric_limits<double>::quiet_NaN(),
+                               -std::numeric_limits<double>::quiet_NaN(),
+                               HUGE_VAL,
+                               -HUGE_VAL,
+                               DBL_MAX,
+                               -DBL_MAX,
+                               DBL_MIN,
+                               -DBL_MIN,
+                               std::numeric_limits<double>::denorm_min(),
+                               -std::numeric_limits<double>::denorm_min(),
+                               0.5,
+                               1.5,
+                               2.5,
+                               -0.5,
+                               -2.5,
+                               0.125,
+                               2.675,
+                               0.05,
+                               0.15,
+                               0.25,
+                               0.35,
+                               1e15,
+                               1e15 - 0.5,
+                               1e15 + 1,
+                               9.999999999999999e14,
+                               999999.999995,
+                               99.999995,
+                               -99.999995,
+                               0.000005,
+                               0.0000049999999999999996,
+                               1e22,
+                               1e-8,
+                               9007199254740992.0,
+                               9223372036854775808.0,
+                               18446744073709551616.0,
+                               1e300,
+                               5e-324,
+                               51.5,
+                               -1.25,
+                               90.99999833333333,
+                               -195.3124983,
+                               1.0000000000000002,
+                               0.9999999999999999,
+                               12345.678905,
+                               4503599627370495.5,
+                               2147483647.0,
+                               -2147483648.0,
+                               2147483648.0,
+                               99999.5,
+                               -0.000004,
+                               0.045,
+                               1e-5,
+                               1e-6};
 
 class Input {
  public:
@@ -112,8 +157,7 @@ void check_rounding(double value, int places) {
   const RoundedDecimal digits = round_decimal_by_digits(value, places);
   const RoundedDecimal either = round_decimal(value, places);
   auto what = [&] { return "rounding " + number(value) + " to " + std::to_string(places) + " places"; };
-  FUZZ_CHECK(either.integer_digits == digits.integer_digits &&
-                 either.decimal_digits == digits.decimal_digits,
+  FUZZ_CHECK(either.integer_digits == digits.integer_digits && either.decimal_digits == digits.decimal_digits,
              what() + ": round_decimal " + rounded_text(either) + ", by digits " + rounded_text(digits));
   // Each quick way, where it answers, gives the digits' units.
   auto check_units = [&](const char* way, bool answered, std::uint64_t units) {
@@ -122,8 +166,8 @@ void check_rounding(double value, int places) {
     const std::string integer = units / scale > 0 ? std::to_string(units / scale) : "";
     const std::string decimals = std::to_string(units % scale + scale).substr(1);
     FUZZ_CHECK(integer == digits.integer_digits && decimals == digits.decimal_digits,
-               what() + ": " + way + " " + quoted(integer) + "." + quoted(decimals) +
-                   ", by digits " + rounded_text(digits));
+               what() + ": " + way + " " + quoted(integer) + "." + quoted(decimals) + ", by digits " +
+                   rounded_text(digits));
   };
   std::uint64_t units = 0;
   check_units("units_away_from_ties", units_away_from_ties(std::fabs(value), places, units), units);
@@ -142,12 +186,11 @@ void check_rounding(double value, int places) {
   else
     FUZZ_CHECK(digits.integer_digits.empty() || digits.integer_digits[0] != '0',
                what() + ": leading zero in " + rounded_text(digits));
-  const std::string text = (digits.integer_digits.empty() ? "0" : digits.integer_digits) + "." +
-                           digits.decimal_digits + "0";
+  const std::string text =
+      (digits.integer_digits.empty() ? "0" : digits.integer_digits) + "." + digits.decimal_digits + "0";
   const double read = std::strtod(text.c_str(), nullptr);
   const double magnitude = std::fabs(value);
-  FUZZ_CHECK(std::fabs(read - magnitude) <=
-                 0.5 * std::pow(10.0, -places) * (1 + 1e-9) + magnitude * 1e-15,
+  FUZZ_CHECK(std::fabs(read - magnitude) <= 0.5 * std::pow(10.0, -places) * (1 + 1e-9) + magnitude * 1e-15,
              what() + ": " + rounded_text(digits) + " is not the value");
   // A whole number and a half, exact in binary and in 18 digits: ties to
   // even, except that 0.5 (no kept digit) goes up.
@@ -193,8 +236,7 @@ int as_int(const MaskValue& v) {
 void check_system_mask(int mode, const std::vector<MaskValue>& v) {
   auto is_number = [&](std::size_t i) { return i < v.size() && v[i].kind == MaskValue::Kind::number; };
   auto is_text = [&](std::size_t i) { return i < v.size() && v[i].kind == MaskValue::Kind::text; };
-  if ((mode == 0 || mode == 1) && is_text(0) && is_text(1) && is_number(2) && is_number(3) &&
-      is_text(4)) {
+  if ((mode == 0 || mode == 1) && is_text(0) && is_text(1) && is_number(2) && is_number(3) && is_text(4)) {
     DecodeRecord r;
     r.time_text = v[0].text;
     r.message = v[1].text;

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "live_tracker/decode_datagram.h"
-#include "tools/decode_datagram_writer.h"
 #include "fuzz_check.h"
+#include "live_tracker/decode_datagram.h"
 #include "live_tracker/seen_decodes.h"
+#include "tools/decode_datagram_writer.h"
 
 namespace {
 
@@ -50,11 +50,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider in(data, size);
   const std::int64_t span = in.ConsumeIntegralInRange<std::int64_t>(1, 100000);
   const bool ample = in.ConsumeBool();
-  const std::size_t most_bytes = ample ? std::size_t{1} << 30 : in.ConsumeIntegralInRange<std::size_t>(0, 4000);
+  const std::size_t most_bytes =
+      ample ? std::size_t{1} << 30 : in.ConsumeIntegralInRange<std::size_t>(0, 4000);
   SeenDecodes seen(span, most_bytes);
 
   std::vector<DecodeFields> decodes;
-  std::vector<std::string> keys;  // of each decode, as its first copy gives it
+  std::vector<std::string> keys;                 // of each decode, as its first copy gives it
   std::map<std::string, std::int64_t> taken_at;  // each key met, when it was last taken
   std::int64_t now = 0;
   while (in.remaining_bytes() > 0) {
@@ -70,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
       const std::size_t which = in.ConsumeIntegralInRange<std::size_t>(0, decodes.size() - 1);
       datagram = copy_of(decodes[which], in);
-      FUZZ_CHECK(decode_key(datagram) == keys[which], "two copies of one decode, two keys: " + quoted(datagram));
+      FUZZ_CHECK(decode_key(datagram) == keys[which],
+                 "two copies of one decode, two keys: " + quoted(datagram));
     }
     if (!parse_decode_datagram(datagram)) continue;  // no decode: never reaches the rule
     const std::string key = decode_key(datagram);

@@ -53,7 +53,7 @@ void datagram_seeds() {
 
   DecodeFields south = position;
   south.message = "MUYAAA-NBQXWE";  // south and west
-  south.time_ms = 86399500;       // rounds up to midnight
+  south.time_ms = 86399500;         // rounds up to midnight
   write_seed("fuzz_datagram", "south_west_midnight", encode_decode_datagram(south));
 
   DecodeFields empty;
@@ -115,8 +115,7 @@ void log_line_seeds(const std::string& sample) {
     else if (!position && (i == 0 || i % 97 == 1) && others < 6)
       write_seed("fuzz_log_line", "sample_line_" + std::to_string(++others), line);
   }
-  write_seed("fuzz_log_line", "slash_in_snr",
-             "0904        5/  0.8 1505  ~        DCWQFA-MFKNUA");
+  write_seed("fuzz_log_line", "slash_in_snr", "0904        5/  0.8 1505  ~        DCWQFA-MFKNUA");
   write_seed("fuzz_log_line", "short_message", "0904         5   0.8 1505  ~        DCWQFA-MF");
   write_seed("fuzz_log_line", "past_90", "0904         5   0.8 1505  ~        LZZZZZ-AAAAAA");
   write_seed("fuzz_log_line", "odd_numbers", "0904      -2.5  0.8 99.5.  ~        DCWQFA-MFKNUA");
@@ -141,9 +140,7 @@ void log_line_seeds(const std::string& sample) {
 // --- Masks ---------------------------------------------------------------------
 
 std::string text_value(const std::string& s) { return std::string{0, static_cast<char>(s.size())} + s; }
-std::string decimal_value(const std::string& s) {
-  return std::string{4, static_cast<char>(s.size())} + s;
-}
+std::string decimal_value(const std::string& s) { return std::string{4, static_cast<char>(s.size())} + s; }
 std::string int_value(std::int32_t v) {
   const auto u = static_cast<std::uint32_t>(v);
   return {2, static_cast<char>(u), static_cast<char>(u >> 8), static_cast<char>(u >> 16),
@@ -152,8 +149,12 @@ std::string int_value(std::int32_t v) {
 std::string special_value(int index) { return {3, static_cast<char>(index)}; }
 std::string tie_value(std::int32_t k, int p) {
   const auto u = static_cast<std::uint32_t>(k);
-  return {5, static_cast<char>(u), static_cast<char>(u >> 8), static_cast<char>(u >> 16),
-          static_cast<char>(u >> 24), static_cast<char>(p)};
+  return {5,
+          static_cast<char>(u),
+          static_cast<char>(u >> 8),
+          static_cast<char>(u >> 16),
+          static_cast<char>(u >> 24),
+          static_cast<char>(p)};
 }
 
 void mask_seeds() {
@@ -162,14 +163,14 @@ void mask_seeds() {
                  decimal_value("51.27103") + decimal_value("-1.11462") + text_value("SU49992995") +
                  int_value(5) + int_value(1505) + text_value("2148"));
   write_seed("fuzz_mask", "live_report",
-             std::string(1, 1) + text_value("09:04") + text_value("MUYAAA-NBQXWE") +
-                 decimal_value("-33.86") + decimal_value("151.2") + text_value("") +
-                 int_value(-24) + decimal_value("-0.005") + int_value(2783));
+             std::string(1, 1) + text_value("09:04") + text_value("MUYAAA-NBQXWE") + decimal_value("-33.86") +
+                 decimal_value("151.2") + text_value("") + int_value(-24) + decimal_value("-0.005") +
+                 int_value(2783));
   write_seed("fuzz_mask", "coordinates",
              std::string(1, 2) + text_value("12:34") + decimal_value("-195.3124983") +
                  decimal_value("-90.99999833333333"));
-  write_seed("fuzz_mask", "csv", std::string(1, 3) + text_value("09:05") + decimal_value("-33.86") +
-                                     decimal_value("151.2"));
+  write_seed("fuzz_mask", "csv",
+             std::string(1, 3) + text_value("09:05") + decimal_value("-33.86") + decimal_value("151.2"));
   write_seed("fuzz_mask", "address",
              std::string(1, 4) + int_value(192) + int_value(168) + int_value(1) + int_value(20));
   const std::string any = "a+##.##_#b!c&d\\  \\e.#f+.g##.";
@@ -178,9 +179,9 @@ void mask_seeds() {
                  text_value("xyz") + text_value("") + special_value(2) + decimal_value("1e300") +
                  text_value("longer than the field"));
   write_seed("fuzz_mask", "numeric_field_ties",
-             std::string{7, 3, 3, 5} + tie_value(1234567, 5) + tie_value(-5, 1) +
-                 tie_value(2, 0) + tie_value(999, 3 + 16) + tie_value(999, 3 + 32) +
-                 special_value(4) + special_value(5) + special_value(2) + special_value(11));
+             std::string{7, 3, 3, 5} + tie_value(1234567, 5) + tie_value(-5, 1) + tie_value(2, 0) +
+                 tie_value(999, 3 + 16) + tie_value(999, 3 + 32) + special_value(4) + special_value(5) +
+                 special_value(2) + special_value(11));
   std::string specials{7, 0, 2};
   for (int i = 0; i < 30; ++i) specials += special_value(i);
   write_seed("fuzz_mask", "numeric_field_specials", specials);
@@ -202,10 +203,15 @@ void key_seeds() {
   write_seed("fuzz_keys", "line_input", std::string{1, 40, 0, 3} + "N\nx\r\ny\r\r\n\n\x7fz");
   write_seed("fuzz_keys", "narrow_wide",
              std::string{0, 0, 0, 9} + "\xE6\x97\xA5\xE6\x97\xA5x\xE6\x97\xA5\x7f\x7f\x7f\xCC\x81\x7f");
-  write_seed("fuzz_keys", "near_the_limit", std::string{static_cast<char>(0x0E | 0x30), 44, 1, 5} +
-                                                "abcdefg\x7f" "hij\xC3\xA4\x7f\x7f" "klm\r");
+  write_seed("fuzz_keys", "near_the_limit",
+             std::string{static_cast<char>(0x0E | 0x30), 44, 1, 5} +
+                 "abcdefg\x7f"
+                 "hij\xC3\xA4\x7f\x7f"
+                 "klm\r");
   write_seed("fuzz_keys", "answers",
-             at80 + "  \"a, b.kml\" rest\r  track.kml , extra\r\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA9x\xC3" "a\r");
+             at80 +
+                 "  \"a, b.kml\" rest\r  track.kml , extra\r\xC3\xA4\xC3\xB6\xC3\xBC\xC3\xA9x\xC3"
+                 "a\r");
   write_seed("fuzz_keys", "broken_utf8",
              at80 + "\xC3x\xE2\x82\xC2\x85\xED\xA0\x80\xE0\x80\x80\xF4\x90\x80\x80\xC0\xAF\xFF\xE2\x82");
 }
@@ -228,17 +234,17 @@ void line_reader_seeds(const std::string& sample) {
   write_seed("fuzz_line_reader", "sample_lf", std::string{last_column, 0, 0} + lf);
   write_seed("fuzz_line_reader", "sample_cr", std::string{last_column, 0, 0} + cr);
   write_seed("fuzz_line_reader", "end_of_text",
-             std::string{last_column, 0, 0} + "one\r\ntwo\n\x1a" "three\r\n");
+             std::string{last_column, 0, 0} +
+                 "one\r\ntwo\n\x1a"
+                 "three\r\n");
   write_seed("fuzz_line_reader", "long_line_kept_64",
              std::string{10, 0, 0} + std::string(300, 'L') + "\r\n" + std::string(64, 'M') + "\n");
   write_seed("fuzz_line_reader", "stop_after_two", std::string{last_column, 2 << 3, 0} + lf);
   // Across the block boundary: the filler ends in CR, the text starts with LF.
   write_seed("fuzz_line_reader", "cr_lf_across_blocks",
              std::string{last_column, 1 | (1 << 1), 0} + "\nnext line\r\n");
-  write_seed("fuzz_line_reader", "line_across_blocks",
-             std::string{last_column, 1, 4} + "abcdefgh\r\nij\r");
-  write_seed("fuzz_line_reader", "end_of_text_at_block_end",
-             std::string{3, 1 | (3 << 1), 0} + "after\n");
+  write_seed("fuzz_line_reader", "line_across_blocks", std::string{last_column, 1, 4} + "abcdefgh\r\nij\r");
+  write_seed("fuzz_line_reader", "end_of_text_at_block_end", std::string{3, 1 | (3 << 1), 0} + "after\n");
   write_seed("fuzz_line_reader", "empty_lines", std::string{0, 0, 0} + "\r\n\r\r\n\n\n\r");
 }
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "report/decode_record.h"
 #include "display_checks.h"
 #include "fuzz_check.h"
+#include "report/decode_record.h"
 #include "report/mask_format.h"
 #include "report/national_grid.h"
 #include "report/report_line.h"
@@ -41,9 +41,7 @@ inline long long position_units(std::string_view text, std::size_t first, bool& 
   return units;
 }
 
-inline long long floor_div(long long a, long long b) {
-  return a / b - ((a % b != 0 && a < 0) ? 1 : 0);
-}
+inline long long floor_div(long long a, long long b) { return a / b - ((a % b != 0 && a < 0) ? 1 : 0); }
 
 inline void check_position(std::string_view message, const std::optional<Position>& got) {
   bool south = false, west = false;
@@ -79,8 +77,7 @@ inline void check_grid_reference(double lat, double lon, int digits, const std::
     return;
   }
   const GridPoint p = project_to_grid(lat, lon);
-  const bool on_grid = p.easting > 0 && p.easting <= 700000 && p.northing > 0 &&
-                       p.northing <= 1400000;
+  const bool on_grid = p.easting > 0 && p.easting <= 700000 && p.northing > 0 && p.northing <= 1400000;
   if (!on_grid) {
     FUZZ_CHECK(ref == "Not valid", what() + ": off the grid");
     return;
@@ -120,8 +117,8 @@ inline void check_grid_reference(double lat, double lon, int digits, const std::
     fits = std::fabs(square_e * 100000 + east * unit - p.easting) <= unit / 2 + 1e-6 &&
            std::fabs(square_n * 100000 + north * unit - p.northing) <= unit / 2 + 1e-6;
   }
-  FUZZ_CHECK(fits, what() + ": does not point back to easting " + number(p.easting) +
-                       " northing " + number(p.northing));
+  FUZZ_CHECK(fits, what() + ": does not point back to easting " + number(p.easting) + " northing " +
+                       number(p.northing));
 }
 
 // --- Report line ---------------------------------------------------------------
@@ -157,8 +154,8 @@ class LineCursor {
     char* end = nullptr;
     const double read = std::strtod(start + blanks, &end);
     const std::size_t used = static_cast<std::size_t>(end - start);
-    FUZZ_CHECK(end != start + blanks, at() + ": no digit in the field " +
-                                          quoted(std::string_view(start).substr(0, blanks + 12)));
+    FUZZ_CHECK(end != start + blanks,
+               at() + ": no digit in the field " + quoted(std::string_view(start).substr(0, blanks + 12)));
     FUZZ_CHECK(used >= width, at() + ": field narrower than its mask");
     FUZZ_CHECK(used == width || blanks == 0, at() + ": widened field padded");
     const std::string body(start + blanks, static_cast<const char*>(end));
@@ -179,8 +176,8 @@ class LineCursor {
   }
 
   void at_end() {
-    FUZZ_CHECK(pos_ == line_.size(), what_() + ": " + std::to_string(line_.size() - pos_) +
-                                         " bytes past the last field");
+    FUZZ_CHECK(pos_ == line_.size(),
+               what_() + ": " + std::to_string(line_.size() - pos_) + " bytes past the last field");
   }
 
  private:
