@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 #include "logs/line_reader.h"
@@ -135,6 +136,21 @@ TEST(MarkedItems, EveryItemInTheOrderOfTheLines) {
                            });
   pass.use_each([&](int n) { used.push_back(n); }, [] { return true; });
   EXPECT_EQ(used, expected);
+}
+
+// A pass left part way (here by an exception from the user) ends with its
+// threads: the maker, waiting for room in the full queue, is let go.
+TEST(MarkedItems, APassLeftPartWayEndsWithItsThreads) {
+  std::string bytes;
+  for (int i = 0; i < 20000; ++i) bytes += "ab-" + std::to_string(i) + "\n";
+  const TextFile text(bytes);
+  const auto item = [](std::string_view) -> std::optional<int> { return 1; };
+  EXPECT_THROW(
+      {
+        MarkedLinePass<int> pass(open_for_reading(text.name()), 49, mark_place(2), '-', item);
+        pass.use_each([](int) { throw std::runtime_error("left"); }, [] { return true; });
+      },
+      std::runtime_error);
 }
 
 // A marked line around each place of a block boundary: its start, its mark,
