@@ -49,41 +49,46 @@ class LineSplitter {
 
 template <typename OnLine>
 bool LineSplitter::feed(std::string_view piece, OnLine&& on_line) {
-  std::size_t i = 0;
+  if (ended_) return true;
+  std::size_t start = 0;  // of the line under way in this piece
   if (after_cr_ && !piece.empty()) {
     after_cr_ = false;
-    if (piece[0] == '\n') i = 1;
+    if (piece[0] == '\n') start = 1;
   }
-  while (i < piece.size() && !ended_) {
-    const std::size_t stop = next_line_stop(piece, i);
-    const std::string_view part = piece.substr(i, std::min(stop - i, kept_));
-    if (stop == piece.size()) {  // the line goes on in a later piece
-      if (open_.size() < kept_) open_.append(part.substr(0, kept_ - open_.size()));
-      begun_ = true;
-      return true;
+  // The line stops, a chunk of bytes at a time.
+  for (std::size_t chunk = 0; chunk < piece.size(); chunk += kScanChunk) {
+    for (std::uint64_t stops = line_stops_at(piece, chunk); stops != 0; stops &= stops - 1) {
+      const std::size_t stop = chunk + static_cast<std::size_t>(__builtin_ctzll(stops));
+      if (stop < start) continue;  // the LF of a CR LF already taken
+      const char c = piece[stop];
+      const std::string_view part = piece.substr(start, std::min(stop - start, kept_));
+      const bool empty = !begun_ && stop == start;
+      start = stop + 1;
+      if (c == kEndOfText) {
+        ended_ = true;
+        if (empty) return true;
+      } else if (c == '\r') {
+        if (start == piece.size())
+          after_cr_ = true;
+        else if (piece[start] == '\n')
+          ++start;
+      }
+      // A line within this piece is given where it stands, without a copy.
+      std::string_view line = part;
+      if (begun_) {
+        if (open_.size() < kept_) open_.append(part.substr(0, kept_ - open_.size()));
+        line = open_;
+      }
+      const bool go_on = on_line(line);
+      open_.clear();
+      begun_ = false;
+      if (!go_on) return false;
+      if (ended_) return true;
     }
-    const char c = piece[stop];
-    const bool empty = !begun_ && stop == i;
-    i = stop + 1;
-    if (c == kEndOfText) {
-      ended_ = true;
-      if (empty) return true;
-    } else if (c == '\r') {
-      if (i == piece.size())
-        after_cr_ = true;
-      else if (piece[i] == '\n')
-        ++i;
-    }
-    // A line within this piece is given where it stands, without a copy.
-    std::string_view line = part;
-    if (begun_) {
-      if (open_.size() < kept_) open_.append(part.substr(0, kept_ - open_.size()));
-      line = open_;
-    }
-    const bool go_on = on_line(line);
-    open_.clear();
-    begun_ = false;
-    if (!go_on) return false;
+  }
+  if (start < piece.size()) {  // the line goes on in a later piece
+    if (open_.size() < kept_) open_.append(piece.substr(start, kept_ - open_.size()));
+    begun_ = true;
   }
   return true;
 }

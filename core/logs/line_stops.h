@@ -38,6 +38,16 @@ inline std::uint64_t line_end_mask(const char* bytes) {
   return mask;
 }
 
+// One bit for each line stop among the kScanChunk bytes of `text` from
+// `from` (fewer at its end); bit k stands for text[from + k].
+inline std::uint64_t line_stops_at(std::string_view text, std::size_t from) {
+  if (from + kScanChunk <= text.size()) return line_end_mask(text.data() + from);
+  std::uint64_t mask = 0;
+  for (std::size_t k = 0; from + k < text.size(); ++k)
+    if (is_line_stop(text[from + k])) mask |= std::uint64_t{1} << k;
+  return mask;
+}
+
 // Where the first line stop at or after `from` stands in `text`; its size
 // when there is none.
 inline std::size_t next_line_stop(std::string_view text, std::size_t from) {
