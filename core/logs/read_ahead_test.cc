@@ -84,7 +84,8 @@ TEST_F(ReadAheadTest, NothingFromAnEmptyOrMissingFile) {
     EXPECT_EQ(ahead.next().size, 0u);
   }
   empty.close();
-  ReadAhead none(open_for_reading("/nonexistent/file"), {first_.data(), second_.data()}, kBlock);
+  const FileHandle missing = open_for_reading("/nonexistent/file");
+  ReadAhead none(missing, {first_.data(), second_.data()}, kBlock);
   EXPECT_EQ(none.next().size, 0u);
   EXPECT_EQ(none.next().size, 0u);
 }
