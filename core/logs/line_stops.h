@@ -51,11 +51,10 @@ inline std::uint64_t line_stops_at(std::string_view text, std::size_t from) {
 // Where the first line stop at or after `from` stands in `text`; its size
 // when there is none.
 inline std::size_t next_line_stop(std::string_view text, std::size_t from) {
-  for (; from + kScanChunk <= text.size(); from += kScanChunk)
-    if (const std::uint64_t stops = line_end_mask(text.data() + from))
+  for (; from < text.size(); from += kScanChunk)
+    if (const std::uint64_t stops = line_stops_at(text, from))
       return from + static_cast<std::size_t>(__builtin_ctzll(stops));
-  while (from < text.size() && !is_line_stop(text[from])) ++from;
-  return from;
+  return text.size();
 }
 
 #endif  // LOGS_LINE_STOPS_H

@@ -158,9 +158,8 @@ bool MarkedLineReader::read_block_after(std::string_view& line) {
     return false;
   }
   const char* const data = bytes_ + kHistory;
-  std::size_t stop = 0;
   const std::size_t wanted = kept_ - open_line_.size();
-  while (stop < end && stop < wanted && !is_line_stop(data[stop])) ++stop;
+  const std::size_t stop = next_line_stop(std::string_view(data, std::min(end, wanted)), 0);
   open_line_.append(data, stop);
   if (stop == end && stop < wanted) {  // it runs on through this block too
     text_end_ = total_;
