@@ -10,6 +10,11 @@ namespace {
 // sum of lengths must not wrap.
 using Offset = std::int64_t;
 
+// Every datagram of WSJT-X's protocol begins with this number
+// (Network/NetworkMessage.hpp); another program's datagram sent to the
+// group is none of ours.
+constexpr std::uint32_t kWsjtxMagicNumber = 0xADBCCBDA;
+constexpr Offset kMagicOffset = 0;
 constexpr Offset kTypeOffset = 8;
 constexpr Offset kIdLengthOffset = 12;
 constexpr Offset kIdOffset = 16;
@@ -93,6 +98,7 @@ void append_field(std::string& out, std::uint64_t value, int size) {
 }  // namespace
 
 std::optional<DecodeRecord> parse_decode_datagram(std::string_view bytes) {
+  if (read_field(bytes, kMagicOffset, 4) != kWsjtxMagicNumber) return std::nullopt;
   if (read_int32(bytes, kTypeOffset) != kDecodeMessageType) return std::nullopt;
   const DecodePlaces at = decode_places(bytes);
   DecodeRecord record;

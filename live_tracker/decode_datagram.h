@@ -25,7 +25,8 @@
 inline constexpr std::int32_t kDecodeMessageType = 2;
 
 // The record a Decode datagram carries (time_text "hh:mm", SNR, DT, audio
-// offset, message as sent), or nothing when the message type is not 2.
+// offset, message as sent), or nothing when the datagram does not begin
+// with WSJT-X's magic number or its message type is not 2.
 // Position fields are left for decode_position.
 std::optional<DecodeRecord> parse_decode_datagram(std::string_view bytes);
 

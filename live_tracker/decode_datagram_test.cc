@@ -171,10 +171,16 @@ TEST(DecodeDatagram, OnlyTypeTwoIsADecode) {
     d[11] = static_cast<char>(type);
     EXPECT_FALSE(parse_decode_datagram(d)) << type;
   }
-  // Magic and schema are not looked at.
+  // The schema is not looked at; without WSJT-X's magic number a datagram
+  // is none of WSJT-X's.
   std::string d = datagram(Layout{});
-  d.replace(0, 8, 8, '\x55');
+  d.replace(4, 4, 4, '\x55');
   EXPECT_TRUE(parse_decode_datagram(d));
+  for (std::size_t at = 0; at < 4; ++at) {
+    d = datagram(Layout{});
+    d[at] = static_cast<char>(d[at] ^ 0x01);
+    EXPECT_FALSE(parse_decode_datagram(d)) << at;
+  }
 }
 
 TEST(DecodeDatagram, WhatFollowsTheMessageIsIgnored) {
@@ -220,7 +226,7 @@ TEST(DecodeDatagram, ShortFieldsTakeThePresentBytesAsLowOrder) {
   EXPECT_EQ(r->message, "DECPA");
 
   // A type field of one byte 02 is type 2.
-  r = parse_decode_datagram(std::string(8, '\0') + "\x02");
+  r = parse_decode_datagram(std::string("\xAD\xBC\xCB\xDA", 4) + std::string(4, '\0') + "\x02");
   ASSERT_TRUE(r);
   EXPECT_EQ(r->time_text, "00:00");
   EXPECT_EQ(r->message, "");

@@ -59,7 +59,8 @@ struct LiveOutputs {
   OutputFile csv;
 };
 
-bool record_position(DecodeRecord& record, LiveOutputs& outputs) {
+bool record_position(DecodeRecord record, std::string_view message, LiveOutputs& outputs) {
+  record.message = message;
   if (!set_position(record)) return false;
   // The files first: a report on the screen is already in both files,
   // however the program is ended the moment after; ended from outside, the
@@ -73,10 +74,12 @@ bool record_position(DecodeRecord& record, LiveOutputs& outputs) {
 
 // A decoded message: a position message is passed to record_position; a
 // plain one, or one that record_position rejects, is shown in cyan.
-void handle_decode(DecodeRecord& record, LiveOutputs& outputs) {
+void handle_decode(const DecodeRecord& record, LiveOutputs& outputs) {
   // A "-" in the position message's place is common in ordinary messages
-  // too ("K1ABC -12"): those that do not decode are shown like any other.
-  if (is_position_message(record.message) && record_position(record, outputs)) return;
+  // too ("K1ABC -12"): those that are no position message are shown like
+  // any other, as sent.
+  const std::string_view message = sent_message(record.message);
+  if (is_position_message(message) && record_position(record, message, outputs)) return;
   set_text_colour(kPlainDecodeColour);  // stays until the next colour change
   print_line(record.message);
 }

@@ -89,7 +89,12 @@ void build_closing_part(std::string& text, std::string_view end_coordinates) {
 }  // namespace
 
 std::string kml_coordinate_line(double latitude, double longitude) {
-  return format_mask(kCoordinateMask, {longitude, latitude});
+  // KML parts the points of a path by blanks and allows none inside one: a
+  // latitude of one whole digit goes without the blank that pads it.
+  std::string line = format_mask(kCoordinateMask, {longitude, latitude});
+  const std::size_t latitude_at = line.find(',') + 1;
+  line.erase(latitude_at, line.find_first_not_of(' ', latitude_at) - latitude_at);
+  return line;
 }
 
 PreparedPoint prepare_point(const Position& p) { return {kml_coordinate_line(p.latitude, p.longitude)}; }

@@ -41,8 +41,8 @@ class KmlTrackTest : public ::testing::Test {
 
 TEST(KmlCoordinates, LineLayout) {
   EXPECT_EQ(kml_coordinate_line(51.5, -1.25), "        -1.25000,+51.50000");
-  EXPECT_EQ(kml_coordinate_line(-5.25, 9.5), "        +9.50000, -5.25000");
-  EXPECT_EQ(kml_coordinate_line(0.000004, -0.000001), "        -0.00000, +0.00000");
+  EXPECT_EQ(kml_coordinate_line(-5.25, 9.5), "        +9.50000,-5.25000");
+  EXPECT_EQ(kml_coordinate_line(0.000004, -0.000001), "        -0.00000,+0.00000");
   EXPECT_EQ(kml_coordinate_line(-45.5, -123.456789), "      -123.45679,-45.50000");
   EXPECT_EQ(kml_coordinate_line(90.99999833333333, 195.3124983), "      +195.31250,+91.00000");
 }

@@ -12,50 +12,60 @@ constexpr std::int32_t kUnitsPerMinute = 10000;
 // First-letter values from this one on mean south or west.
 constexpr int kHemisphereOffset = 12;
 constexpr int kLetterBase = 25;
-constexpr int kHighestLatitude = 90;
+// The largest angles there are, in units.
+constexpr std::int32_t kMostLatitudeUnits = 90 * kUnitsPerDegree;
+constexpr std::int32_t kMostLongitudeUnits = 180 * kUnitsPerDegree;
+// The letters of the code: "A" to "Y", the 25 digits.
+constexpr char kFirstLetter = 'A';
+constexpr char kLastLetter = 'A' + kLetterBase - 1;
+constexpr std::size_t kLongitudeIndex = kPositionMarkInMessage + 1;
 
 std::string_view columns(std::string_view line, std::size_t first, std::size_t count) {
   if (first - 1 >= line.size()) return {};
   return line.substr(first - 1, count);
 }
 
-int letter_value(std::string_view text, std::size_t index) {
-  const int code = index < text.size() ? static_cast<unsigned char>(text[index]) : -1;
-  return code - 'A';
-}
+bool is_letter(char c) { return c >= kFirstLetter && c <= kLastLetter; }
 
-struct Group {
-  double angle;
-  std::int32_t whole_degrees;  // before the sign is applied
-};
-
-Group decode_group(std::string_view text, std::size_t first) {
-  int digit = letter_value(text, first);
+// The angle of the six letters from `first` (all of them "A" to "Y"), or
+// nothing when it is larger than `most_units`.
+std::optional<double> decode_group(std::string_view text, std::size_t first, std::int32_t most_units) {
+  int digit = text[first] - kFirstLetter;
   const bool south_or_west = digit >= kHemisphereOffset;
   if (south_or_west) digit -= kHemisphereOffset;
   std::int32_t v = digit;
-  for (std::size_t k = 1; k < 6; ++k) v = v * kLetterBase + letter_value(text, first + k);
-  // Whole degrees rounded toward minus infinity, then the minutes.
-  std::int32_t w = v / kUnitsPerDegree;
-  if (v % kUnitsPerDegree < 0) --w;
+  for (std::size_t k = 1; k < 6; ++k) v = v * kLetterBase + (text[first + k] - kFirstLetter);
+  if (v > most_units) return std::nullopt;
+  // Whole degrees, then the minutes.
+  const std::int32_t w = v / kUnitsPerDegree;
   const double minutes = static_cast<double>(v - kUnitsPerDegree * w) / kUnitsPerMinute;
   double angle = w + minutes / 60;
   if (south_or_west) angle = -angle;
   if (angle == 0) angle = 0;  // no "-0" for a south or west zero
-  return {angle, w};
+  return angle;
 }
 
 }  // namespace
 
 bool is_position_message(std::string_view message) {
-  return message.size() > kPositionMarkInMessage && message[kPositionMarkInMessage] == kPositionMark;
+  if (message.size() != kMessageLength || message[kPositionMarkInMessage] != kPositionMark) return false;
+  for (std::size_t i = 0; i < kMessageLength; ++i)
+    if (i != kPositionMarkInMessage && !is_letter(message[i])) return false;
+  return true;
+}
+
+std::string_view sent_message(std::string_view datagram_message) {
+  const std::size_t end = datagram_message.find_last_not_of(' ');
+  return datagram_message.substr(0, end == std::string_view::npos ? 0 : end + 1);
 }
 
 std::optional<Position> decode_position(std::string_view message) {
-  const Group latitude = decode_group(message, 0);
-  if (latitude.whole_degrees > kHighestLatitude) return std::nullopt;
-  const Group longitude = decode_group(message, 7);
-  return Position{latitude.angle, longitude.angle};
+  if (!is_position_message(message)) return std::nullopt;
+  const std::optional<double> latitude = decode_group(message, 0, kMostLatitudeUnits);
+  if (!latitude) return std::nullopt;
+  const std::optional<double> longitude = decode_group(message, kLongitudeIndex, kMostLongitudeUnits);
+  if (!longitude) return std::nullopt;
+  return Position{*latitude, *longitude};
 }
 
 bool set_position(DecodeRecord& record) {
@@ -103,10 +113,13 @@ std::optional<DecodeRecord> report(std::string_view time, std::string_view snr, 
   return record;
 }
 
+// A line of the first releases: its message from column 37, a whole one.
 std::optional<DecodeRecord> parse_fixed_columns(std::string_view line) {
-  const std::string_view message = columns(line, kMessageColumn, kMessageLength);
+  const std::string_view message = whole_message_at(line, kMessageColumn - 1);
   if (!is_position_message(message)) return std::nullopt;
   if (columns(line, kSlashColumn, kSlashLength).find('/') != std::string_view::npos) return std::nullopt;
+  // A line of a later layout whose message ends where a report would.
+  if (has_layout_shape(line)) return std::nullopt;
   // A decoded.txt line of WSJT-X 2.x has its time and message here, but
   // wider numbers in other columns than the fixed ones.
   if (const auto decoded = fit_layout(line, kDecodedSixDigitLayout.picture))
@@ -115,24 +128,9 @@ std::optional<DecodeRecord> parse_fixed_columns(std::string_view line) {
                 columns(line, kOffsetColumn, kOffsetLength), message);
 }
 
-// Whether the line begins as JTDX's do: the date yyyyMMdd, then "_" or a
-// blank. No line of the fixed columns does (a blank follows its hhmm), and
-// the fixed columns of JTDX's JT65 and JT9 lines hold the end of an ordinary
-// message ("K1ABC G4ABC -21" has its "-" at the place of a report's).
-bool begins_with_jtdx_date(std::string_view line) {
-  if (line.size() <= kJtdxDateEndIndex ||
-      (line[kJtdxDateEndIndex] != kJtdxDateEnd && line[kJtdxDateEndIndex] != ' '))
-    return false;
-  for (std::size_t i = 0; i < kJtdxDateEndIndex; ++i)
-    if (line[i] < '0' || line[i] > '9') return false;
-  return true;
-}
-
 }  // namespace
 
 std::optional<DecodeRecord> parse_log_line(std::string_view line) {
-  if (!begins_with_jtdx_date(line))
-    if (std::optional<DecodeRecord> record = parse_fixed_columns(line)) return record;
   for (const LogLayout& layout : kLogLayouts) {
     // Most lines that the scan gives have their "-" where another layout
     // has it: passed over before their columns are walked.
@@ -143,5 +141,5 @@ std::optional<DecodeRecord> parse_log_line(std::string_view line) {
     if (!is_position_message(message)) continue;
     return report(fields->time, fields->snr, fields->audio, message);
   }
-  return std::nullopt;
+  return parse_fixed_columns(line);
 }

@@ -1,9 +1,12 @@
 // One decoded WSJT-X message, and the position code carried in its text.
 //
 // A position message is 13 characters: six letters of latitude, "-", six
-// letters of longitude. Each letter is a base-25 digit (code minus 65, "A" is
-// 0); a first letter from "M" on (value 12 or more) means south or west and
-// has 12 taken off. The six digits count units of 1/600000 degree.
+// letters of longitude. Each letter is a base-25 digit from "A" to "Y" (code
+// minus 65, "A" is 0); a first letter from "M" on (value 12 or more) means
+// south or west and has 12 taken off. The six digits count units of 1/600000
+// degree. The sender writes nothing else: any other text is an ordinary
+// message, and so is a place that cannot exist (beyond 90 degrees of
+// latitude or 180 of longitude).
 #ifndef REPORT_DECODE_RECORD_H
 #define REPORT_DECODE_RECORD_H
 
@@ -38,9 +41,10 @@ inline constexpr std::size_t kSnrColumn = 11, kSnrLength = 4;
 inline constexpr std::size_t kSlashColumn = 11, kSlashLength = 5;
 inline constexpr std::size_t kOffsetColumn = 21, kOffsetLength = 5;
 inline constexpr std::size_t kMessageColumn = 37;  // kMessageLength characters
-// No column past this one matters: a reader may drop the rest of a line.
-inline constexpr std::size_t kLastUsedColumn =
-    std::max(kMessageColumn + kMessageLength - 1, kLastLayoutColumn);
+// No column past this one matters: a reader may drop the rest of a line. In
+// the fixed columns too, the column after the message must be a blank or
+// the end of the line.
+inline constexpr std::size_t kLastUsedColumn = std::max(kMessageColumn + kMessageLength, kLastLayoutColumn);
 
 // The "-" of a position message, and the places where a log line holding one
 // has it (0-based, bit i for place i): in the fixed columns and in each
@@ -58,12 +62,17 @@ inline constexpr std::uint64_t kJtdxReportMarkPlaces =
     ~log_layout_detail::mark_places(kPositionMarkInMessage, log_layout_detail::Layouts::without_it) &
     ~(std::uint64_t{1} << kPositionMarkIndex);
 
-// True when character 7 of the message is "-".
+// True when the message is exactly six letters A to Y, "-", six letters A
+// to Y.
 bool is_position_message(std::string_view message);
 
-// Latitude and longitude from characters 1-6 and 8-13 of `message`, or
-// nothing when the latitude's whole degrees exceed 90. Characters are not
-// validated; one past the end of the text counts as code -1.
+// The message of a Decode datagram as the sender wrote it: JTDX pads its
+// messages with blanks to 23 characters, which are no part of them.
+std::string_view sent_message(std::string_view datagram_message);
+
+// Latitude and longitude of a position message, or nothing when `message` is
+// not one or its place cannot exist: a latitude beyond 90 degrees either way
+// (90 itself passes), a longitude beyond 180.
 std::optional<Position> decode_position(std::string_view message);
 
 // Fills in the latitude and longitude of `record` from its message; false,
@@ -71,8 +80,9 @@ std::optional<Position> decode_position(std::string_view message);
 bool set_position(DecodeRecord& record);
 
 // A log line (without its line end) as a decoded report, or nothing when the
-// line holds no position report. The fixed columns are tried first, then
-// the layouts of log_layouts.h.
+// line holds no position report. A line that has the shape of one of the
+// layouts of log_layouts.h is read by those layouts alone; any other line
+// by the fixed columns.
 std::optional<DecodeRecord> parse_log_line(std::string_view line);
 
 // A column group read leniently as a number (leading blanks skipped, reading

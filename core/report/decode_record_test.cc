@@ -32,34 +32,38 @@ TEST(DecodePosition, HemispheresAndRange) {
   ASSERT_TRUE(south_zero);
   EXPECT_FALSE(std::signbit(south_zero->latitude));
   EXPECT_FALSE(std::signbit(south_zero->longitude));
-  // "Y" gives 12 after the subtraction: still south, 12*25^5 units = 195.3125.
-  const auto y = decode_position("AAAAAA-YAAAAA");
-  ASSERT_TRUE(y);
-  EXPECT_DOUBLE_EQ(y->longitude, -195.3125);
-  // Largest longitude of well-formed letters, no range test.
-  const auto east = decode_position("AAAAAA-LYYYYY");
-  ASSERT_TRUE(east);
-  EXPECT_NEAR(east->longitude, 195.3124983, 1e-7);
-  // Latitude: whole degrees 90 pass (90.5 decodes), 91 is rejected.
-  const auto ninety = decode_position("FOAFAA-AAAAAA");  // 54300000 units = 90.5
-  ASSERT_TRUE(ninety);
-  EXPECT_DOUBLE_EQ(ninety->latitude, 90.5);
-  EXPECT_FALSE(decode_position("FOTKAA-AAAAAA"));  // 54600000 units = 91
-  EXPECT_FALSE(decode_position("YAAAAA-AAAAAA"));  // 195 degrees south
+  // The poles and the date line pass, both ways: FNGAAA is 5, 13, 6 in
+  // base 25, 54000000 units, 90 degrees; LBMAAA 11, 1, 12: 180 degrees.
+  const auto poles = decode_position("FNGAAA-LBMAAA");
+  ASSERT_TRUE(poles);
+  EXPECT_EQ(poles->latitude, 90);
+  EXPECT_EQ(poles->longitude, 180);
+  const auto south_west = decode_position("RNGAAA-XBMAAA");
+  ASSERT_TRUE(south_west);
+  EXPECT_EQ(south_west->latitude, -90);
+  EXPECT_EQ(south_west->longitude, -180);
+  // One unit beyond, 90.5 degrees (FOAFAA) and the largest the letters
+  // write (Y, 195 degrees) cannot exist.
+  for (const char* beyond :
+       {"FNGAAB-AAAAAA", "RNGAAB-AAAAAA", "FOAFAA-AAAAAA", "AAAAAA-LBMAAB", "AAAAAA-XBMAAB", "AAAAAA-LYYYYY",
+        "AAAAAA-YAAAAA", "YAAAAA-AAAAAA", "DYYYYY-YYYYYY"})
+    EXPECT_FALSE(decode_position(beyond)) << beyond;
 }
 
-TEST(DecodePosition, UnvalidatedCharacters) {
-  // Lower case and digits contribute their code minus 65.
-  const auto lower = decode_position("AAAAAa-AAAAAA");
-  ASSERT_TRUE(lower);
-  EXPECT_DOUBLE_EQ(lower->latitude, 32.0 / 600000);
-  const auto digit = decode_position("AAAAA0-AAAAAA");  // '0' is 48: -17 units
-  ASSERT_TRUE(digit);
-  EXPECT_NEAR(digit->latitude, -17.0 / 600000, 1e-12);
-  // A missing letter counts -66.
-  const auto short_text = decode_position("AAAAAA-AAAAA");
-  ASSERT_TRUE(short_text);
-  EXPECT_NEAR(short_text->longitude, -66.0 / 600000, 1e-12);
+// Only what the sender writes: six letters A to Y, "-", six letters A to Y.
+TEST(DecodePosition, NothingButTheSendersLetters) {
+  for (const char* text :
+       {"AAAAAa-AAAAAA", "AAAAA0-AAAAAA", "123456-789012", "AAAAAZ-AAAAAA", "AAAAAA-AAAAZA", "AAA/AA-AAAAAA",
+        "AAA AA-AAAAAA", "AAAAAA-AAAAA", "DECPAA-MB", "DECPAA-", "AAAAAA-", "DECPAA-MBXAAAZZZ",
+        "DECPAA-MBXAAA ", " DECPAA-MBXAAA", "DECPAAAMBXAAA", ""}) {
+    EXPECT_FALSE(is_position_message(text)) << text;
+    EXPECT_FALSE(decode_position(text)) << text;
+  }
+  EXPECT_TRUE(is_position_message("YYYYYY-AAAAAA"));
+  // JTDX pads the messages of its datagrams to 23 characters.
+  EXPECT_EQ(sent_message("DECPAA-MBXAAA          "), "DECPAA-MBXAAA");
+  EXPECT_EQ(sent_message("DECPAA-MB"), "DECPAA-MB");
+  EXPECT_EQ(sent_message("   "), "");
 }
 
 TEST(ParseLogLine, WorkedExample) {
@@ -76,7 +80,7 @@ TEST(ParseLogLine, WorkedExample) {
 TEST(ParseLogLine, LinesThatAreNotReports) {
   const std::string good = log_line("1234", "-15", "812", "DECPAA-MBXAAA");
   EXPECT_FALSE(parse_log_line(good.substr(0, 42)));  // hyphen position missing
-  EXPECT_TRUE(parse_log_line(good.substr(0, 43)));   // the rest counts as -66
+  EXPECT_FALSE(parse_log_line(good.substr(0, 48)));  // a letter short
   EXPECT_FALSE(parse_log_line(""));
   EXPECT_FALSE(parse_log_line(log_line("1234", "-15", "812", "CQ G4ABC IO91")));
   std::string slashed = good;
@@ -94,10 +98,9 @@ TEST(ParseLogLine, ReportWithShortAndOddColumns) {
   EXPECT_EQ(r->time_text, "12  ");
   EXPECT_EQ(r->snr_db, 0);
   EXPECT_EQ(r->audio_offset_hz, 0);
-  // Only 13 characters of message are taken.
-  const auto longer = parse_log_line(log_line("1234", "1", "2", "DECPAA-MBXAAAXYZ"));
-  ASSERT_TRUE(longer);
-  EXPECT_EQ(longer->message, "DECPAA-MBXAAA");
+  // A longer message is an ordinary one; a blank may follow.
+  EXPECT_FALSE(parse_log_line(log_line("1234", "1", "2", "DECPAA-MBXAAAXYZ")));
+  EXPECT_TRUE(parse_log_line(log_line("1234", "1", "2", "DECPAA-MBXAAA   0.0")));
   // Five-digit offsets are held as read.
   const auto wide = parse_log_line(log_line("1234", "1", "99999", "DECPAA-MBXAAA"));
   ASSERT_TRUE(wide);

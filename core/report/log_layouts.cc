@@ -36,7 +36,27 @@ std::size_t mode_label_length(std::string_view line, std::size_t at) {
   return length;
 }
 
+// Whether the line begins as `start` draws it, a digit where it has "9".
+bool begins_as(std::string_view line, std::string_view start) {
+  if (line.size() < start.size()) return false;
+  for (std::size_t i = 0; i < start.size(); ++i)
+    if (start[i] == '9' ? !is_digit(line[i]) : line[i] != start[i]) return false;
+  return true;
+}
+
+// The dates that begin the lines of WSJT-X 2.0.1 and later, of 1.x's
+// transmissions, of JTDX 2.1 and later and of JTDX 18.
+constexpr std::string_view kDatedLineStarts[] = {"999999_999999", "99999999_", "99999999 "};
+
 }  // namespace
+
+bool has_layout_shape(std::string_view line) {
+  for (const std::string_view start : kDatedLineStarts)
+    if (begins_as(line, start)) return true;
+  for (const LogLayout& layout : kLogLayouts)
+    if (fit_layout(line, layout.picture)) return true;
+  return false;
+}
 
 std::optional<LayoutFields> fit_layout(std::string_view line, std::string_view picture) {
   LayoutFields fields{};

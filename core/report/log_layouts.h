@@ -55,6 +55,12 @@ inline constexpr LogLayout kLogLayouts[] = {
     {"ALL.TXT, WSJT-X 1.7 to 2.0.0, JT65, JT9 and QRA64", "hhhhssssdddddaaaaa @  M"},
     // hhmmss: message from 25.
     {"ALL.TXT, WSJT-X 1.8 to 2.0.0, FT8", "hhhhhhssssdddddaaaaa @  M"},
+    // WSJT 9 and 10 (2013), the program before WSJT-X, JT65: hhmmss, sync,
+    // SNR, DT, audio offset (DF), width, mode symbol (* JT65), six blanks,
+    // message from 36 padded to 22, then two counters. Its averaged lines
+    // ("162200  1   1/1") have no SNR, DT or offset of their own and fit no
+    // layout: their "/" keeps them out of the fixed columns too.
+    {"ALL.TXT, WSJT 9 and 10, JT65", "hhhhhhnnnsssssdddddaaaaannn @      M"},
     // hhmm, sync, SNR %5d, DT %6.2f, frequency "1234.", drift, message from 35.
     {"decoded.txt, WSJT-X 2.x, JT65, JT9 and the 60 s and longer modes",
      "hhhhnnnnsssssddddddaaaaaaaannnn   M"},
@@ -88,6 +94,14 @@ struct LayoutFields {
 // The fields of `line` when it fits `picture` up to its message (what stands
 // from the message on is not looked at).
 std::optional<LayoutFields> fit_layout(std::string_view line, std::string_view picture);
+
+// Whether `line` has the shape of a line of these layouts: it fits one of
+// them up to its message, or begins with a date as every line of WSJT-X
+// 2.0.1 and later does (yyMMdd_hhmmss, its transmissions and those of 1.x
+// too) and every line of JTDX (yyyyMMdd and "_" or a blank). Such a line is
+// read by these layouts alone, never by the fixed columns, whose "-" may
+// fall on the report of an ordinary message there.
+bool has_layout_shape(std::string_view line);
 
 // Whether `mark` stands at place `in_message` of a message where `layout`
 // may put it (a long mode label moving it): a quick test before fit_layout.
