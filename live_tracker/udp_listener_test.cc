@@ -193,9 +193,9 @@ TEST(DecodeSender, ReplaysALogWithHeartbeats) {
   listener.close();
   ::unlink(name);
 
-  ASSERT_EQ(got.size(), 5u);
+  // The line without a message is no decode.
+  ASSERT_EQ(got.size(), 3u);
   EXPECT_EQ(got[1], encode_heartbeat());
-  EXPECT_EQ(got[3], encode_heartbeat());
   EXPECT_FALSE(parse_decode_datagram(got[1]));
 
   auto r = parse_decode_datagram(got[0]);
@@ -212,16 +212,12 @@ TEST(DecodeSender, ReplaysALogWithHeartbeats) {
   EXPECT_EQ(r->dt_s, -0.1);
   EXPECT_EQ(r->audio_offset_hz, 2783);
   EXPECT_EQ(r->message, "CQ 2E0ABC IO93");
-  r = parse_decode_datagram(got[4]);
-  ASSERT_TRUE(r);
-  EXPECT_EQ(r->time_text, "23:59");
-  EXPECT_EQ(r->snr_db, 12);
-  EXPECT_EQ(r->message, "");
 }
 
 // Every layout that the log readers read, not only the fixed columns: a
 // WSJT-X 2.x ALL.TXT line (a long mode label, our own Tx line passed over),
-// a 1.7 to 2.0.0 one, a decoded.txt line of jt9 for FT8 (hhmmss).
+// a 1.7 to 2.0.0 one, a decoded.txt line of jt9 for FT8 (hhmmss), a WSJT 10
+// line; JTDX's band header with four decimals is no decode.
 TEST(DecodeSender, ReplaysEveryLogLayout) {
   char name[] = "/tmp/decode_sender_layoutsXXXXXX";
   const int fd = ::mkstemp(name);
@@ -230,7 +226,9 @@ TEST(DecodeSender, ReplaysEveryLogLayout) {
       "250309_113530    50.275 Rx Q65-30A  -7  0.9 1527 DFVKCT-MDWBGQ\n"
       "250309_113545    14.074 Tx FT8      0  0.0 1500 CQ 2E0ABC IO93\n"
       "1230 -21  0.8 1456 #  CQ K1ABC FN42\n"
-      "123015  12  -10   0.3   1234.   0   DECPAA-MBXAAA\n";
+      "123015  12  -10   0.3   1234.   0   DECPAA-MBXAAA\n"
+      "20220506_065150  50.3119 MHz  FT8 JTDX v2.2.1592a0e2b\n"
+      "162200  4  -17  0.1 -213  3 *      WF1G K6RGS R-16           1   0 \n";
   ASSERT_EQ(::write(fd, log.data(), log.size()), static_cast<ssize_t>(log.size()));
   ::close(fd);
 
@@ -241,7 +239,7 @@ TEST(DecodeSender, ReplaysEveryLogLayout) {
   listener.close();
   ::unlink(name);
 
-  ASSERT_EQ(got.size(), 3u);
+  ASSERT_EQ(got.size(), 4u);
   DecodeFields expected;
   expected.time_ms = ((11 * 60 + 35) * 60 + 30) * 1000;
   expected.snr_db = -7;
@@ -261,6 +259,12 @@ TEST(DecodeSender, ReplaysEveryLogLayout) {
   expected.audio_offset_hz = 1234;
   expected.message = "DECPAA-MBXAAA";
   EXPECT_EQ(got[2], encode_decode_datagram(expected));
+  expected.time_ms = ((16 * 60 + 22) * 60) * 1000;
+  expected.snr_db = -17;
+  expected.dt_s = 0.1;
+  expected.audio_offset_hz = -213;
+  expected.message = "WF1G K6RGS R-16";
+  EXPECT_EQ(got[3], encode_decode_datagram(expected));
 }
 
 TEST(DecodeSender, SendsMessagesRawBytesAndRepeats) {

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -310,6 +311,34 @@ std::vector<std::string> ogr_geometries(const std::string& path) {
     if (line.rfind("POINT", 0) == 0 || line.rfind("LINESTRING", 0) == 0) geometries.push_back(line);
   }
   return geometries;
+}
+
+// Near the equator the latitude has one whole digit: the coordinate pair
+// holds no blank, which KML keeps to part the points of a path, so that
+// strict readers see each point once.
+TEST(LogTrackerBatch, PointsNearTheEquatorAreOnePairEach) {
+  TempDir dir;
+  write_file(dir.file("tropics.log"),
+             "2150       -12   0.3 1505  ~        AOOUAA-METBAA\n"
+             "2151        -9   0.1 1510  ~        MATFAA-AGNFAA\n"
+             "2152        -3   0.2 1564  ~        AAAAAA-AAAAAA\n");
+  PtySession s(tracker_options(dir, {"tropics.log"}));
+  answer_batch(s, "tropics");
+  ASSERT_TRUE(s.wait_for_text("TROPICS.KML Generated")) << s.dump();
+  expect_key_wait_then_exit(s, 0);
+  EXPECT_EQ(
+      read_file(dir.file("TROPICS.KML")),
+      track_kml({"        -3.10000,+9.50000", "        +4.25000,-0.50000", "        +0.00000,+0.00000"}));
+  EXPECT_TRUE(xmllint_accepts(dir.file("TROPICS.KML")));
+  // The path as KML's rule reads it: tuples parted by white space, each
+  // "longitude,latitude" (GDAL's reader is more forgiving than that).
+  const std::string kml = read_file(dir.file("TROPICS.KML"));
+  const std::size_t from = kml.find("<coordinates>", kml.find("<LineString>")) + 13;
+  std::istringstream path(kml.substr(from, kml.find("</coordinates>", from) - from));
+  std::vector<std::string> tuples;
+  for (std::string tuple; path >> tuple;) tuples.push_back(tuple);
+  EXPECT_EQ(tuples,
+            (std::vector<std::string>{"-3.10000,+9.50000", "+4.25000,-0.50000", "+0.00000,+0.00000"}));
 }
 
 // ALL.TXT as WSJT-X 2.7 writes it: every report of it on the screen, as the

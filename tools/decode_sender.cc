@@ -108,6 +108,18 @@ bool all_digits(std::string_view text) {
   return true;
 }
 
+// The message that WSJT-X sends for what a layout has from its message on:
+// a position message without the tag or JTDX's mark that may follow it,
+// else the text up to the blanks that pad it (WSJT 10's counters follow
+// them). Layouts that differ only in the blanks before the message fit
+// alike.
+std::string sent_text(std::string_view from_message) {
+  from_message = trim_blanks(from_message);
+  const std::string_view position = whole_message_at(from_message, 0);
+  if (is_position_message(position)) return std::string(position);
+  return std::string(trim_blanks(from_message.substr(0, from_message.find("  "))));
+}
+
 // A decode line in one of the layouts that the log readers read
 // (log_layouts.h), or nothing.
 std::optional<DecodeFields> layout_decode(std::string_view line) {
@@ -135,18 +147,21 @@ std::optional<DecodeFields> layout_decode(std::string_view line) {
     decode.snr_db = read_column_number(fields->snr);
     decode.dt_s = *dt;
     decode.audio_offset_hz = read_column_number(fields->audio);
-    // Layouts that differ only in the blanks before the message fit alike.
-    decode.message = trim_blanks(line.substr(fields->message_at));
+    decode.message = sent_text(line.substr(fields->message_at));
+    if (decode.message.empty()) continue;
     return decode;
   }
   return std::nullopt;
 }
 
 // A decode log line: in a layout of log_layouts.h, else in the fixed columns
-// of the first releases; nothing when its number columns do not hold
-// numbers (a date line, a blank line, one of our own transmissions).
+// of the first releases; nothing when it holds no decoded message: its
+// number columns do not hold numbers (a date line, a blank line, one of our
+// own transmissions), it has the shape of a later layout without fitting
+// one (JTDX's band headers), or its message is empty.
 std::optional<DecodeFields> log_line_decode(std::string_view line) {
   if (auto decode = layout_decode(line)) return decode;
+  if (has_layout_shape(line)) return std::nullopt;
   const std::string_view time = column_group(line, kTimeColumn, kTimeLength);
   if (time.size() != kTimeLength || !all_digits(time)) return std::nullopt;
   const auto snr = whole_number<std::int32_t>(trim_blanks(column_group(line, kSnrColumn, kSnrLength)));
@@ -164,6 +179,7 @@ std::optional<DecodeFields> log_line_decode(std::string_view line) {
   decode.audio_offset_hz = *offset;
   std::string_view message = column_group(line, kMessageColumn, std::string_view::npos);
   while (!message.empty() && message.back() == ' ') message.remove_suffix(1);
+  if (message.empty()) return std::nullopt;
   decode.message = message;
   return decode;
 }

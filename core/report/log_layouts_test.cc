@@ -1,6 +1,8 @@
 // Real-format decode lines, as each WSJT-X and JTDX version writes them,
 // and the report each gives. The lines were written from their own format
-// statements (and JTDX's first from what it wrote here), not with this code.
+// statements (and JTDX's first from what it wrote here), not with this code;
+// those marked "real" are lines of public logs, with the repository, path
+// and commit they come from.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -85,6 +87,46 @@ const Expected kLines[] = {
     // Two blanks after the symbol, or the date cut short.
     {"20261208_101500 -11  0.3 1234 ~  DECPAA-MBXAAA", kNotAReport},
     {"2026128_101500 -11  0.3 1234 ~ DECPAA-MBXAAA", kNotAReport},
+
+    // WSJT 9 and 10, JT65: real, titanzhang/project.wsjt_mod ALL.TXT at
+    // 55d2bb7fb945937596b7d3b615e31842d12a4b85, then the same lines with a
+    // position message in place of theirs.
+    {"162200  8  -10  0.5  382  0 *      CQ YB0LWA OI33            1   0 ", kNotAReport},
+    {"162200  1   1/1                    CQ YB0LWA OI33            1   0 ", kNotAReport},
+    {"162200  8  -10  0.5  382  0 *      DECPAA-MBXAAA             1   0 ", "1622", -10, 382},
+    {"172100 10  -20  0.3  194  3 *      DECPAA-MBXAAA             1   0 ", "1721", -20, 194},
+    {"162200  4  -17  0.1 -213  3 *      DECPAA-MBXAAA             1   0 ", "1622", -17, -213},
+    // An averaged line has no SNR, DT or offset of its own.
+    {"162200  1   1/1                    DECPAA-MBXAAA             1   0 ", kNotAReport},
+
+    // Ordinary messages of real logs whose "-" falls in column 43, where the
+    // fixed columns look for a report's. WSJT-X 1.8 to 2.0.0, FT8: the line
+    // of kevinhooke/WSJTLogParser src/test/resources/ALL-2019-test.TXT at
+    // ffeb2cd339d182229b15f9a5a4e740f51196afcf with messages of real logs.
+    {"222830  -9 -0.2  496 ~  W1AW N1AW RR73        ", kNotAReport},
+    {"222830  -9 -0.2  496 ~  2E1DPH <SP318RAF> -07 ", kNotAReport},
+    {"222830  -9 -0.2  496 ~  AH0/WA7WJR JF1CPH -04 ", kNotAReport},
+    // ... and such a message whose end the fixed columns would take whole.
+    {"222830  -9 -0.2  496 ~  CQ DX K1ABC DECPAA-MBXAAA", kNotAReport},
+    {"1230 -21  0.8 1456 #  CQ DX VK2ABCD DECPAA-MBXAAA", kNotAReport},
+    {"1230 -21  0.8 1456 # CQ DX VK2ABCDE DECPAA-MBXAAA", kNotAReport},
+    {"162200  8  -10  0.5  382  0 *      XDECPAA-MBXAAA          1   0 ", kNotAReport},
+    // The fixed columns keep their lines.
+    {"1230   3  -15   0.4 1234.56  0.00   DECPAA-MBXAAA", "1230", -15, 1234},
+    {"1230   3  -15   0.4 1234.56  0.00   DECPAA-MBXAAAA", kNotAReport},
+
+    // Near misses: short, long, a digit, a Z, a "/", a blank, beyond 90
+    // degrees of latitude or 180 of longitude.
+    {"230614_123015    14.074 Rx FT8    -10  0.3 1234 DECPAA-MB", kNotAReport},
+    {"230614_123015    14.074 Rx FT8    -10  0.3 1234 DECPAA-MBXAAAZZZ", kNotAReport},
+    {"230614_123015    14.074 Rx FT8    -10  0.3 1234 DECPA1-MBXAAA", kNotAReport},
+    {"230614_123015    14.074 Rx FT8    -10  0.3 1234 DECPAZ-MBXAAA", kNotAReport},
+    {"230614_123015    14.074 Rx FT8    -10  0.3 1234 DEC/AA-MBXAAA", kNotAReport},
+    {"230614_123015    14.074 Rx FT8    -10  0.3 1234 DECPAA-MB AAA", kNotAReport},
+    {"230614_123015    14.074 Rx FT8    -10  0.3 1234 FOAFAA-MBXAAA", kNotAReport},
+    {"230614_123015    14.074 Rx FT8    -10  0.3 1234 DECPAA-LYYYYY", kNotAReport},
+    {"1230   3  -15   0.4 1234.56  0.00   123456-789012", kNotAReport},
+    {"20261208_101500 -11  0.3 1234 ~ DECPAA-MBXAAAZ            .", kNotAReport},
 };
 
 TEST(LogLayouts, RealLinesOfEveryVersion) {

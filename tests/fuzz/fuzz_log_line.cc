@@ -160,37 +160,58 @@ std::optional<Fields> jtdx_all_txt(std::string_view l, std::size_t time_digits) 
   return Fields{10, t + 1, t + 4, t + 10, t + 14, t + 18};
 }
 
+// WSJT 9 and 10, JT65: hhmmss, sync 7-9, SNR 10-14, DT 15-19, DF 20-24,
+// width 25-27, blank, symbol 29, blanks 30-35, message from 36.
+std::optional<Fields> wsjt10_all_txt(std::string_view l) {
+  if (!is_digits(l, 1, 6) || !is_number(l, 7, 9) || !is_number(l, 10, 14) || !is_number(l, 15, 19) ||
+      !is_number(l, 20, 24) || !is_number(l, 25, 27) || !is_char(l, 28, ' ') || !is_symbol(l, 29) ||
+      !is_blanks(l, 30, 35))
+    return std::nullopt;
+  return Fields{1, 10, 14, 20, 24, 36};
+}
+
+// Lines dated as WSJT-X 2.0.1 and later write them (yyMMdd_hhmmss).
+bool has_wsjtx_date(std::string_view l) {
+  return is_digits(l, 1, 6) && is_char(l, 7, '_') && is_digits(l, 8, 13);
+}
+
 struct ExpectedReport {
   std::string_view time, snr, audio, message;
 };
 
-// What the line must give: the fixed columns (with the numbers of a 2.x
-// decoded.txt line), else the first layout whose message is a position
-// message.
+// The 13 characters from `col` when the line ends or has a blank after them.
+std::string_view whole_at(std::string_view line, std::size_t col) {
+  const std::string_view text = column(line, col, 13);
+  if (text.size() != 13 || (line.size() > col + 12 && line[col + 12] != ' ')) return {};
+  return text;
+}
+
+// What the line must give: the first layout that it fits whose message is a
+// position message; with none that it fits, nor a date of WSJT-X 2.x or
+// JTDX at its start, the fixed columns (with the numbers of a 2.x
+// decoded.txt line).
 std::optional<ExpectedReport> expected_report(std::string_view line) {
-  const std::string_view message = column(line, kMessageColumn, kMessageLength);
-  // JTDX's lines are read by its layouts alone.
-  if (!has_jtdx_date(line) && message.size() >= 7 && message[6] == '-' &&
-      column(line, kSlashColumn, kSlashLength).find('/') == std::string_view::npos &&
-      decode_position(message)) {
-    if (const auto d = decoded_txt_hhmmss(line))
-      return ExpectedReport{column(line, 1, 4), column(line, d->snr_first, 5),
-                            column(line, d->audio_first, 8), message};
-    return ExpectedReport{column(line, 1, 4), column(line, 11, 4), column(line, 21, 5), message};
-  }
+  bool shaped = has_wsjtx_date(line) || has_jtdx_date(line);
   for (const std::optional<Fields>& f :
        {wsjtx2_all_txt(line), wsjtx1_all_txt(line, 1), wsjtx1_all_txt(line, 2), wsjtx1_ft8_all_txt(line),
-        decoded_txt_hhmm(line), jtdx_all_txt(line, 6), jtdx_all_txt(line, 4)}) {
+        wsjt10_all_txt(line), decoded_txt_hhmm(line), jtdx_all_txt(line, 6), jtdx_all_txt(line, 4)}) {
     if (!f) continue;
-    const std::string_view text = column(line, f->message, 13);
-    const bool whole = text.size() == 13 && (line.size() == f->message + 12 || line[f->message + 12] == ' ');
-    if (!whole || text[6] != '-') continue;
-    if (!decode_position(text)) return std::nullopt;
+    shaped = true;
+    const std::string_view text = whole_at(line, f->message);
+    if (!fuzz::is_sent_position(text)) continue;
+    if (!fuzz::is_existing_place(text)) return std::nullopt;
     return ExpectedReport{column(line, f->time, 4),
                           column(line, f->snr_first, f->snr_last - f->snr_first + 1),
                           column(line, f->audio_first, f->audio_last - f->audio_first + 1), text};
   }
-  return std::nullopt;
+  const std::string_view message = whole_at(line, kMessageColumn);
+  if (shaped || !fuzz::is_sent_position(message) || !fuzz::is_existing_place(message) ||
+      column(line, kSlashColumn, kSlashLength).find('/') != std::string_view::npos)
+    return std::nullopt;
+  if (const auto d = decoded_txt_hhmmss(line))
+    return ExpectedReport{column(line, 1, 4), column(line, d->snr_first, 5), column(line, d->audio_first, 8),
+                          message};
+  return ExpectedReport{column(line, 1, 4), column(line, 11, 4), column(line, 21, 5), message};
 }
 
 }  // namespace
