@@ -586,6 +586,43 @@ TEST(AbruptEnds, LogTrackerBatchPassEndsWithItsReadingThread) {
   }
 }
 
+// Ended in the middle of a batch pass while its terminal takes no output
+// (Ctrl-S, a frozen session): the end waits for the terminal no longer than
+// the 2 s it gives a stalled pipe, and says by its status 1 that a report
+// line could not be shown; the track is whole.
+TEST(AbruptEnds, BatchPassEndedWhileTheTerminalIsStalled) {
+  for (int how : {SIGTERM, SIGHUP}) {
+    e2e::TempDir dir;
+    std::string log;
+    for (int i = 0; i < 300000; ++i) log += kReport;
+    e2e::write_file(dir.file("ALL.TXT"), log);
+    e2e::PtyOptions o;
+    o.argv = {e2e::program_path("log_tracker")};
+    o.working_dir = dir.path();
+    e2e::PtySession s(o);
+    ASSERT_TRUE(s.wait_for_text("[Y]/n")) << s.dump();
+    s.send("n\r\r");
+    ASSERT_TRUE(s.wait_for_text("Destination")) << s.dump();
+    s.send("batch\r");
+    ASSERT_TRUE(s.wait_for_text("DECPAA-MBXAAA")) << s.dump();
+    s.stop_output();
+    s.pump(milliseconds(300));
+    s.signal(how);
+    int status = 0;
+    const bool ended = s.wait_exit(seconds(4), &status);
+    s.start_output();
+    ASSERT_TRUE(ended || s.wait_exit(seconds(10))) << how;
+    EXPECT_TRUE(ended) << how << ": ended only once the terminal took output again";
+    EXPECT_TRUE((WIFEXITED(status) && WEXITSTATUS(status) == 1) ||
+                (WIFSIGNALED(status) && WTERMSIG(status) == how))
+        << how << ": " << status;
+    EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "") << how;
+    const std::string kml = e2e::read_file(dir.file("BATCH.KML"));
+    EXPECT_LT(count(kml, kPoint), 300000) << how << ": the pass had ended";
+    EXPECT_TRUE(ends_at_kpoint(kml)) << how;
+  }
+}
+
 // Ended in the middle of a pass whose transcript goes to a file: every
 // report line whose point is in the track is in the transcript too, though
 // the console writes the file in blocks.

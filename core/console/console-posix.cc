@@ -85,6 +85,9 @@ termios g_saved_termios;
 volatile sig_atomic_t g_raw = 0;          // raw mode is in force on g.in_fd
 volatile sig_atomic_t g_colour_set = 0;   // a colour other than the normal one is in force
 volatile sig_atomic_t g_width_stale = 1;  // the terminal may have changed its size
+// Text for stdout was given up at an end from outside (the terminal or the
+// pipe took nothing for kLastBlockWaitMs): the end's status says so.
+volatile sig_atomic_t g_transcript_short = 0;
 
 void restore_terminal();
 
@@ -106,20 +109,41 @@ void restore_terminal();
   end_by_signal(SIGPIPE);
 }
 
+// How long an end from outside has waited so far for a terminal that takes
+// no output (stopped with Ctrl-S, a frozen session).
+int g_waited_at_end_ms = 0;
+
+// Waits a moment for `fd`, whose writes never block, to take more: as long
+// as it takes while the run goes on (the program pauses with its terminal),
+// kLastBlockWaitMs at most once an ending signal waits for the write.
+bool wait_for_room(int fd) {
+  if (end_signal_waiting()) {
+    if (g_waited_at_end_ms >= kLastBlockWaitMs) return false;
+    g_waited_at_end_ms += kFlushWaitMs;
+  }
+  pollfd p{fd, POLLOUT, 0};
+  ::poll(&p, 1, kFlushWaitMs);
+  return true;
+}
+
 // A failed write to stdout is noted for the exit status (the files matter
 // more than the transcript, so the run goes on); one to the person's
-// terminal is let go.
+// terminal is let go. Writes to a terminal never block (their descriptors
+// are our own, opened without waits): an end from outside is never held up
+// by a terminal that takes no output.
 void write_all(int fd, std::string_view data) {
   while (!data.empty()) {
     const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      if (fd != g.out_fd) return;
-      if (errno == EPIPE) end_by_closed_pipe();
-      g.out_failed = true;
-      return;
+    if (n >= 0) {
+      data.remove_prefix(static_cast<std::size_t>(n));
+      continue;
     }
-    data.remove_prefix(static_cast<std::size_t>(n));
+    if (errno == EINTR || (errno == EAGAIN && wait_for_room(fd))) continue;
+    if (fd != g.out_fd) return;
+    if (errno == EPIPE) end_by_closed_pipe();
+    g.out_failed = true;
+    if (errno == EAGAIN) g_transcript_short = 1;
+    return;
   }
 }
 
@@ -180,11 +204,17 @@ void restore_modes(int when) {
   g_raw = 0;
 }
 
-// Async-signal-safe: only tcsetattr and write.
+// Async-signal-safe: only tcsetattr, poll and write. The colour reset waits
+// for the terminal as an end from outside would, no longer.
 void restore_terminal() {
   restore_modes(TCSADRAIN);
   if (g_colour_set) {
-    (void)!::write(g.out_fd, kColourReset, sizeof kColourReset - 1);
+    for (int waited_ms = 0; waited_ms < kLastBlockWaitMs; waited_ms += kFlushWaitMs) {
+      const ssize_t n = ::write(g.out_fd, kColourReset, sizeof kColourReset - 1);
+      if (n >= 0 || (errno != EAGAIN && errno != EINTR)) break;
+      pollfd p{g.out_fd, POLLOUT, 0};
+      ::poll(&p, 1, kFlushWaitMs);
+    }
     g_colour_set = 0;
   }
 }
@@ -245,6 +275,15 @@ void write_pending_at_once() {
     waited_ms += kFlushWaitMs;
   }
   fcntl(g.out_fd, F_SETFL, flags);  // the descriptor may be shared with the shell
+  if (!rest.empty()) g_transcript_short = 1;
+}
+
+// Ends the program by `sig`, or with status 1 when the transcript could not
+// be written whole: the end says it is short rather than waiting on.
+// Async-signal-safe.
+[[noreturn]] void end_by_signal_unless_short(int sig) {
+  if (g_transcript_short) _exit(1);
+  end_by_signal(sig);
 }
 
 // SIGTERM, SIGHUP, SIGINT and SIGQUIT from outside: the files are whole at
@@ -257,6 +296,7 @@ void on_end_signal(int sig) {
   write_pending_at_once();
   restore_terminal_at_once();
   errno = saved;
+  if (g_transcript_short) _exit(1);
   std::signal(sig, SIG_DFL);
   std::raise(sig);
 }
@@ -287,8 +327,10 @@ void on_continue(int) {
 
 void on_resize(int) { g_width_stale = 1; }
 
+// A terminal opened again, for writes that never block; the description is
+// our own, so the shell's descriptors keep their blocking mode.
 int open_for_writing(const char* terminal_name) {
-  return terminal_name ? ::open(terminal_name, O_WRONLY | O_NOCTTY | O_CLOEXEC) : -1;
+  return terminal_name ? ::open(terminal_name, O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK) : -1;
 }
 
 void on_out_of_memory() {
@@ -305,7 +347,7 @@ void on_out_of_memory() {
   write_pending_at_once();
   g.flushed = g.pending.size();
   restore_terminal_at_once();
-  end_by_signal(SIGHUP);
+  end_by_signal_unless_short(SIGHUP);
 }
 
 void refresh_width() {
@@ -496,6 +538,10 @@ void console_init(int argc, char** argv) {
     g.tail += argv[i];
   }
   g.out_tty = isatty(g.out_fd);
+  if (g.out_tty) {
+    const int own = open_for_writing(ttyname(STDOUT_FILENO));
+    if (own >= 0) g.out_fd = own;
+  }
 
   if (isatty(STDIN_FILENO)) {
     g.in_fd = STDIN_FILENO;
