@@ -90,6 +90,7 @@ void handle_decode(const DecodeRecord& record, LiveOutputs& outputs) {
 // passed over.
 void receive_loop(const UdpHandle& socket, LiveOutputs& outputs) {
   SeenDecodes seen;
+  SeenDecodes seen_reports(kSeenReportSpanMs, kSeenReportBytes);
   std::deque<std::string> queue;
   std::size_t queued_bytes = 0;  // what the queue costs (queued_cost)
   std::string received;          // its room of a whole datagram kept for the next
@@ -107,9 +108,11 @@ void receive_loop(const UdpHandle& socket, LiveOutputs& outputs) {
     queued_bytes -= queued_cost(queue.front());
     datagram = std::move(queue.front());
     queue.pop_front();
-    std::optional<DecodeRecord> record = parse_decode_datagram(datagram);
-    if (record && seen.first_arrival(decode_key(datagram), milliseconds_now()))
-      handle_decode(*record, outputs);
+    const std::optional<DecodeRecord> record = parse_decode_datagram(datagram);
+    if (!record) continue;
+    // A replay never puts a point in the track twice, however long ago.
+    SeenDecodes& memory = decode_position(sent_message(record->message)) ? seen_reports : seen;
+    if (memory.first_arrival(decode_key(datagram), milliseconds_now())) handle_decode(*record, outputs);
   }
 }
 

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -23,6 +24,11 @@
 inline constexpr std::int64_t kSeenSpanMs = 2 * 60 * 60 * 1000;
 // Some 30 000 decodes of ordinary length.
 inline constexpr std::size_t kSeenBytes = 4 << 20;
+// The position reports tracked are kept apart, for the whole run, however
+// many ordinary decodes come between: some 400 000 of them, a report every
+// 30 s for four months.
+inline constexpr std::int64_t kSeenReportSpanMs = std::numeric_limits<std::int64_t>::max();
+inline constexpr std::size_t kSeenReportBytes = 64 << 20;
 
 class SeenDecodes {
  public:

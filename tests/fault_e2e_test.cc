@@ -304,6 +304,34 @@ TEST(HostileDatagrams, FloodOfSmallDecodesStaysWithinTheQueueLimit) {
   ASSERT_TRUE(s.wait_exit(seconds(10)));
 }
 
+// A flood of ordinary decodes fills the memory of those already handled;
+// a replay of a position report that came before it (GridTracker asks for
+// one when it starts) is still passed over: a point is tracked once a run.
+TEST(HostileDatagrams, ReplayAfterAFloodIsNotTrackedTwice) {
+  SKIP_UNLESS_OWN_NETWORK();
+  LiveRun run(24);
+  e2e::PtySession& s = *run.session;
+  UdpSender sender;
+  const std::string report = decode("DECPAA-MBXAAA", 34);
+  sender.send(report);
+  ASSERT_TRUE(s.wait_for_text("12:34  DECPAA-MBXAAA")) << s.dump();
+  // 140 distinct decodes of 32,000 characters: more than the 4 MiB kept
+  // of ordinary decodes.
+  for (int i = 0; i < 140; ++i) {
+    sender.send(decode(std::string(32000, static_cast<char>('A' + i % 26)) + std::to_string(i), 0));
+    if (i % 10 == 9) s.pump(milliseconds(20));
+  }
+  sender.send(report);
+  sender.send(decode("DFGKAA-AATFAA", 35));
+  ASSERT_TRUE(s.wait_for_text("12:35  DFGKAA-AATFAA", seconds(60))) << s.dump();
+  s.send("\x1b");
+  ASSERT_TRUE(s.wait_for_text("Any key to close this window...", seconds(10))) << s.dump();
+  s.send("q");
+  ASSERT_TRUE(s.wait_exit(seconds(10)));
+  EXPECT_EQ(e2e::read_file(run.dir.file("RUN.CSV")),
+            "Time, Lat , Long\r\n12:34 , +0051.50000, +000-1.25000\r\n12:35 , +0052.25000, +000.50000\r\n");
+}
+
 // Destinations that are not tracks of ours are left as they are: WSJT-X's
 // log asked for by its name, and a track of an earlier run when its table
 // cannot be made (both files are checked before either is changed).
