@@ -4,6 +4,7 @@
 #include "logs/log_source.h"
 #include "logs/split_logs.h"
 #include "report/decode_record.h"
+#include "system/user_folders.h"
 
 namespace {
 
@@ -16,10 +17,8 @@ constexpr std::size_t kTailKept = 64;
 }  // namespace
 
 LogFollower::LogFollower()
-    : name_(existing_log_name().value_or(kDefaultLogName)),
-      lines_(kLastUsedColumn),
-      block_(new char[kFollowBlockSize]) {
-  open_from_start(name_);
+    : folder_(log_folder()), lines_(kLastUsedColumn), block_(new char[kFollowBlockSize]) {
+  open_from_start(existing_log_name_in(folder_).value_or(kDefaultLogName));
   const std::optional<FileStatus> status = file_ ? open_file_status(file_) : std::nullopt;
   if (!status) return;
   // What is there is old: start at its end, inside its last line if that
@@ -41,9 +40,10 @@ void LogFollower::start_over() {
   lines_.restart();
 }
 
-void LogFollower::open_from_start(const std::string& name) {
+void LogFollower::open_from_start(const std::string& file_name) {
   release();
-  name_ = name;
+  file_name_ = file_name;
+  name_ = path_in_folder(folder_, file_name);
   start_over();
   file_ = open_for_reading(name_, Sharing::read_write_delete);
   const std::optional<FileStatus> status = file_ ? open_file_status(file_) : std::nullopt;
@@ -54,10 +54,10 @@ void LogFollower::open_from_start(const std::string& name) {
 }
 
 std::optional<std::string> LogFollower::log_to_follow() const {
-  std::optional<std::string> now = existing_log_name();
-  if (now && *now != name_ && is_dated_log_name(*now) && is_dated_log_name(name_) &&
-      is_later_split_log(name_, *now))
-    return is_existing_file(name_) ? std::optional<std::string>(name_) : std::nullopt;
+  std::optional<std::string> now = existing_log_name_in(folder_);
+  if (now && *now != file_name_ && is_dated_log_name(*now) && is_dated_log_name(file_name_) &&
+      is_later_split_log(file_name_, *now))
+    return is_existing_file(name_) ? std::optional<std::string>(file_name_) : std::nullopt;
   return now;
 }
 
@@ -72,8 +72,8 @@ bool LogFollower::step(const std::function<void(std::string_view)>& on_line,
     start_over();
     return true;
   }
-  const std::optional<FileStatus> status = file_status(*now);
-  if (*now != name_ || !file_ || !status || status->identity != identity_) {
+  const std::optional<FileStatus> status = file_status(path_in_folder(folder_, *now));
+  if (*now != file_name_ || !file_ || !status || status->identity != identity_) {
     open_from_start(*now);
     if (!file_) return true;  // held by another program for a moment: the next step
   }

@@ -8,7 +8,8 @@
 // renamed or erased is still read; when a new file takes the name (or the
 // log is emptied and written anew, or a new split log begins), its lines
 // are followed from its start. Lines that were there when following began
-// are not given.
+// are not given. The log is looked for in the folder where it was found at
+// the start: the current one, or the data folder of WSJT-X or JTDX.
 #ifndef LOG_TRACKER_LOG_FOLLOWER_H
 #define LOG_TRACKER_LOG_FOLLOWER_H
 
@@ -29,7 +30,8 @@ class LogFollower {
   LogFollower(const LogFollower&) = delete;
   LogFollower& operator=(const LogFollower&) = delete;
 
-  // The log followed, or the one waited for (ALL.TXT).
+  // The log followed, or the one waited for (ALL.TXT), by its path (its
+  // name alone in the current folder).
   const std::string& name() const { return name_; }
 
   // One step: on_line for each line completed since the step before;
@@ -41,18 +43,20 @@ class LogFollower {
   bool read_failed() const { return read_failed_; }
 
  private:
-  // The log to follow now: the newest, unless it is of an earlier period
-  // than the one followed.
+  // The file name of the log to follow now: the newest, unless it is of an
+  // earlier period than the one followed.
   std::optional<std::string> log_to_follow() const;
   bool read_added(const std::function<void(std::string_view)>& on_line, const std::function<bool()>& go_on);
-  void open_from_start(const std::string& name);
+  void open_from_start(const std::string& file_name);
   void release();     // the file held is let go
   void start_over();  // the file read from its start
   // Whether the bytes before offset_ are still the ones read; nothing when
   // they cannot be read now.
   std::optional<bool> unchanged_before_offset();
 
-  std::string name_;
+  std::string folder_;           // where the log is looked for, "" here
+  std::string file_name_;        // the log's name in it
+  std::string name_;             // its path
   FileHandle file_;              // the log held open, when there is one
   std::uint64_t identity_ = 0;   // of that file
   std::uint64_t offset_ = 0;     // bytes of it read

@@ -62,6 +62,10 @@ std::vector<std::string> child_environment(const std::vector<std::string>& chang
   vars.erase("LINES");
   vars.erase("COLUMNS");
   vars.erase("NO_COLOR");
+  // No data folder of WSJT-X or JTDX: a program started in a folder without
+  // a log finds none of the user's.
+  vars["HOME"] = "/nonexistent";
+  vars.erase("XDG_DATA_HOME");
   for (const std::string& change : changes) {
     size_t eq = change.find('=');
     if (eq == std::string::npos) {

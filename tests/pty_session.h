@@ -41,8 +41,9 @@ struct PtyOptions {
   // truncated). stderr always goes to the terminal.
   std::string stdout_file;
   // Changes to the test's environment: "NAME=VALUE" sets, "NAME" removes.
-  // Applied after the defaults: TERM=xterm-256color, and no LINES, COLUMNS
-  // or NO_COLOR.
+  // Applied after the defaults: TERM=xterm-256color, HOME=/nonexistent (no
+  // data folder of WSJT-X or JTDX), and no LINES, COLUMNS, NO_COLOR or
+  // XDG_DATA_HOME.
   std::vector<std::string> env;
   // Terminal settings before the program starts; by default the kernel's
   // settings for a new terminal plus IUTF8, as a terminal emulator has them.

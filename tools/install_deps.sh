@@ -1,14 +1,23 @@
 #!/bin/sh
 # Installs the Debian packages that building and testing need, when missing.
-#   tools/install_deps.sh            the Linux build and its tests (wsjtx:
-#                                    WSJT-X itself, its decoder and its own
-#                                    listener, and jtdx, run beside our
-#                                    programs, the GUIs under Xvfb, driven
-#                                    with xdotool)
+#   tools/install_deps.sh            what the programs need: a compiler,
+#                                    make and CMake
+#   tools/install_deps.sh tests      that and the test kit: GoogleTest,
+#                                    Google Benchmark, libvterm, the tools
+#                                    the tests run (faketime, xmllint, GDAL's
+#                                    ogrinfo, lintian and what cpack's
+#                                    Debian package needs), and wsjtx and
+#                                    jtdx, run beside our programs, their
+#                                    GUIs under Xvfb, driven with xdotool
 #   tools/install_deps.sh windows    the Windows cross build, tested under wine
 set -e
-packages="cmake g++ make pkg-config libgtest-dev libbenchmark-dev libvterm-dev faketime libxml2-utils gdal-bin wsjtx jtdx xvfb xdotool"
-[ "${1:-}" = windows ] && packages="cmake make googletest g++-mingw-w64-x86-64 wine64 tmux python3"
+packages="cmake g++ make"
+case "${1:-}" in
+  tests)
+    packages="$packages pkg-config libgtest-dev libbenchmark-dev libvterm-dev faketime libxml2-utils"
+    packages="$packages gdal-bin dpkg-dev file lintian wsjtx jtdx xvfb xdotool" ;;
+  windows) packages="cmake make googletest g++-mingw-w64-x86-64 wine64 tmux python3" ;;
+esac
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -1,30 +1,40 @@
 #!/bin/sh
 # Builds and runs every test:
-#  1. the normal build (build/);
-#  2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer
+#  1. the programs alone (build-programs/), configured so that no test
+#     library can be found (GoogleTest, Google Benchmark and pkg-config's
+#     libvterm disabled), then their Debian package, checked with lintian
+#     and run from where dpkg-deb unpacked it (tests/deb_package_check.sh);
+#  2. the normal build with its tests (build/);
+#  3. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer
 #     (build-asan/), where any memory fault or undefined behaviour stops the
 #     program that meets it;
-#  3. the fuzz targets, built with clang (build-fuzz/), each run briefly on
+#  4. the fuzz targets, built with clang (build-fuzz/), each run briefly on
 #     its seeds: at most 50,000 executions or 20 seconds, two at a time; a
 #     target that does not build or finds anything fails the run;
-#  4. the Windows build cross-compiled with mingw-w64 (build-win/), its zip
+#  5. the Windows build cross-compiled with mingw-w64 (build-win/), its zip
 #     package, its unit tests and the programs end to end under wine, when
 #     wine and mingw-w64 can be installed.
 set -e
 cd "$(dirname "$0")/.."
-tools/install_deps.sh
-cmake -S . -B build
+tools/install_deps.sh tests
+
+PKG_CONFIG_LIBDIR= PKG_CONFIG_PATH= cmake --no-warn-unused-cli -S . -B build-programs -DBUILD_TESTING=OFF \
+  -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON
+cmake --build build-programs -j2
+tests/deb_package_check.sh build-programs
+
+cmake -S . -B build -DBUILD_TESTING=ON
 cmake --build build -j2
 ctest --test-dir build --output-on-failure -j2
 
-cmake -S . -B build-asan -DSANITIZE=ON
+cmake -S . -B build-asan -DSANITIZE=ON -DBUILD_TESTING=ON
 cmake --build build-asan -j2
 ctest --test-dir build-asan --output-on-failure -j2
 
 FUZZ_BUILD_DIR="$PWD/build-fuzz" FUZZ_JOBS=2 tests/fuzz/run_fuzzers.sh 50000 20
 
 if tools/install_deps.sh windows; then
-  cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+  cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DBUILD_TESTING=ON
   cmake --build build-win -j2
   (cd build-win && cpack -G ZIP)
   ctest --test-dir build-win --output-on-failure

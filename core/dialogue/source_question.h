@@ -8,7 +8,8 @@
 #include "system/file.h"
 
 // The command tail when there is one; otherwise the answer to
-// "Source file  [ALL.TXT]  " (the default_log_name in the brackets) taken as
+// "Source file  [ALL.TXT]  " (the default_log_name in the brackets: a path
+// in the data folder of WSJT-X or JTDX when the current folder holds no log) taken as
 // typed but for blanks around it, that name when empty.
 std::string ask_source_name();
 

@@ -28,18 +28,36 @@ std::optional<FileStatus> file_status(const std::string& name) {
   return status_of(st);
 }
 
-std::vector<FolderFile> ordinary_files_here() {
-  std::vector<FolderFile> files;
-  DIR* folder = ::opendir(".");
-  if (folder == nullptr) return files;
-  while (const dirent* entry = ::readdir(folder)) {
+namespace {
+// Each entry of `folder` ("" the current one) with what stat says of it
+// (through a link): visit(name, st).
+template <typename Visit>
+void for_each_entry(const std::string& folder, Visit visit) {
+  DIR* entries = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (entries == nullptr) return;
+  while (const dirent* entry = ::readdir(entries)) {
     struct stat st {};
-    if (::stat(entry->d_name, &st) == 0 && S_ISREG(st.st_mode))
-      files.push_back(
-          {entry->d_name, static_cast<std::int64_t>(st.st_mtime) * 1000000000 + st.st_mtim.tv_nsec});
+    if (::fstatat(::dirfd(entries), entry->d_name, &st, 0) == 0) visit(entry->d_name, st);
   }
-  ::closedir(folder);
+  ::closedir(entries);
+}
+}  // namespace
+
+std::vector<FolderFile> ordinary_files_in(const std::string& folder) {
+  std::vector<FolderFile> files;
+  for_each_entry(folder, [&](const char* name, const struct stat& st) {
+    if (S_ISREG(st.st_mode))
+      files.push_back({name, static_cast<std::int64_t>(st.st_mtime) * 1000000000 + st.st_mtim.tv_nsec});
+  });
   return files;
+}
+
+std::vector<std::string> folder_names_in(const std::string& folder) {
+  std::vector<std::string> names;
+  for_each_entry(folder, [&](const std::string& name, const struct stat& st) {
+    if (S_ISDIR(st.st_mode) && name != "." && name != "..") names.push_back(name);
+  });
+  return names;
 }
 
 bool is_same_file(const std::string& a, const std::string& b) {

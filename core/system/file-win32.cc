@@ -83,18 +83,39 @@ std::optional<FileStatus> file_status(const std::string& name) {
   return status_of(info);
 }
 
-std::vector<FolderFile> ordinary_files_here() {
-  std::vector<FolderFile> files;
+namespace {
+// Each entry of `folder` ("" the current one): visit(found).
+template <typename Visit>
+void for_each_entry(const std::string& folder, Visit visit) {
   WIN32_FIND_DATAW found{};
-  const HANDLE search = FindFirstFileW(L"*", &found);
-  if (search == INVALID_HANDLE_VALUE) return files;
+  const std::wstring pattern = folder.empty() ? std::wstring(L"*") : wide(folder) + L"\\*";
+  const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
   do {
-    if ((found.dwFileAttributes & kNotOrdinary) != 0) continue;
-    const ULARGE_INTEGER written{{found.ftLastWriteTime.dwLowDateTime, found.ftLastWriteTime.dwHighDateTime}};
-    files.push_back({narrow(found.cFileName), static_cast<std::int64_t>(written.QuadPart)});
+    visit(found);
   } while (FindNextFileW(search, &found));
   FindClose(search);
+}
+}  // namespace
+
+std::vector<FolderFile> ordinary_files_in(const std::string& folder) {
+  std::vector<FolderFile> files;
+  for_each_entry(folder, [&](const WIN32_FIND_DATAW& found) {
+    if ((found.dwFileAttributes & kNotOrdinary) != 0) return;
+    const ULARGE_INTEGER written{{found.ftLastWriteTime.dwLowDateTime, found.ftLastWriteTime.dwHighDateTime}};
+    files.push_back({narrow(found.cFileName), static_cast<std::int64_t>(written.QuadPart)});
+  });
   return files;
+}
+
+std::vector<std::string> folder_names_in(const std::string& folder) {
+  std::vector<std::string> names;
+  for_each_entry(folder, [&](const WIN32_FIND_DATAW& found) {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return;
+    const std::string name = narrow(found.cFileName);
+    if (name != "." && name != "..") names.push_back(name);
+  });
+  return names;
 }
 
 bool is_same_file(const std::string& a, const std::string& b) {

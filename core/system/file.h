@@ -34,15 +34,21 @@ struct FileStatus {
 // Nothing when `name` is not an ordinary file.
 std::optional<FileStatus> file_status(const std::string& name);
 
-// An ordinary file of the current folder, and when it was last written
-// (a count of seconds or finer: only the order matters).
+// An ordinary file of a folder, and when it was last written (a count of
+// seconds or finer: only the order matters).
 struct FolderFile {
   std::string name;
   std::int64_t modified = 0;
 };
 
-// The ordinary files of the current folder (not hidden ones on Windows).
-std::vector<FolderFile> ordinary_files_here();
+// The ordinary files of `folder` ("" the current folder), by their names
+// alone (not hidden ones on Windows).
+std::vector<FolderFile> ordinary_files_in(const std::string& folder);
+inline std::vector<FolderFile> ordinary_files_here() { return ordinary_files_in(""); }
+
+// The names of the folders in `folder` ("" the current folder), "." and
+// ".." left out.
+std::vector<std::string> folder_names_in(const std::string& folder);
 
 // What other programs may do with a file while it is open for reading: read
 // and write it always, so that WSJT-X goes on appending to the log that a
