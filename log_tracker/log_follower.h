@@ -1,70 +1,58 @@
-// ALL.TXT followed while WSJT-X appends to it: each step reads what was
-// added since the step before and gives its complete lines, in order, each
-// once. The log is ALL.TXT, or the newest of the yearly or monthly logs that
-// WSJT-X 2.6 and later split it into, or of JTDX's monthly logs (by their
-// names: the follower moves on to a later period, never back to an earlier
-// one). The file is held open
-// from step to step, so that what was added to it just before it was
-// renamed or erased is still read; when a new file takes the name (or the
-// log is emptied and written anew, or a new split log begins), its lines
-// are followed from its start. Lines that were there when following began
-// are not given. The log is looked for in the folder where it was found at
-// the start: the current one, or the data folder of WSJT-X or JTDX.
+// The decode logs of a folder followed while WSJT-X or JTDX appends to
+// them: ALL.TXT, the yearly or monthly logs that WSJT-X 2.6 and later split
+// it into, and JTDX's monthly logs, whichever are there, side by side. Each
+// step reads what was added to each of them since the step before and gives
+// the complete lines, each once, log by log in the order written. What a
+// log held when following began is old and not given; a log that appears
+// later is read from its start, as is a new file that takes a log's name; a
+// log that is renamed or erased is read to its end first (it is held open
+// from step to step); a log emptied or written anew is read from its new
+// start; a log only touched gives nothing. The folder is the one where the
+// log was found at the start: the current one, or the data folder of
+// WSJT-X or JTDX.
 #ifndef LOG_TRACKER_LOG_FOLLOWER_H
 #define LOG_TRACKER_LOG_FOLLOWER_H
 
-#include <cstdint>
-#include <functional>
+#include <map>
 #include <memory>
-#include <optional>
+#include <set>
 #include <string>
-#include <string_view>
+#include <vector>
 
-#include "logs/line_splitter.h"
-#include "system/file.h"
+#include "log_tracker/growing_log.h"
 
 class LogFollower {
  public:
-  // Starts at the end of the log that is there now, if any.
+  // Starts at the end of each log that is there now.
   LogFollower();
   LogFollower(const LogFollower&) = delete;
   LogFollower& operator=(const LogFollower&) = delete;
 
-  // The log followed, or the one waited for (ALL.TXT), by its path (its
-  // name alone in the current folder).
-  const std::string& name() const { return name_; }
+  // The logs followed, by their paths (names alone in the current folder),
+  // or ALL.TXT waited for when there is none.
+  std::vector<std::string> names() const;
 
   // One step: on_line for each line completed since the step before;
   // go_on() between blocks of a large addition. False when go_on() said no.
-  bool step(const std::function<void(std::string_view)>& on_line, const std::function<bool()>& go_on);
+  bool step(const LineSink& on_line, const GoOn& go_on);
 
-  // Whether a read of the log failed at some step (a failing disk, a share
-  // gone); the steps after it read on from where it failed.
-  bool read_failed() const { return read_failed_; }
+  // The logs whose last read failed, and those whose reads failed at some
+  // step, by their paths.
+  std::vector<std::string> failing() const;
+  std::vector<std::string> failed() const;
 
  private:
-  // The file name of the log to follow now: the newest, unless it is of an
-  // earlier period than the one followed.
-  std::optional<std::string> log_to_follow() const;
-  bool read_added(const std::function<void(std::string_view)>& on_line, const std::function<bool()>& go_on);
-  void open_from_start(const std::string& file_name);
-  void release();     // the file held is let go
-  void start_over();  // the file read from its start
-  // Whether the bytes before offset_ are still the ones read; nothing when
-  // they cannot be read now.
-  std::optional<bool> unchanged_before_offset();
+  // The file names of the decode logs in the folder now.
+  std::vector<std::string> logs_now() const;
+  // Follows the log `file_name` anew: from its start, or from its end when
+  // what it holds is old.
+  bool follow_new(const std::string& file_name, bool from_start, const LineSink& on_line, const GoOn& go_on);
 
-  std::string folder_;           // where the log is looked for, "" here
-  std::string file_name_;        // the log's name in it
-  std::string name_;             // its path
-  FileHandle file_;              // the log held open, when there is one
-  std::uint64_t identity_ = 0;   // of that file
-  std::uint64_t offset_ = 0;     // bytes of it read
-  std::string tail_;             // its last bytes before offset_
-  bool drop_next_line_ = false;  // the line begun before following began
-  bool read_failed_ = false;
-  LineSplitter lines_;
+  std::string folder_;
   std::unique_ptr<char[]> block_;
+  std::map<std::string, GrowingLog> logs_;  // by file name
+  std::vector<std::string> failed_;         // logs let go after a failed read
+  std::set<std::string> unopened_;          // there at the start, not opened yet
 };
 
 #endif  // LOG_TRACKER_LOG_FOLLOWER_H

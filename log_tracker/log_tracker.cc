@@ -1,6 +1,8 @@
 #include "log_tracker/log_tracker.h"
 
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "console/console.h"
 #include "dialogue/destination.h"
@@ -87,28 +89,73 @@ void follow_decoded(const std::string& name, KmlTrack& track) {
   }
 }
 
-// Every line added to the log, a step at a time, until Esc.
+// "'A'", "'A' and 'B'", "'A', 'B' and 'C'".
+std::string quoted_names(const std::vector<std::string>& names) {
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += i + 1 == names.size() ? " and " : ", ";
+    text += "'" + names[i] + "'";
+  }
+  return text;
+}
+
+void print_followed(const std::vector<std::string>& names) {
+  print_coloured_line(kMessageColour, "Extract decoded data as it arrives via " + quoted_names(names));
+}
+
+// The names in `now` that are not in `before`.
+std::vector<std::string> added_names(const std::vector<std::string>& before,
+                                     const std::vector<std::string>& now) {
+  std::vector<std::string> added;
+  for (const std::string& name : now)
+    if (std::find(before.begin(), before.end(), name) == before.end()) added.push_back(name);
+  return added;
+}
+
+// Every line added to the logs, a step at a time, until Esc. The screen
+// says so when the logs followed change, and at once when a log cannot be
+// read and when it can again.
 void follow_log(LogFollower& log, KmlTrack& track) {
   print_esc_instruction();
   bool dots_open = false;  // the row of dots has no line end yet
-  bool esc = false;
+  const auto end_dots = [&] {
+    if (dots_open) print_newline();
+    dots_open = false;
+  };
   const auto on_line = [&](std::string_view line) {
     const std::optional<DecodeRecord> report = parse_log_line(line);
     if (!report) return;
-    if (dots_open) print_newline();
-    dots_open = false;
+    end_dots();
     add_and_show(shown_report(*report), track);
   };
   // Between blocks of a large addition: Esc ends it there.
   const auto go_on = [] { return !stop_key_pressed(); };
+  std::vector<std::string> followed = log.names();
+  std::vector<std::string> failing;
+  bool esc = false;
   while (!esc) {
     pause_ms(kPollingStepMs);
     esc = is_stop_key(poll_key());
     print_text(".");
     dots_open = true;
-    if (!esc) esc = !log.step(on_line, go_on);
+    if (esc || (esc = !log.step(on_line, go_on))) break;
+    const std::vector<std::string> failing_now = log.failing();
+    for (const std::string& name : added_names(failing, failing_now)) {
+      end_dots();
+      print_line(name + " Cannot be read now");
+    }
+    for (const std::string& name : added_names(failing_now, failing)) {
+      end_dots();
+      print_line(name + " Is read again");
+    }
+    failing = failing_now;
+    if (std::vector<std::string> now = log.names(); now != followed) {
+      end_dots();
+      print_followed(now);
+      followed = std::move(now);
+    }
   }
-  if (dots_open) print_newline();
+  end_dots();
 }
 
 // What the run reads: a log in one pass, the log as WSJT-X appends to it,
@@ -132,13 +179,15 @@ void choose_source(Source& source) {
     return;
   }
   source.name = decoded_file_name();
-  if (source.name.empty()) {
-    source.mode = Mode::follow_log;
-    source.name = source.log.emplace().name();
-  } else {
+  if (!source.name.empty()) {
     source.mode = Mode::follow_decoded;
+    print_followed({source.name});
+    return;
   }
-  print_coloured_line(kMessageColour, "Extract decoded data as it arrives via '" + source.name + "'");
+  source.mode = Mode::follow_log;
+  const std::vector<std::string> names = source.log.emplace().names();
+  source.name = names.front();
+  print_followed(names);
 }
 
 }  // namespace
@@ -176,7 +225,7 @@ int run_log_tracker() {
   bool read = true;
   if (source.mode == Mode::one_pass) read = tell_whether_read_whole(source.name, !pass.read_failed);
   if (source.mode == Mode::follow_log)
-    read = tell_whether_read_whole(source.log->name(), !source.log->read_failed());
+    for (const std::string& name : source.log->failed()) read = tell_whether_read_whole(name, false);
   if (pass.stopped) print_line(source.name + " Was not read to its end");
   wait_for_key();
   return written && read ? 0 : 1;

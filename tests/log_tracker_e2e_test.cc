@@ -808,7 +808,7 @@ TEST(LogTrackerFollow, EachLineOnceWhenLogsAreTouchedOrRenamed) {
   write_file(dir.file("2024-06-ALL.TXT"), all_txt_line("0000", "DBUAAA-MFNGAA"));
   PtySession s(tracker_options(dir, {}, "2024-06-01 00:01:10"));
   start_following(s, "split");
-  EXPECT_TRUE(s.screen().contains("via '2024-06-ALL.TXT'")) << s.dump();
+  EXPECT_TRUE(s.screen().contains("via '2024-05-ALL.TXT' and '2024-06-ALL.TXT'")) << s.dump();
   fs::last_write_time(dir.file("2024-05-ALL.TXT"), fs::file_time_type::clock::now() + std::chrono::hours(1));
   append_file(dir.file("2024-06-ALL.TXT"), all_txt_line("0002", "DFGKAA-AATFAA"));
   ASSERT_TRUE(s.wait_for_text("0002   DFGKAA-AATFAA", milliseconds(2500))) << s.dump();
@@ -841,6 +841,52 @@ TEST(LogTrackerFollow, EachLineOnceWhenLogsAreTouchedOrRenamed) {
 
 // A read that fails while following (a failing disk, a share gone) is told
 // at the end, with status 1; the track holds what was read.
+// Every decode log of the folder is followed side by side: a log removed
+// is not replaced by an older one's whole content, and the log that WSJT-X
+// writes beside an old ALL.TXT is read.
+TEST(LogTrackerFollow, EveryLogOfTheFolderOnce) {
+  for (const char* older : {"2025-ALL.TXT", "202612_ALL.TXT"}) {
+    SCOPED_TRACE(older);
+    TempDir dir;
+    std::string old_reports;
+    for (const char* time : {"0001", "0002", "0003", "0004", "0005", "0006"})
+      old_reports += all_txt_line(time, "OCAUAA-JHGCAA");
+    write_file(dir.file(older), old_reports);
+    write_file(dir.file("ALL.TXT"), "");
+    PtySession s(tracker_options(dir, {}, "2026-12-07 05:15:10"));
+    start_following(s, "removed");
+    EXPECT_TRUE(s.screen().contains("via '" + std::string(older) + "' and 'ALL.TXT'")) << s.dump();
+    append_file(dir.file("ALL.TXT"), all_txt_line("0516", "DFGKAA-AATFAA"));
+    ASSERT_TRUE(s.wait_for_text("0516   DFGKAA-AATFAA", milliseconds(2500))) << s.dump();
+    fs::remove(dir.file("ALL.TXT"));
+    s.pump(milliseconds(1500));
+    write_file(dir.file("ALL.TXT"), all_txt_line("0517", "DBUAAA-MFNGAA"));
+    ASSERT_TRUE(s.wait_for_text("0517   DBUAAA-MFNGAA", milliseconds(2500))) << s.dump();
+    s.pump(milliseconds(1000));
+    s.send("\x1b");
+    ASSERT_TRUE(s.wait_for_text("REMOVED.KML Generated", milliseconds(3000))) << s.dump();
+    expect_key_wait_then_exit(s, 0);
+    EXPECT_EQ(path_points(read_file(dir.file("REMOVED.KML"))),
+              (std::vector<std::string>{"+0.50000,+52.25000", "-3.60000,+50.00000"}));
+  }
+
+  TempDir dir;
+  write_file(dir.file("ALL.TXT"), all_txt_line("0500", "OCAUAA-JHGCAA"));
+  write_file(dir.file("2026-12-ALL.TXT"), "");
+  PtySession s(tracker_options(dir, {}, "2026-12-07 05:15:10"));
+  start_following(s, "split");
+  EXPECT_TRUE(s.screen().contains("via '2026-12-ALL.TXT' and 'ALL.TXT'")) << s.dump();
+  append_file(dir.file("2026-12-ALL.TXT"), all_txt_line("0516", "DFGKAA-AATFAA") +
+                                               all_txt_line("0517", "DBUAAA-MFNGAA") +
+                                               all_txt_line("0518", "DECPAA-MBXAAA"));
+  ASSERT_TRUE(s.wait_for_text("0518   DECPAA-MBXAAA", milliseconds(2500))) << s.dump();
+  s.send("\x1b");
+  ASSERT_TRUE(s.wait_for_text("SPLIT.KML Generated", milliseconds(3000))) << s.dump();
+  expect_key_wait_then_exit(s, 0);
+  EXPECT_EQ(path_points(read_file(dir.file("SPLIT.KML"))),
+            (std::vector<std::string>{"+0.50000,+52.25000", "-3.60000,+50.00000", "-1.25000,+51.50000"}));
+}
+
 TEST(LogTrackerFollow, ReadErrorIsTold) {
   TempDir dir;
   write_file(dir.file("ALL.TXT"), "");
@@ -853,7 +899,10 @@ TEST(LogTrackerFollow, ReadErrorIsTold) {
   append_file(dir.file("ALL.TXT"), first);
   ASSERT_TRUE(s.wait_for_text("0516   DFGKAA-AATFAA", milliseconds(2500))) << s.dump();
   append_file(dir.file("ALL.TXT"), all_txt_line("0517", "DBUAAA-MFNGAA"));
-  s.pump(milliseconds(2000));
+  // Told at once, not only at the end; the dots go on.
+  ASSERT_TRUE(s.wait_for_text("ALL.TXT Cannot be read now", milliseconds(5000))) << s.dump();
+  s.pump(milliseconds(1000));
+  EXPECT_EQ(count_rows(s, "ALL.TXT Cannot be read now"), 1) << s.dump();
   s.send("\x1b");
   ASSERT_TRUE(s.wait_for_text("ALL.TXT Was not completely read", milliseconds(3000))) << s.dump();
   EXPECT_TRUE(s.screen().contains("FAILING.KML Generated")) << s.dump();
