@@ -24,6 +24,7 @@
 #include "console/key_decoder.h"
 #include "console/line_editor.h"
 #include "console/terminal_text.h"
+#include "system/file.h"
 #include "system/thread_signals.h"
 
 namespace {
@@ -90,6 +91,7 @@ void restore_terminal();
 
 // Ends the program killed by `sig`, as the shell and the parent expect.
 [[noreturn]] void end_by_signal(int sig) {
+  move_at_end();  // a file's last whole state in place
   std::signal(sig, SIG_DFL);
   sigset_t set;
   sigemptyset(&set);
@@ -254,6 +256,7 @@ void write_pending_at_once() {
 void on_end_signal(int sig) {
   if (end_signal_deferred(sig)) return;  // raised again when that work is done
   const int saved = errno;
+  move_at_end();  // a file's last whole state in place, then its report lines
   write_pending_at_once();
   restore_terminal_at_once();
   errno = saved;

@@ -3,7 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "system/file.h"
 
@@ -125,3 +131,56 @@ bool cut_file(const FileHandle& file, std::uint64_t size) {
 bool close_file_handle(std::intptr_t native) { return ::close(static_cast<int>(native)) == 0; }
 
 bool remove_file(const std::string& name) { return ::unlink(name.c_str()) == 0; }
+
+bool copy_file_start(const FileHandle& from, const FileHandle& to, std::uint64_t size) {
+  // In the kernel where it can (no copy through our memory), else by blocks.
+  off_t in = 0, out = 0;
+  while (static_cast<std::uint64_t>(in) < size) {
+    const ssize_t n = ::copy_file_range(fd_of(from), &in, fd_of(to), &out,
+                                        static_cast<std::size_t>(size - static_cast<std::uint64_t>(in)), 0);
+    if (n > 0) continue;
+    if (n == 0) return false;  // `from` is shorter
+    if (errno == EINTR) continue;
+    if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
+    std::vector<char> block(1 << 20);
+    while (static_cast<std::uint64_t>(in) < size) {
+      const std::size_t want = static_cast<std::size_t>(
+          std::min<std::uint64_t>(block.size(), size - static_cast<std::uint64_t>(in)));
+      const ssize_t got = ::pread(fd_of(from), block.data(), want, in);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0 ||
+          !write_at(to, static_cast<std::uint64_t>(in), {block.data(), static_cast<std::size_t>(got)}))
+        return false;
+      in += got;
+    }
+    return true;
+  }
+  return true;
+}
+
+bool move_file_over(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+namespace {
+// The move for an end from outside; read by the signal handlers.
+char g_move_from[4096];
+char g_move_to[4096];
+volatile sig_atomic_t g_move_set = 0;
+}  // namespace
+
+void set_move_at_end(const std::string& from, const std::string& to) {
+  g_move_set = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  if (from.empty() || from.size() >= sizeof g_move_from || to.size() >= sizeof g_move_to) return;
+  std::memcpy(g_move_from, from.c_str(), from.size() + 1);
+  std::memcpy(g_move_to, to.c_str(), to.size() + 1);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  g_move_set = 1;
+}
+
+void move_at_end() {
+  if (!g_move_set) return;
+  g_move_set = 0;
+  ::rename(g_move_from, g_move_to);
+}
