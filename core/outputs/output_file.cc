@@ -70,6 +70,18 @@ bool refresh_due(const OutputFile& out) {
          out.size >= 2 * out.placed_size;
 }
 
+// True when the file `name` holds the first bytes of `own_start` and no
+// more: a working copy whose making was cut short.
+bool holds_start_of(const std::string& name, std::string_view own_start) {
+  const FileHandle file = open_for_reading(name);
+  std::string start(own_start.size() + 1, '\0');
+  std::size_t got = 0;
+  for (BlockRead r; file && got < start.size(); got += r.size)
+    if (r = read_block(file, start.data() + got, start.size() - got); r.failed || r.size == 0) break;
+  return file && got <= own_start.size() &&
+         own_start.substr(0, got) == std::string_view(start).substr(0, got);
+}
+
 }  // namespace
 
 std::string working_name_for(const std::string& name) {
@@ -88,6 +100,8 @@ OutputFile open_output(const std::string& name, std::string_view own_start) {
   if (out.refusal != OutputRefusal::none) return out;
   opened.file.close();  // not held between two states
   OpenedOutput left = open_output_file(out.working_name, own_start);
+  if (left.refusal == OutputRefusal::not_ours && holds_start_of(out.working_name, own_start))
+    left.refusal = OutputRefusal::none;
   if (left.refusal != OutputRefusal::none) {
     out.refusal = OutputRefusal::cannot_create;
     drop_output(out);
