@@ -1,15 +1,15 @@
-// A file of ours (a track, a table) that every reader finds whole: each new
-// state is made in a working copy beside it and then put in its place in
-// one step, so that a program that opens the file (a viewer, a copy) gets
-// the state before or the new one, never a mix, however it reads; between
-// two states no handle of ours holds it (on Windows, a reader that shares
-// reading only opens it). A line that cannot be written whole is taken
-// back: the file holds the state before it, and nothing more is written.
-// The failure is remembered, not reported at once.
+// A file of ours (a track, a table) that every reader finds whole: the run
+// writes a working copy beside it, and each new state goes in place as a
+// copy of that, moved over the file in one step; a program that opens the
+// file (a viewer, a copy) gets the state before or the new one, never a
+// mix, however it reads. No handle of ours holds the file itself (on
+// Windows, a reader that shares reading only opens it). A line that cannot
+// be written whole is taken back: the file holds the state before it, and
+// nothing more is written. The failure is remembered, not reported at once.
 //
 // A state goes in place at once, or at most every `refresh` (then also when
-// the file has doubled since, and at the close): an end from outside (an
-// ending signal) meanwhile still puts the last whole state in place.
+// the file has doubled since, and at the close); an end from outside (an
+// ending signal) moves the working copy's last whole state in place.
 #ifndef OUTPUTS_OUTPUT_FILE_H
 #define OUTPUTS_OUTPUT_FILE_H
 
@@ -22,36 +22,34 @@
 
 struct OutputFile {
   std::string name;
-  std::string working_name;                     // the working copy, in the same folder
-  FileHandle file;                              // the working copy, while there is one
+  std::string working_name;                     // the working copy beside it: ".~NAME"
+  std::string placing_name;                     // a state on its way in place: ".~~NAME"
+  FileHandle file;                              // the working copy
   std::uint64_t size = 0;                       // the bytes of its last whole state
   bool lost_lines = false;                      // a line could not be written, or the close failed
   OutputRefusal refusal = OutputRefusal::none;  // why it could not be opened
   bool created = false;                         // it was not there before
   std::chrono::milliseconds refresh{0};         // zero: each state in place at once
-  bool started = false;                         // a state of this run is in place
-  bool waiting = false;                         // the working copy holds a state not yet in place
+  bool whole = false;                           // the working copy holds a whole state of this run
+  bool waiting = false;                         // a state not yet in place
   std::uint64_t placed_size = 0;                // the size of the state in place
   std::chrono::steady_clock::time_point placed_at;
 };
 
-// ".~" and the file name, in the same folder: a name no user file takes.
-std::string working_name_for(const std::string& name);
-
 // Checks `name` for a file of ours, without changing it yet: created
 // (empty) when missing, taken when it is one these programs wrote (it
 // begins with `own_start`) or empty; anything else, a link or a file of
-// another program, is refused and left as it is (see `refusal`). A working
-// copy left by a run that was killed is removed; anything else of that name
-// is no working copy of ours, and the file is refused.
+// another program, is refused and left as it is (see `refusal`). The copies
+// left beside it by a run that was killed are removed; anything else of
+// their names is none of ours, and the file is refused.
 OutputFile open_output(const std::string& name, std::string_view own_start);
 // Puts `text` in place of all the file held before.
 void start_output(OutputFile& out, std::string_view text);
 void write_line(OutputFile& out, std::string_view text);
 // Puts the waiting state in place when `refresh` has passed since the last.
 void refresh_output(OutputFile& out);
-// Puts the last state in place (a reader holding the file on Windows is
-// waited for a little) and leaves no working copy.
+// Puts the last state in place (a reader that holds the file on Windows is
+// waited for a little) and leaves no copy beside it.
 void close_output(OutputFile& out);
 // Removes a file checked but never started, when it was made new: the run
 // ends before writing it.

@@ -163,24 +163,36 @@ bool move_file_over(const std::string& from, const std::string& to) {
 }
 
 namespace {
-// The move for an end from outside; read by the signal handlers.
-char g_move_from[4096];
-char g_move_to[4096];
-volatile sig_atomic_t g_move_set = 0;
+// The moves for an end from outside; read by the signal handlers.
+struct MoveAtEnd {
+  char from[4096];
+  char to[4096];
+  volatile sig_atomic_t set;
+};
+MoveAtEnd g_moves[4];
 }  // namespace
 
-void set_move_at_end(const std::string& from, const std::string& to) {
-  g_move_set = 0;
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  if (from.empty() || from.size() >= sizeof g_move_from || to.size() >= sizeof g_move_to) return;
-  std::memcpy(g_move_from, from.c_str(), from.size() + 1);
-  std::memcpy(g_move_to, to.c_str(), to.size() + 1);
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  g_move_set = 1;
+void add_move_at_end(const std::string& from, const std::string& to) {
+  if (from.size() >= sizeof g_moves[0].from || to.size() >= sizeof g_moves[0].to) return;
+  for (MoveAtEnd& m : g_moves) {
+    if (m.set) continue;
+    std::memcpy(m.from, from.c_str(), from.size() + 1);
+    std::memcpy(m.to, to.c_str(), to.size() + 1);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    m.set = 1;
+    return;
+  }
+}
+
+void remove_move_at_end(const std::string& from) {
+  for (MoveAtEnd& m : g_moves)
+    if (m.set && from == m.from) m.set = 0;
 }
 
 void move_at_end() {
-  if (!g_move_set) return;
-  g_move_set = 0;
-  ::rename(g_move_from, g_move_to);
+  for (MoveAtEnd& m : g_moves) {
+    if (!m.set) continue;
+    m.set = 0;
+    ::rename(m.from, m.to);
+  }
 }

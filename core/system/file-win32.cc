@@ -223,18 +223,31 @@ bool move_file_over(const std::string& from, const std::string& to) {
 }
 
 namespace {
-// The move for an end from outside.
-std::wstring g_move_from;
-std::wstring g_move_to;
+// The moves for an end from outside.
+struct MoveAtEnd {
+  std::string from;
+  std::wstring wide_from, wide_to;
+};
+MoveAtEnd g_moves[4];
 }  // namespace
 
-void set_move_at_end(const std::string& from, const std::string& to) {
-  g_move_from = wide(from);
-  g_move_to = wide(to);
+void add_move_at_end(const std::string& from, const std::string& to) {
+  for (MoveAtEnd& m : g_moves) {
+    if (!m.from.empty()) continue;
+    m = {from, wide(from), wide(to)};
+    return;
+  }
+}
+
+void remove_move_at_end(const std::string& from) {
+  for (MoveAtEnd& m : g_moves)
+    if (m.from == from) m = {};
 }
 
 void move_at_end() {
-  if (g_move_from.empty()) return;
-  MoveFileExW(g_move_from.c_str(), g_move_to.c_str(), MOVEFILE_REPLACE_EXISTING);
-  g_move_from.clear();
+  for (MoveAtEnd& m : g_moves) {
+    if (m.from.empty()) continue;
+    MoveFileExW(m.wide_from.c_str(), m.wide_to.c_str(), MOVEFILE_REPLACE_EXISTING);
+    m = {};
+  }
 }

@@ -115,12 +115,13 @@ bool copy_file_start(const FileHandle& from, const FileHandle& to, std::uint64_t
 // another program holds `to` without sharing its deletion.
 bool move_file_over(const std::string& from, const std::string& to);
 
-// While set, an end from outside (an ending signal, the console window
-// closed) moves `from` over `to` before the program goes: `from` holds a
-// whole state that `to` may lack. One pair at a time; "" for `from` unsets
-// it. Set and unset only where those ends wait (EndSignalsHeld).
-void set_move_at_end(const std::string& from, const std::string& to);
-// For those ends: does the move, if one is set. Async-signal-safe.
+// While added, an end from outside (an ending signal) moves `from` over
+// `to` before the program goes: `from` is a working copy that holds a whole
+// state, which `to` may lack. A few at a time (four). Added and removed only
+// where those ends wait (EndSignalsHeld).
+void add_move_at_end(const std::string& from, const std::string& to);
+void remove_move_at_end(const std::string& from);
+// For those ends: does the moves added. Async-signal-safe.
 void move_at_end();
 
 #endif  // SYSTEM_FILE_H
