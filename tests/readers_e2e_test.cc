@@ -15,6 +15,7 @@
 #include <fstream>
 #include <functional>
 #include <thread>
+#include <vector>
 
 #include "pty_session.h"
 #include "test_files.h"
@@ -78,9 +79,9 @@ class Reader {
       } else {
         std::ifstream in(path_, std::ios::binary);
         if (!in) continue;
-        static char piece[64 << 10];
-        while (in.read(piece, sizeof piece) || in.gcount() > 0) {
-          text.append(piece, static_cast<std::size_t>(in.gcount()));
+        std::vector<char> piece(64 << 10);
+        while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
+          text.append(piece.data(), static_cast<std::size_t>(in.gcount()));
           std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
         e2e::write_file(copy, text);
