@@ -115,8 +115,10 @@ TEST_F(KmlTrackTest, LeftWorkingCopyIsRemovedAndAForeignOneRefused) {
   open_track(again, name_);
   EXPECT_EQ(again.out.refusal, OutputRefusal::cannot_create);
   EXPECT_EQ(lines().size(), 13u);
-  std::ifstream notes(working, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(notes), {}), "my notes");
+  {
+    std::ifstream notes(working, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(notes), {}), "my notes");
+  }
   std::filesystem::remove(working);
 }
 
