@@ -1,6 +1,7 @@
 #include "log_tracker/log_tracker.h"
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 #include <vector>
 
@@ -24,6 +25,9 @@ constexpr const char* kDecodedSmallName = "decoded.txt";
 // Follow mode: one polling step this often, a check when the seconds read this.
 constexpr int kPollingStepMs = 950;
 constexpr int kCheckSecond = 59;
+// The track in its file at most this often (and at the end): a reader then
+// finds the track of a fast pass whole, at the cost of one copy a time.
+constexpr std::chrono::milliseconds kTrackRefresh{500};
 
 // A position report as the run adds it to the track and shows it.
 struct ShownReport {
@@ -50,7 +54,10 @@ void add_and_show(const ShownReport& report, KmlTrack& track) {
 PassEnd batch_pass(FileHandle source, KmlTrack& track) {
   return for_each_report(
       std::move(source), shown_report, [&](const ShownReport& report) { add_and_show(report, track); },
-      [] { return !stop_key_pressed(); });
+      [&] {
+        refresh_output(track.out);
+        return !stop_key_pressed();
+      });
 }
 
 // DECODED.TXT in the current folder when it is an ordinary file (also under
@@ -129,7 +136,10 @@ void follow_log(LogFollower& log, KmlTrack& track) {
     add_and_show(shown_report(*report), track);
   };
   // Between blocks of a large addition: Esc ends it there.
-  const auto go_on = [] { return !stop_key_pressed(); };
+  const auto go_on = [&] {
+    refresh_output(track.out);
+    return !stop_key_pressed();
+  };
   std::vector<std::string> followed = log.names();
   std::vector<std::string> failing;
   bool esc = false;
@@ -139,6 +149,7 @@ void follow_log(LogFollower& log, KmlTrack& track) {
     print_text(".");
     dots_open = true;
     if (esc || (esc = !log.step(on_line, go_on))) break;
+    refresh_output(track.out);
     const std::vector<std::string> failing_now = log.failing();
     for (const std::string& name : added_names(failing, failing_now)) {
       end_dots();
@@ -208,6 +219,7 @@ int run_log_tracker() {
     end_with_failure(kml_name + " Is the source file and cannot be the destination");
   refuse_unfit_destination(kml_name);
   open_track_or_end(track, kml_name);
+  track.out.refresh = kTrackRefresh;
   start_track(track);
 
   PassEnd pass;  // of the log read in one pass

@@ -611,6 +611,8 @@ TEST(AbruptEnds, LogTrackerBatchPassEndsWithItsReadingThread) {
     EXPECT_GE(count(kml, kPoint), 100) << how;
     EXPECT_LT(count(kml, kPoint), 1 + 100000 + 1) << how << ": the pass had ended";
     EXPECT_TRUE(ends_at_kpoint(kml)) << how;
+    // Its last state moved in place: no working copy left but by kill -9.
+    EXPECT_EQ(std::filesystem::exists(dir.file(".~BATCH.KML")), how == SIGKILL) << how;
   }
 }
 

@@ -95,4 +95,28 @@ std::string growing_track_fault(const std::vector<std::string>& seen,
   return "";
 }
 
+std::string track_prefix_fault(std::string_view copy, std::string_view final_kml) {
+  if (copy == empty_kml()) return "";
+  // The copy's path ends at a line end of the final path; the End point
+  // after it is the copy's last point, the rest as in the final document.
+  constexpr std::string_view kPathEnd = "\n        </coordinates>\r\n";
+  constexpr std::string_view kEndPoint = "      <coordinates>\r\n";
+  const std::size_t copy_end = copy.find(kPathEnd);
+  const std::size_t final_end = final_kml.find(kPathEnd);
+  if (copy_end == std::string_view::npos || final_end == std::string_view::npos || copy_end > final_end)
+    return "no path, or a longer one than the final track's";
+  // Equal through the copy's last line end: a line end of the final path.
+  if (copy.substr(0, copy_end + 1) != final_kml.substr(0, copy_end + 1))
+    return "the path is not the final track's first points (it differs before byte " +
+           std::to_string(copy_end + 1) + ")";
+  const std::size_t last_start = copy.rfind('\n', copy_end - 1) + 1;
+  const std::string_view last = copy.substr(last_start, copy_end - 1 - last_start);
+  std::string tail(final_kml.substr(final_end + 1));
+  const std::size_t end_at = tail.rfind(kEndPoint) + kEndPoint.size();
+  tail.replace(end_at, tail.find('\r', end_at) - end_at, last);
+  if (copy.substr(copy_end + 1) != tail)
+    return "the closing part is not the final one with the End at the last point";
+  return "";
+}
+
 }  // namespace e2e

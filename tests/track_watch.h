@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -42,6 +43,10 @@ class TrackWatch {
 // through the first points of `points`, never fewer than the look before;
 // else what was wrong.
 std::string growing_track_fault(const std::vector<std::string>& seen, const std::vector<std::string>& points);
+
+// "" when `copy` is a whole track of the first points of `final_kml` (the
+// empty document included), closed at the last of them; else what is wrong.
+std::string track_prefix_fault(std::string_view copy, std::string_view final_kml);
 
 }  // namespace e2e
 

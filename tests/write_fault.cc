@@ -1,13 +1,13 @@
 // Loaded with LD_PRELOAD under a program: every write to the ordinary file
-// whose path ends with WRITE_FAILS_FOR fails with ENOSPC, as on a full disk.
-// Writes to anything else are left alone.
+// whose path ends with WRITE_FAILS_FOR ("/NAME"), or to its working copy
+// beside it ("/.~NAME"), fails with ENOSPC, as on a full disk. Writes to
+// anything else are left alone.
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 namespace {
@@ -18,8 +18,13 @@ bool fails(int fd) {
   if (suffix == nullptr || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
   char path[4096];
   const ssize_t n = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path);
-  const std::size_t length = std::strlen(suffix);
-  return n >= static_cast<ssize_t>(length) && std::memcmp(path + n - length, suffix, length) == 0;
+  const std::string file(path, n > 0 ? static_cast<std::size_t>(n) : 0);
+  const std::string name = suffix;
+  const std::string working = name.empty() || name[0] != '/' ? name : "/.~" + name.substr(1);
+  const auto ends_with = [&](const std::string& end) {
+    return file.size() >= end.size() && file.compare(file.size() - end.size(), end.size(), end) == 0;
+  };
+  return ends_with(name) || ends_with(working);
 }
 
 template <typename Function>

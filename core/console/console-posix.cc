@@ -24,6 +24,7 @@
 #include "console/key_decoder.h"
 #include "console/line_editor.h"
 #include "console/terminal_text.h"
+#include "system/file.h"
 #include "system/thread_signals.h"
 
 namespace {
@@ -93,6 +94,7 @@ void restore_terminal();
 
 // Ends the program killed by `sig`, as the shell and the parent expect.
 [[noreturn]] void end_by_signal(int sig) {
+  move_at_end();  // a file's last whole state in place
   std::signal(sig, SIG_DFL);
   sigset_t set;
   sigemptyset(&set);
@@ -282,8 +284,9 @@ void write_pending_at_once() {
 // be written whole: the end says it is short rather than waiting on.
 // Async-signal-safe.
 [[noreturn]] void end_by_signal_unless_short(int sig) {
-  if (g_transcript_short) _exit(1);
-  end_by_signal(sig);
+  if (!g_transcript_short) end_by_signal(sig);
+  move_at_end();  // a file's last whole state in place
+  _exit(1);
 }
 
 // SIGTERM, SIGHUP, SIGINT and SIGQUIT from outside: the files are whole at
@@ -293,6 +296,7 @@ void write_pending_at_once() {
 void on_end_signal(int sig) {
   if (end_signal_deferred(sig)) return;  // raised again when that work is done
   const int saved = errno;
+  move_at_end();  // a file's last whole state in place, then its report lines
   write_pending_at_once();
   restore_terminal_at_once();
   errno = saved;

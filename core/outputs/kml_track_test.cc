@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -91,6 +92,34 @@ TEST_F(KmlTrackTest, NoPointGivesAnEmptyDocument) {
   EXPECT_EQ(l[10], "       </Style>");
   EXPECT_EQ(l[11], "   </Document>");
   EXPECT_EQ(l[12], "   </kml>");
+}
+
+// A working copy that a killed run left beside the track is ours: removed
+// when the track is opened again. Another file of that name is not: the
+// track is refused, and both are left as they are.
+TEST_F(KmlTrackTest, LeftWorkingCopyIsRemovedAndAForeignOneRefused) {
+  const std::filesystem::path working =
+      std::filesystem::path(name_).parent_path() / (".~" + std::filesystem::path(name_).filename().string());
+  { std::ofstream(working, std::ios::binary) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<kml"; }
+  KmlTrack track;
+  open_track(track, name_);
+  EXPECT_EQ(track.out.refusal, OutputRefusal::none);
+  EXPECT_FALSE(std::filesystem::exists(working));
+  start_track(track);
+  finish_track(track);
+  EXPECT_EQ(lines().size(), 13u);
+  EXPECT_FALSE(std::filesystem::exists(working));
+
+  { std::ofstream(working, std::ios::binary) << "my notes"; }
+  KmlTrack again;
+  open_track(again, name_);
+  EXPECT_EQ(again.out.refusal, OutputRefusal::cannot_create);
+  EXPECT_EQ(lines().size(), 13u);
+  {
+    std::ifstream notes(working, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(notes), {}), "my notes");
+  }
+  std::filesystem::remove(working);
 }
 
 #ifndef _WIN32

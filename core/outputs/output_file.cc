@@ -1,11 +1,103 @@
 #include "outputs/output_file.h"
 
-OutputFile open_output(const std::string& name, std::string_view own_start) {
-  OpenedOutput opened = open_output_file(name, own_start);
-  return OutputFile{name, std::move(opened.file), opened.size, false, opened.refusal, opened.created};
+#include "system/clock.h"
+#include "system/thread_signals.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long the close waits for a reader that holds the file without sharing
+// its deletion (Windows), in tries a pause apart.
+constexpr int kCloseTries = 40;
+constexpr int kCloseTryPauseMs = 50;
+
+// True when the file `name` holds the first bytes of `own_start` and no
+// more: a copy whose making was cut short.
+bool holds_start_of(const std::string& name, std::string_view own_start) {
+  const FileHandle file = open_for_reading(name);
+  std::string start(own_start.size() + 1, '\0');
+  std::size_t got = 0;
+  for (BlockRead r; file && got < start.size(); got += r.size)
+    if (r = read_block(file, start.data() + got, start.size() - got); r.failed || r.size == 0) break;
+  return file && got <= own_start.size() &&
+         own_start.substr(0, got) == std::string_view(start).substr(0, got);
 }
 
-void start_output(OutputFile& out, std::string_view text) { replace_rest(out, 0, text, {}); }
+// Removes a copy that a killed run left at `name` (made anew when missing);
+// false when the name holds a file that is none of ours.
+bool remove_left_copy(const std::string& name, std::string_view own_start) {
+  OpenedOutput left = open_output_file(name, own_start);
+  if (left.refusal == OutputRefusal::not_ours && holds_start_of(name, own_start))
+    left.refusal = OutputRefusal::none;
+  if (left.refusal != OutputRefusal::none) return false;
+  left.file.close();
+  return remove_file(name);
+}
+
+// The working copy goes, its state with it.
+void drop_working_copy(OutputFile& out) {
+  out.file.close();
+  remove_move_at_end(out.working_name);
+  remove_file(out.working_name);
+  out.whole = false;
+}
+
+// Puts a copy of the working copy's state in place of the file; false when
+// it could not be (tried again at the next state).
+bool place_state(OutputFile& out) {
+  const EndSignalsHeld held;
+  FileHandle placing = open_output_file(out.placing_name, {}).file;
+  if (placing && copy_file_start(out.file, placing, out.size) && cut_file(placing, out.size) &&
+      placing.close() && move_file_over(out.placing_name, out.name)) {
+    out.waiting = false;
+    out.placed_size = out.size;
+    out.placed_at = Clock::now();
+    return true;
+  }
+  placing.close();
+  remove_file(out.placing_name);
+  return false;
+}
+
+// `prefix` and the file name of `name`, in its folder.
+std::string beside(const std::string& name, std::string_view prefix) {
+  const std::size_t file_start = name.find_last_of("/\\") + 1;  // 0 without a folder
+  return name.substr(0, file_start).append(prefix).append(name, file_start);
+}
+
+bool refresh_due(const OutputFile& out) {
+  return out.refresh.count() == 0 || Clock::now() - out.placed_at >= out.refresh ||
+         out.size >= 2 * out.placed_size;
+}
+
+}  // namespace
+
+OutputFile open_output(const std::string& name, std::string_view own_start) {
+  OutputFile out;
+  out.name = name;
+  // Names no user file takes.
+  out.working_name = beside(name, ".~");
+  out.placing_name = beside(name, ".~~");
+  OpenedOutput opened = open_output_file(name, own_start);
+  out.refusal = opened.refusal;
+  out.created = opened.created;
+  out.size = opened.size;
+  if (out.refusal != OutputRefusal::none) return out;
+  opened.file.close();  // never held between two states
+  if (!remove_left_copy(out.working_name, own_start) || !remove_left_copy(out.placing_name, own_start)) {
+    out.refusal = OutputRefusal::cannot_create;
+    drop_output(out);
+  }
+  return out;
+}
+
+void start_output(OutputFile& out, std::string_view text) {
+  out.size = 0;  // nothing of the file before is kept
+  out.file = open_output_file(out.working_name, {}).file;
+  if (!out.file) out.lost_lines = true;
+  replace_rest(out, 0, text, {});
+}
 
 void write_line(OutputFile& out, std::string_view text) {
   thread_local std::string line;  // its room kept from line to line
@@ -16,23 +108,44 @@ void write_line(OutputFile& out, std::string_view text) {
 
 bool replace_rest(OutputFile& out, std::uint64_t offset, std::string_view text, std::string_view old_rest) {
   if (out.lost_lines) return false;  // left as it was at the failure
+  const EndSignalsHeld held;         // the working copy is whole whenever a run may end
   const std::uint64_t end = offset + text.size();
   if (write_at(out.file, offset, text) && (end >= out.size || cut_file(out.file, end))) {
     out.size = end;
+    if (!out.whole) add_move_at_end(out.working_name, out.name);
+    out.whole = out.waiting = true;
+    if (refresh_due(out)) place_state(out);
     return true;
   }
   // Back to the last whole state: what was overwritten, then the old length.
-  write_at(out.file, offset, old_rest);
-  cut_file(out.file, out.size);
   out.lost_lines = true;
+  if (!write_at(out.file, offset, old_rest) || !cut_file(out.file, out.size)) drop_working_copy(out);
+  if (out.whole && out.waiting) place_state(out);
   return false;
 }
 
+void refresh_output(OutputFile& out) {
+  if (out.waiting && Clock::now() - out.placed_at >= out.refresh) place_state(out);
+}
+
 void close_output(OutputFile& out) {
-  if (!out.file.close()) out.lost_lines = true;
+  const EndSignalsHeld held;
+  if (!out.file.close()) {
+    out.lost_lines = true;  // the system could not complete it
+    drop_working_copy(out);
+  }
+  // The last state moved in place when it is not there yet.
+  for (int i = 0; out.whole && out.waiting && !move_file_over(out.working_name, out.name); ++i) {
+    if (i == kCloseTries) {
+      out.lost_lines = true;  // the file holds an earlier state
+      break;
+    }
+    pause_ms(kCloseTryPauseMs);
+  }
+  out.waiting = false;
+  drop_working_copy(out);
 }
 
 void drop_output(OutputFile& out) {
-  out.file.close();
   if (out.created) remove_file(out.name);
 }

@@ -1,11 +1,19 @@
-// A text file written line by line: every line, with its CR LF, goes to the
-// file in one write at once, so whatever was printed is in the file even if
-// the run is killed. A line that cannot be written whole is taken back: the
-// file is cut to the lines before it, and nothing more is written to it.
-// The failure is remembered, not reported at once.
+// A file of ours (a track, a table) that every reader finds whole: the run
+// writes a working copy beside it, and each new state goes in place as a
+// copy of that, moved over the file in one step; a program that opens the
+// file (a viewer, a copy) gets the state before or the new one, never a
+// mix, however it reads. No handle of ours holds the file itself (on
+// Windows, a reader that shares reading only opens it). A line that cannot
+// be written whole is taken back: the file holds the state before it, and
+// nothing more is written. The failure is remembered, not reported at once.
+//
+// A state goes in place at once, or at most every `refresh` (then also when
+// the file has doubled since, and at the close); an end from outside (an
+// ending signal) moves the working copy's last whole state in place.
 #ifndef OUTPUTS_OUTPUT_FILE_H
 #define OUTPUTS_OUTPUT_FILE_H
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,30 +22,43 @@
 
 struct OutputFile {
   std::string name;
-  FileHandle file;
+  std::string working_name;                     // the working copy beside it: ".~NAME"
+  std::string placing_name;                     // a state on its way in place: ".~~NAME"
+  FileHandle file;                              // the working copy
   std::uint64_t size = 0;                       // the bytes of its last whole state
   bool lost_lines = false;                      // a line could not be written, or the close failed
   OutputRefusal refusal = OutputRefusal::none;  // why it could not be opened
   bool created = false;                         // it was not there before
+  std::chrono::milliseconds refresh{0};         // zero: each state in place at once
+  bool whole = false;                           // the working copy holds a whole state of this run
+  bool waiting = false;                         // a state not yet in place
+  std::uint64_t placed_size = 0;                // the size of the state in place
+  std::chrono::steady_clock::time_point placed_at;
 };
 
-// Opens `name` for a file of ours, without changing it yet: created when
-// missing, taken when it is one these programs wrote (it begins with
-// `own_start`) or empty; anything else, a link or a file of another
-// program, is refused and left as it is (see `refusal`).
+// Checks `name` for a file of ours, without changing it yet: created
+// (empty) when missing, taken when it is one these programs wrote (it
+// begins with `own_start`) or empty; anything else, a link or a file of
+// another program, is refused and left as it is (see `refusal`). The copies
+// left beside it by a run that was killed are removed; anything else of
+// their names is none of ours, and the file is refused.
 OutputFile open_output(const std::string& name, std::string_view own_start);
 // Puts `text` in place of all the file held before.
 void start_output(OutputFile& out, std::string_view text);
 void write_line(OutputFile& out, std::string_view text);
+// Puts the waiting state in place when `refresh` has passed since the last.
+void refresh_output(OutputFile& out);
+// Puts the last state in place (a reader that holds the file on Windows is
+// waited for a little) and leaves no copy beside it.
 void close_output(OutputFile& out);
-// Closes a file opened but never started, and removes it when it was made
-// new: the run ends before writing it.
+// Removes a file checked but never started, when it was made new: the run
+// ends before writing it.
 void drop_output(OutputFile& out);
 
 // Puts `text` in place of the file's bytes from `offset` on (which must lie
-// within its size). When that fails, `old_rest` (what stood there) is put
-// back and the file cut to its size before; lost_lines is then set and the
-// file is not written any more. False when nothing was replaced.
+// within its size). When that fails, the file keeps its last whole state
+// (`old_rest` is what stood there); lost_lines is then set and the file is
+// not written any more. False when nothing was replaced.
 bool replace_rest(OutputFile& out, std::uint64_t offset, std::string_view text, std::string_view old_rest);
 
 #endif  // OUTPUTS_OUTPUT_FILE_H

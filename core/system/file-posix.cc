@@ -3,7 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "system/file.h"
 
@@ -143,3 +149,68 @@ bool cut_file(const FileHandle& file, std::uint64_t size) {
 bool close_file_handle(std::intptr_t native) { return ::close(static_cast<int>(native)) == 0; }
 
 bool remove_file(const std::string& name) { return ::unlink(name.c_str()) == 0; }
+
+bool copy_file_start(const FileHandle& from, const FileHandle& to, std::uint64_t size) {
+  // In the kernel where it can (no copy through our memory), else by blocks.
+  off_t in = 0, out = 0;
+  while (static_cast<std::uint64_t>(in) < size) {
+    const ssize_t n = ::copy_file_range(fd_of(from), &in, fd_of(to), &out,
+                                        static_cast<std::size_t>(size - static_cast<std::uint64_t>(in)), 0);
+    if (n > 0) continue;
+    if (n == 0) return false;  // `from` is shorter
+    if (errno == EINTR) continue;
+    if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
+    std::vector<char> block(1 << 20);
+    while (static_cast<std::uint64_t>(in) < size) {
+      const std::size_t want = static_cast<std::size_t>(
+          std::min<std::uint64_t>(block.size(), size - static_cast<std::uint64_t>(in)));
+      const ssize_t got = ::pread(fd_of(from), block.data(), want, in);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0 ||
+          !write_at(to, static_cast<std::uint64_t>(in), {block.data(), static_cast<std::size_t>(got)}))
+        return false;
+      in += got;
+    }
+    return true;
+  }
+  return true;
+}
+
+bool move_file_over(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+namespace {
+// The moves for an end from outside; read by the signal handlers.
+struct MoveAtEnd {
+  char from[4096];
+  char to[4096];
+  volatile sig_atomic_t set;
+};
+MoveAtEnd g_moves[4];
+}  // namespace
+
+void add_move_at_end(const std::string& from, const std::string& to) {
+  if (from.size() >= sizeof g_moves[0].from || to.size() >= sizeof g_moves[0].to) return;
+  for (MoveAtEnd& m : g_moves) {
+    if (m.set) continue;
+    std::memcpy(m.from, from.c_str(), from.size() + 1);
+    std::memcpy(m.to, to.c_str(), to.size() + 1);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    m.set = 1;
+    return;
+  }
+}
+
+void remove_move_at_end(const std::string& from) {
+  for (MoveAtEnd& m : g_moves)
+    if (m.set && from == m.from) m.set = 0;
+}
+
+void move_at_end() {
+  for (MoveAtEnd& m : g_moves) {
+    if (!m.set) continue;
+    m.set = 0;
+    ::rename(m.from, m.to);
+  }
+}

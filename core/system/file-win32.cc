@@ -222,3 +222,53 @@ bool cut_file(const FileHandle& file, std::uint64_t size) {
 bool close_file_handle(std::intptr_t native) { return CloseHandle(reinterpret_cast<HANDLE>(native)) != 0; }
 
 bool remove_file(const std::string& name) { return DeleteFileW(wide(name).c_str()) != 0; }
+
+bool copy_file_start(const FileHandle& from, const FileHandle& to, std::uint64_t size) {
+  std::string block(1 << 20, '\0');
+  for (std::uint64_t at = 0; at < size;) {
+    OVERLAPPED where{};
+    where.Offset = static_cast<DWORD>(at);
+    where.OffsetHigh = static_cast<DWORD>(at >> 32);
+    const DWORD want = static_cast<DWORD>(size - at < block.size() ? size - at : block.size());
+    DWORD got = 0;
+    if (!ReadFile(handle_of(from), block.data(), want, &got, &where) || got == 0 ||
+        !write_at(to, at, {block.data(), got}))
+      return false;
+    at += got;
+  }
+  return true;
+}
+
+bool move_file_over(const std::string& from, const std::string& to) {
+  return MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+namespace {
+// The moves for an end from outside.
+struct MoveAtEnd {
+  std::string from;
+  std::wstring wide_from, wide_to;
+};
+MoveAtEnd g_moves[4];
+}  // namespace
+
+void add_move_at_end(const std::string& from, const std::string& to) {
+  for (MoveAtEnd& m : g_moves) {
+    if (!m.from.empty()) continue;
+    m = {from, wide(from), wide(to)};
+    return;
+  }
+}
+
+void remove_move_at_end(const std::string& from) {
+  for (MoveAtEnd& m : g_moves)
+    if (m.from == from) m = {};
+}
+
+void move_at_end() {
+  for (MoveAtEnd& m : g_moves) {
+    if (m.from.empty()) continue;
+    MoveFileExW(m.wide_from.c_str(), m.wide_to.c_str(), MOVEFILE_REPLACE_EXISTING);
+    m = {};
+  }
+}

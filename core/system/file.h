@@ -111,4 +111,23 @@ bool write_at(const FileHandle& file, std::uint64_t offset, std::string_view byt
 // failure.
 bool cut_file(const FileHandle& file, std::uint64_t size);
 
+// Copies the first `size` bytes of `from` to the start of `to`; false when
+// any of them could not be read or written.
+bool copy_file_start(const FileHandle& from, const FileHandle& to, std::uint64_t size);
+
+// Puts the file `from` in the place of `to` (same folder) in one step: a
+// program that opens `to` meanwhile gets the old file or the new one, each
+// whole. False on a failure, `from` then left as it was: on Windows while
+// another program holds `to` without sharing its deletion.
+bool move_file_over(const std::string& from, const std::string& to);
+
+// While added, an end from outside (an ending signal) moves `from` over
+// `to` before the program goes: `from` is a working copy that holds a whole
+// state, which `to` may lack. A few at a time (four). Added and removed only
+// where those ends wait (EndSignalsHeld).
+void add_move_at_end(const std::string& from, const std::string& to);
+void remove_move_at_end(const std::string& from);
+// For those ends: does the moves added. Async-signal-safe.
+void move_at_end();
+
 #endif  // SYSTEM_FILE_H

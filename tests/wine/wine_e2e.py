@@ -783,6 +783,75 @@ def test_live_shares_the_group_and_shows_each_decode_once(t, env):
 # ---------------------------------------------------------------------------
 # decode_sender
 
+def wine_type(env, cwd, name):
+    """`cmd /c type NAME` under wine: a reader that shares reading only."""
+    r = subprocess.run(["wine", "cmd", "/c", "type", name], cwd=cwd, env=env.env,
+                       capture_output=True, timeout=60)
+    return r.returncode, r.stdout, r.stderr
+
+
+def track_points(kml):
+    """The coordinate lines of a track's path."""
+    opening = b"\n     <coordinates>\r\n"
+    start = kml.find(opening)
+    end = kml.find(b"\n        </coordinates>\r\n")
+    if start < 0 or end < start:
+        return []
+    return kml[start + len(opening):end + 1].splitlines()
+
+
+def test_live_files_open_for_readers_that_share_reading_only(t, env):
+    """While live_tracker.exe takes the sample's reports, `cmd /c type`
+    (which shares reading only) opens the KML and the CSV again and again:
+    each time a whole document, the first points or rows of the final ones;
+    at the end the two files alone are in the folder."""
+    if not port_free():
+        raise Abort("UDP port %d is taken by another program" % PORT)
+    d = env.new_dir()
+    kml, csv = "SHARED.KML", "SHARED.CSV"
+    seen = {kml: [], csv: []}
+    pane = Pane(env, "win", "live_tracker", [], d)
+    try:
+        pane.wait_text("Destination (.KML) file")
+        time.sleep(0.2)
+        pane.type("shared")
+        pane.keys("Enter")
+        pane.wait_text(PRESS_ESC)
+        time.sleep(0.3)
+        sender = subprocess.Popen([os.path.join(env.linux_bin, "decode_sender"), "--log", SAMPLE,
+                                   "--interval", "20"],
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            while sender.poll() is None:
+                for name in seen:
+                    seen[name].append(wine_type(env, d, name))
+        finally:
+            sender.wait(timeout=60)
+        pane.wait_quiet(1.0, timeout=60)
+        pane.keys("Escape")
+        pane.wait_text(ANY_KEY, timeout=10)
+        pane.type("k")
+        t.equal(pane.wait_exit(), 0, "live_tracker.exe exit status after the closing key")
+    finally:
+        pane.close()
+    final = {name: read_bytes(os.path.join(d, name)) for name in seen}
+    partial = 0
+    for name, looks in seen.items():
+        for code, out, err in looks:
+            if not t.true(code == 0, "cmd /c type %s: status %d, %r" % (name, code, err[-200:])):
+                continue
+            if name == csv:
+                t.true(final[csv].startswith(out) and out.endswith(b"\r\n") and len(out) >= 18,
+                       "%s as typed is not its first whole rows: %r" % (csv, out[-200:]))
+                continue
+            points = track_points(out)
+            t.true(out.endswith(b"   </kml>\r\n") and points == track_points(final[kml])[:len(points)],
+                   "%s as typed is not a whole track of its first points: %r" % (kml, out[-300:]))
+            partial += 0 < len(points) < len(track_points(final[kml]))
+    t.true(partial >= 1, "no look at the track during the run (%d looks)" % len(seen[kml]))
+    t.equal(names_in(d), {kml, csv}, "files in the folder")
+
+
 def sent_datagrams(env, argv, cwd):
     """Runs a decode_sender with a port of our own on the loopback added;
     returns its exit status, what it printed (the port as PORT) and the
@@ -831,7 +900,8 @@ TESTS = [
     ("log_tracker", [test_tracker_batch_sample_track, test_tracker_destination_answers]),
     ("live_tracker", [test_live_one_message, test_live_sample_replay,
                       test_live_port_in_use_is_told,
-                      test_live_shares_the_group_and_shows_each_decode_once]),
+                      test_live_shares_the_group_and_shows_each_decode_once,
+                      test_live_files_open_for_readers_that_share_reading_only]),
     ("decode_sender", [test_sender_sends_what_the_posix_one_sends]),
 ]
 
