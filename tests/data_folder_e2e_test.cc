@@ -58,7 +58,8 @@ std::vector<std::string> golden_reports() {
 
 // The question proposes the log of the data folder by its path, and Enter
 // lists it: WSJT-X's under HOME, a rig's folder when it is the only one,
-// JTDX's under XDG_DATA_HOME when WSJT-X's folder holds none.
+// JTDX's when there is no WSJT-X folder, or under XDG_DATA_HOME when
+// WSJT-X's folder there holds no log.
 TEST(DataFolders, LogListerProposesTheLogOfWsjtxOrJtdx) {
   const std::vector<std::string> reports = golden_reports();
   ASSERT_EQ(reports.size(), 31u);
@@ -70,6 +71,7 @@ TEST(DataFolders, LogListerProposesTheLogOfWsjtxOrJtdx) {
     std::string sample;
     std::vector<std::string> env;
     std::string prompt;  // as the screen shows it
+    bool empty_wsjtx_folder = false;
   };
   const std::vector<Case> cases = {
       {home + "/.local/share/WSJT-X/ALL.TXT",
@@ -80,17 +82,22 @@ TEST(DataFolders, LogListerProposesTheLogOfWsjtxOrJtdx) {
        "/wsjtx-2.7/ALL.TXT",
        {"HOME=" + home},
        "Source file  [" + home + "/.local/share/WSJT-X - IC-7300/ALL.TXT]"},
+      {home + "/.local/share/JTDX/202503_ALL.TXT",
+       "/jtdx-2.2/202503_ALL.TXT",
+       {"HOME=" + home},
+       "Source file  [" + home + "/.local/share/JTDX/202503_ALL.TXT]"},
       {data + "/JTDX/202503_ALL.TXT",
        "/jtdx-2.2/202503_ALL.TXT",
        {"HOME=" + home, "XDG_DATA_HOME=" + data},
-       "Source file  [" + data + "/JTDX/202503_ALL.TXT]"},
+       "Source file  [" + data + "/JTDX/202503_ALL.TXT]",
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.place);
     fs::remove_all(home);
     fs::remove_all(data);
     place_sample(c.sample, c.place);
-    fs::create_directories(data + "/WSJT-X");  // WSJT-X's, holding no log
+    if (c.empty_wsjtx_folder) fs::create_directories(data + "/WSJT-X");
     PtySession s(started_in("log_lister", here, c.env));
     ASSERT_TRUE(s.wait_for_text("Source file")) << s.dump();
     ASSERT_TRUE(s.wait_for_quiet(milliseconds(100)));

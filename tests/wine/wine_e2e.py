@@ -148,8 +148,11 @@ class Env:
         self.scratch = tempfile.mkdtemp(prefix="wine_e2e_")
         self.prefix = os.path.join(self.scratch, "prefix")
         self.conf = os.path.join(self.scratch, "tmux.conf")
+        # The server stays between panes: one that exits with its last
+        # session would refuse the next pane started at that moment
+        # ("server exited unexpectedly").
         with open(self.conf, "w") as f:
-            f.write("set -g status off\n")
+            f.write("set -g status off\nset -g exit-empty off\n")
         self.serial = 0
         self.env = dict(os.environ)
         self.env.pop("DISPLAY", None)
