@@ -215,25 +215,31 @@ __attribute__((target("avx512bw"), flatten)) ScanResult scan_avx512(const char* 
 #endif
 
 #if defined(HAVE_NEON_SCAN)
-// NEON has no movemask: each compare's bytes (0xFF or 0) keep the weight of
-// their place in a byte of the word (1, 2, ... 128), and pairwise additions
-// put 16 bytes into each of the word's bytes.
+// A compare of 64 bytes: 0xFF or 0 for each byte, in four vectors.
+struct Compared {
+  uint8x16_t v[4];
+};
+
+// NEON has no movemask: each compare's bytes keep the weight of their place
+// in a byte of the word (1, 2, ... 128), and pairwise additions put 16
+// bytes into each of the word's bytes.
 NEON_TARGET inline uint8x16_t weighted(uint8x16_t hits) {
   static constexpr std::uint8_t kWeights[16] = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
   return vandq_u8(hits, vld1q_u8(kWeights));
 }
 
 #if defined(__aarch64__)
-inline uint8x16_t quarter(const uint8x16_t (&a)[4]) {  // 4 bytes for each vector
-  return vpaddq_u8(vpaddq_u8(weighted(a[0]), weighted(a[1])), vpaddq_u8(weighted(a[2]), weighted(a[3])));
+inline uint8x16_t quarter(const Compared& c) {  // 4 bytes for each vector
+  return vpaddq_u8(vpaddq_u8(weighted(c.v[0]), weighted(c.v[1])),
+                   vpaddq_u8(weighted(c.v[2]), weighted(c.v[3])));
 }
-// The bits of a 64-byte compare (four vectors), as a word.
-inline std::uint64_t bits64(const uint8x16_t (&a)[4]) {
-  const uint8x16_t q = quarter(a);
+// The bits of a compare, as a word.
+inline std::uint64_t bits64(const Compared& c) {
+  const uint8x16_t q = quarter(c);
   return vgetq_lane_u64(vreinterpretq_u64_u8(vpaddq_u8(q, q)), 0);
 }
 // Two of them: the last addition makes both words at once.
-inline uint64x2_t bits128(const uint8x16_t (&a)[4], const uint8x16_t (&b)[4]) {
+inline uint64x2_t bits128(const Compared& a, const Compared& b) {
   return vreinterpretq_u64_u8(vpaddq_u8(quarter(a), quarter(b)));
 }
 #else
@@ -242,32 +248,31 @@ NEON_TARGET inline uint8x8_t folded(uint8x16_t hits) {
   const uint8x16_t w = weighted(hits);
   return vpadd_u8(vget_low_u8(w), vget_high_u8(w));
 }
-NEON_TARGET inline std::uint64_t bits64(const uint8x16_t (&a)[4]) {
-  return vget_lane_u64(vreinterpret_u64_u8(vpadd_u8(vpadd_u8(folded(a[0]), folded(a[1])),
-                                                    vpadd_u8(folded(a[2]), folded(a[3])))),
+NEON_TARGET inline std::uint64_t bits64(const Compared& c) {
+  return vget_lane_u64(vreinterpret_u64_u8(vpadd_u8(vpadd_u8(folded(c.v[0]), folded(c.v[1])),
+                                                    vpadd_u8(folded(c.v[2]), folded(c.v[3])))),
                        0);
 }
-NEON_TARGET inline uint64x2_t bits128(const uint8x16_t (&a)[4], const uint8x16_t (&b)[4]) {
+NEON_TARGET inline uint64x2_t bits128(const Compared& a, const Compared& b) {
   return vcombine_u64(vcreate_u64(bits64(a)), vcreate_u64(bits64(b)));
 }
 #endif
 
 template <bool kGuarded>
 NEON_TARGET inline ChunkMasks chunk_neon(const char* bytes, char mark, char guard) {
-  const uint8x16_t eot = vdupq_n_u8(kEndOfText), wanted = vdupq_n_u8(static_cast<std::uint8_t>(mark)),
-                   guarding = vdupq_n_u8(static_cast<std::uint8_t>(guard));
-  uint8x16_t controls[4], marks[4], ctrl_z[4], guards[4];
-  for (int k = 0; k < 4; ++k) {
-    const uint8x16_t v = vld1q_u8(reinterpret_cast<const std::uint8_t*>(bytes) + 16 * k);
-    controls[k] = vcleq_u8(v, eot);  // v <= Ctrl-Z
-    marks[k] = vceqq_u8(v, wanted);
-    ctrl_z[k] = vceqq_u8(v, eot);
-    if (kGuarded) guards[k] = vceqq_u8(v, guarding);
-  }
+  const std::uint8_t* at = reinterpret_cast<const std::uint8_t*>(bytes);
+  const uint8x16_t v0 = vld1q_u8(at), v1 = vld1q_u8(at + 16), v2 = vld1q_u8(at + 32), v3 = vld1q_u8(at + 48);
+  const uint8x16_t eot = vdupq_n_u8(kEndOfText), wanted = vdupq_n_u8(static_cast<std::uint8_t>(mark));
+  const Compared controls{{vcleq_u8(v0, eot), vcleq_u8(v1, eot), vcleq_u8(v2, eot), vcleq_u8(v3, eot)}};
+  const Compared marks{
+      {vceqq_u8(v0, wanted), vceqq_u8(v1, wanted), vceqq_u8(v2, wanted), vceqq_u8(v3, wanted)}};
+  const Compared ctrl_z{{vceqq_u8(v0, eot), vceqq_u8(v1, eot), vceqq_u8(v2, eot), vceqq_u8(v3, eot)}};
   const uint64x2_t found = bits128(controls, marks);
   ChunkMasks m{vgetq_lane_u64(found, 0), vgetq_lane_u64(found, 1), 0, 0};
   if (kGuarded) {
-    const uint64x2_t rest = bits128(ctrl_z, guards);
+    const uint8x16_t g = vdupq_n_u8(static_cast<std::uint8_t>(guard));
+    const uint64x2_t rest =
+        bits128(ctrl_z, Compared{{vceqq_u8(v0, g), vceqq_u8(v1, g), vceqq_u8(v2, g), vceqq_u8(v3, g)}});
     m.ctrl_z = vgetq_lane_u64(rest, 0);
     m.guards = vgetq_lane_u64(rest, 1);
   } else {
