@@ -7,7 +7,8 @@ include(GNUInstallDirs)
 set(package_name wsjt-trackers)
 set(doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package_name})
 
-install(TARGETS live_tracker log_tracker log_lister decode_sender RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+set(programs live_tracker log_tracker log_lister decode_sender)
+install(TARGETS ${programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${doc_dir})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/samples/ DESTINATION ${doc_dir}/samples)
 
@@ -46,6 +47,14 @@ set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${DEB_ARCHITECTURE})
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# A cross build's dependencies come from its own libraries, under the
+# names they have on the target (deb-cross-depends.cmake).
+if(CMAKE_CROSSCOMPILING)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+  set(CPACK_CROSS_LIBRARY_DIR ${CMAKE_FIND_ROOT_PATH}/lib)
+  list(TRANSFORM programs PREPEND ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/ OUTPUT_VARIABLE CPACK_CROSS_PROGRAMS)
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/deb-cross-depends.cmake)
+endif()
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wsjtx")
 # The first line is the summary; the lines after it, each begun with a
 # blank, are the long description.

@@ -7,6 +7,13 @@ if(WIN32)
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
 else()
   set(PLATFORM posix)
+  # 64-bit file offsets and inode numbers on 32-bit processors (armhf), as
+  # 64-bit ones have them: logs past 2 GiB open, and folders list on file
+  # systems with 64-bit inodes. (On 64-bit ones it would only rename the
+  # calls that tests/read_fault.cc and write_fault.cc define both names of.)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    add_compile_definitions(_FILE_OFFSET_BITS=64)
+  endif()
 endif()
 
 # A unit test executable: each of its tests a CTest test of its own, or, in
@@ -31,4 +38,18 @@ function(expose_headers target scope)
     file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${root}/${folder} SYMBOLIC)
   endif()
   target_include_directories(${target} ${scope} ${root})
+endfunction()
+
+# The path by which a test starts one of the programs: the program itself,
+# or in a cross build a script that runs it under the emulator.
+function(program_command target variable)
+  if(CMAKE_CROSSCOMPILING_EMULATOR AND NOT WIN32)
+    string(JOIN "' '" emulator ${CMAKE_CROSSCOMPILING_EMULATOR})
+    set(script ${CMAKE_BINARY_DIR}/emulated/${target})
+    file(GENERATE OUTPUT ${script} CONTENT "#!/bin/sh\nexec '${emulator}' '$<TARGET_FILE:${target}>' \"$@\"\n"
+         FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+    set(${variable} ${script} PARENT_SCOPE)
+  else()
+    set(${variable} $<TARGET_FILE:${target}> PARENT_SCOPE)
+  endif()
 endfunction()

@@ -1,11 +1,13 @@
 #!/bin/sh
 # The Debian package of a build, checked as a user gets it:
-#   tests/deb_package_check.sh BUILD_DIR
+#   tests/deb_package_check.sh BUILD_DIR [EMULATOR...]
 # makes it there (cpack -G DEB), has lintian check it, unpacks it into a
 # scratch folder (dpkg-deb -x) and runs log_lister from there on the sample
-# it carries: the listing must be the golden one.
+# it carries: the listing must be the golden one. A cross build's package
+# (arm64, armhf) runs under EMULATOR (qemu-aarch64 -L /usr/aarch64-linux-gnu).
 set -eu
 build=$(cd "$1" && pwd)
+shift
 top=$(cd "$(dirname "$0")/.." && pwd)
 (cd "$build" && cpack -G DEB)
 deb=$(ls "$build"/wsjt-trackers_*.deb)
@@ -28,8 +30,11 @@ trap 'rm -rf "$scratch"' EXIT
 dpkg-deb -x "$deb" "$scratch/root"
 outside=$(cd "$scratch/root" && find . -mindepth 1 -maxdepth 1 ! -name usr)
 [ -z "$outside" ] || { echo "outside /usr: $outside" && exit 1; }
+for program in live_tracker log_tracker log_lister decode_sender; do
+  [ -x "$scratch/root/usr/bin/$program" ] || { echo "missing: /usr/bin/$program" && exit 1; }
+done
 # No terminal (setsid): the end of stdin ends the closing wait.
-setsid -w "$scratch/root/usr/bin/log_lister" \
+setsid -w "$@" "$scratch/root/usr/bin/log_lister" \
   "$scratch/root/usr/share/doc/wsjt-trackers/samples/wsjtx-2.7/ALL.TXT" < /dev/null > "$scratch/listing.txt"
 cmp "$scratch/listing.txt" "$top/tests/golden/wsjtx-2.7-reports.txt"
-echo "the package's log_lister lists the sample as tests/golden/wsjtx-2.7-reports.txt"
+echo "the $(dpkg-deb -f "$deb" Architecture) package's log_lister lists the sample as tests/golden/wsjtx-2.7-reports.txt"

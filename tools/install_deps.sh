@@ -10,6 +10,8 @@
 #                                    jtdx, run beside our programs, their
 #                                    GUIs under Xvfb, driven with xdotool
 #   tools/install_deps.sh windows    the Windows cross build, tested under wine
+#   tools/install_deps.sh arm        the arm64 and armhf cross builds (for the
+#                                    Raspberry Pi), tested under qemu-user
 set -e
 packages="cmake g++ make"
 case "${1:-}" in
@@ -17,6 +19,8 @@ case "${1:-}" in
     packages="$packages pkg-config libgtest-dev libbenchmark-dev libvterm-dev faketime libxml2-utils"
     packages="$packages gdal-bin dpkg-dev file lintian wsjtx jtdx xvfb xdotool" ;;
   windows) packages="cmake make googletest g++-mingw-w64-x86-64 wine64 tmux python3" ;;
+  arm) packages="cmake make googletest g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user python3"
+       packages="$packages dpkg-dev lintian" ;;
 esac
 missing=""
 for p in $packages; do

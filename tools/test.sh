@@ -13,7 +13,11 @@
 #     target that does not build or finds anything fails the run;
 #  5. the Windows build cross-compiled with mingw-w64 (build-win/), its zip
 #     package, its unit tests and the programs end to end under wine, when
-#     wine and mingw-w64 can be installed.
+#     wine and mingw-w64 can be installed;
+#  6. the arm64 and armhf builds cross-compiled for the Raspberry Pi
+#     (build-arm64/, build-armhf/), their unit tests and the programs end to
+#     end under qemu-user, and their Debian packages, checked and run under
+#     qemu-user, when the cross compilers and qemu-user can be installed.
 set -e
 cd "$(dirname "$0")/.."
 tools/install_deps.sh tests
@@ -40,4 +44,19 @@ if tools/install_deps.sh windows; then
   ctest --test-dir build-win --output-on-failure
 else
   echo "wine or mingw-w64 could not be installed: the Windows build is left out"
+fi
+
+if tools/install_deps.sh arm; then
+  for arch in arm64 armhf; do
+    case $arch in
+      arm64) triple=aarch64-linux-gnu qemu=qemu-aarch64 ;;
+      armhf) triple=arm-linux-gnueabihf qemu=qemu-arm ;;
+    esac
+    cmake -S . -B build-$arch -DCMAKE_TOOLCHAIN_FILE=cmake/$triple.cmake -DBUILD_TESTING=ON
+    cmake --build build-$arch -j2
+    ctest --test-dir build-$arch --output-on-failure -j2
+    tests/deb_package_check.sh build-$arch $qemu -L /usr/$triple
+  done
+else
+  echo "the ARM cross compilers or qemu-user could not be installed: the arm64 and armhf builds are left out"
 fi

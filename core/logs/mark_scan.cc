@@ -8,6 +8,21 @@
 #include <immintrin.h>
 #endif
 
+// NEON: always on 64-bit ARM; on 32-bit ARM with a hardware floating-point
+// ABI only where the processor has it (armhf's ARMv7 may lack it, ARMv6
+// has none), which the kernel tells.
+#if defined(__aarch64__) && defined(__GNUC__)
+#define HAVE_NEON_SCAN 1
+#define NEON_TARGET
+#elif defined(__arm__) && defined(__ARM_FP) && defined(__GNUC__) && defined(__linux__)
+#define HAVE_NEON_SCAN 1
+#define NEON_TARGET __attribute__((target("fpu=neon")))
+#include <sys/auxv.h>  // getauxval, HWCAP_ARM_NEON
+#endif
+#if defined(HAVE_NEON_SCAN)
+#include <arm_neon.h>
+#endif
+
 namespace {
 
 // One chunk's masks: its control bytes up to Ctrl-Z (CR and LF among them),
@@ -199,6 +214,89 @@ __attribute__((target("avx512bw"), flatten)) ScanResult scan_avx512(const char* 
 }
 #endif
 
+#if defined(HAVE_NEON_SCAN)
+// A compare of 64 bytes: 0xFF or 0 for each byte, in four vectors.
+struct Compared {
+  uint8x16_t v[4];
+};
+
+// NEON has no movemask: each compare's bytes keep the weight of their place
+// in a byte of the word (1, 2, ... 128), and pairwise additions put 16
+// bytes into each of the word's bytes.
+NEON_TARGET inline uint8x16_t weighted(uint8x16_t hits) {
+  static constexpr std::uint8_t kWeights[16] = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
+  return vandq_u8(hits, vld1q_u8(kWeights));
+}
+
+#if defined(__aarch64__)
+inline uint8x16_t quarter(const Compared& c) {  // 4 bytes for each vector
+  return vpaddq_u8(vpaddq_u8(weighted(c.v[0]), weighted(c.v[1])),
+                   vpaddq_u8(weighted(c.v[2]), weighted(c.v[3])));
+}
+// The bits of a compare, as a word.
+inline std::uint64_t bits64(const Compared& c) {
+  const uint8x16_t q = quarter(c);
+  return vgetq_lane_u64(vreinterpretq_u64_u8(vpaddq_u8(q, q)), 0);
+}
+// Two of them: the last addition makes both words at once.
+inline uint64x2_t bits128(const Compared& a, const Compared& b) {
+  return vreinterpretq_u64_u8(vpaddq_u8(quarter(a), quarter(b)));
+}
+#else
+// 32-bit NEON adds pairs in 8-byte vectors only.
+NEON_TARGET inline uint8x8_t folded(uint8x16_t hits) {
+  const uint8x16_t w = weighted(hits);
+  return vpadd_u8(vget_low_u8(w), vget_high_u8(w));
+}
+NEON_TARGET inline std::uint64_t bits64(const Compared& c) {
+  return vget_lane_u64(vreinterpret_u64_u8(vpadd_u8(vpadd_u8(folded(c.v[0]), folded(c.v[1])),
+                                                    vpadd_u8(folded(c.v[2]), folded(c.v[3])))),
+                       0);
+}
+NEON_TARGET inline uint64x2_t bits128(const Compared& a, const Compared& b) {
+  return vcombine_u64(vcreate_u64(bits64(a)), vcreate_u64(bits64(b)));
+}
+#endif
+
+template <bool kGuarded>
+NEON_TARGET inline ChunkMasks chunk_neon(const char* bytes, char mark, char guard) {
+  const std::uint8_t* at = reinterpret_cast<const std::uint8_t*>(bytes);
+  const uint8x16_t v0 = vld1q_u8(at), v1 = vld1q_u8(at + 16), v2 = vld1q_u8(at + 32), v3 = vld1q_u8(at + 48);
+  const uint8x16_t eot = vdupq_n_u8(kEndOfText), wanted = vdupq_n_u8(static_cast<std::uint8_t>(mark));
+  const Compared controls{{vcleq_u8(v0, eot), vcleq_u8(v1, eot), vcleq_u8(v2, eot), vcleq_u8(v3, eot)}};
+  const Compared marks{
+      {vceqq_u8(v0, wanted), vceqq_u8(v1, wanted), vceqq_u8(v2, wanted), vceqq_u8(v3, wanted)}};
+  const Compared ctrl_z{{vceqq_u8(v0, eot), vceqq_u8(v1, eot), vceqq_u8(v2, eot), vceqq_u8(v3, eot)}};
+  const uint64x2_t found = bits128(controls, marks);
+  ChunkMasks m{vgetq_lane_u64(found, 0), vgetq_lane_u64(found, 1), 0, 0};
+  if (kGuarded) {
+    const uint8x16_t g = vdupq_n_u8(static_cast<std::uint8_t>(guard));
+    const uint64x2_t rest =
+        bits128(ctrl_z, Compared{{vceqq_u8(v0, g), vceqq_u8(v1, g), vceqq_u8(v2, g), vceqq_u8(v3, g)}});
+    m.ctrl_z = vgetq_lane_u64(rest, 0);
+    m.guards = vgetq_lane_u64(rest, 1);
+  } else {
+    m.ctrl_z = bits64(ctrl_z);
+  }
+  return m;
+}
+
+// flatten: the shared loop and the chunk function inlined, both in NEON.
+NEON_TARGET __attribute__((flatten)) ScanResult scan_neon(const char* bytes, std::size_t size, char mark,
+                                                          MarkPlaces places, const MarkGuard& guard,
+                                                          MarkHit* hits) {
+  GUARDED_OR_NOT(chunk_neon);
+}
+
+bool processor_has_neon() {
+#if defined(__aarch64__)
+  return true;
+#else
+  return (getauxval(AT_HWCAP) & HWCAP_ARM_NEON) != 0;
+#endif
+}
+#endif
+
 // The widest scan that this build holds and this processor runs last.
 const NamedMarkScan& best_scan() {
   static const NamedMarkScan best = available_mark_scans().back();
@@ -225,6 +323,9 @@ std::vector<NamedMarkScan> available_mark_scans() {
 #endif
 #if defined(HAVE_AVX512_SCAN)
   if (__builtin_cpu_supports("avx512bw")) scans.push_back({"avx512", scan_avx512});
+#endif
+#if defined(HAVE_NEON_SCAN)
+  if (processor_has_neon()) scans.push_back({"neon", scan_neon});
 #endif
   return scans;
 }

@@ -60,8 +60,8 @@ using MarkScan = ScanResult (*)(const char* bytes, std::size_t size, char mark, 
 ScanResult scan_marks(const char* bytes, std::size_t size, char mark, MarkPlaces places,
                       const MarkGuard& guard, MarkHit* hits);
 
-// The name of the scan that scan_marks uses: "avx512", "avx2", "sse2" or
-// "plain".
+// The name of the scan that scan_marks uses: "avx512", "avx2", "sse2",
+// "neon" or "plain".
 const char* mark_scan_name();
 
 // Every scan that this build holds and this processor runs, from the plain

@@ -74,7 +74,8 @@ bool round_to_units(double magnitude, int places, std::uint64_t& units) {
 }
 
 bool units_by_integers(double magnitude, int places, std::uint64_t& units) {
-#if !defined(__SIZEOF_INT128__)
+#if !defined(__SIZEOF_INT128__)  // 32-bit processors
+  static_cast<void>(magnitude), static_cast<void>(places), static_cast<void>(units);
   return false;  // the digit string decides
 #else
   if (places < 0 || places > kQuickPlaces || !(magnitude >= 1e-5 && magnitude < 1e15)) return false;
