@@ -485,6 +485,21 @@ TEST(AbruptEnds, LiveTrackerKeepsEveryShownPoint) {
   }
 }
 
+// Ends the program by `how` while its terminal takes no output (stopped
+// with stop_output before, as Ctrl-S does), giving it `within` to end; the
+// terminal takes output again afterwards. Its wait status, or -1 when it
+// ended only once the terminal took output again.
+int signal_while_stalled(e2e::PtySession& s, int how, milliseconds within) {
+  s.pump(milliseconds(300));
+  s.signal(how);
+  int status = 0;
+  const bool ended = s.wait_exit(within, &status);
+  s.start_output();
+  if (ended) return status;
+  EXPECT_TRUE(s.wait_exit(seconds(10))) << how;
+  return -1;
+}
+
 // Ended while nobody reads the terminal (its output stopped): the program
 // still ends at once by the signal, its terminal modes restored, the track
 // complete.
@@ -500,13 +515,8 @@ TEST(AbruptEnds, EndedWhileTheTerminalIsStalled) {
     // Each a decode of its own (a copy would be passed over): the program
     // waits to show them.
     for (int i = 0; i < 1000; ++i) sender.send(decode("CQ G4ABC IO91", 1 + i));
-    s.pump(milliseconds(300));
-    s.signal(how);
-    int status = 0;
-    const bool ended = s.wait_exit(seconds(5), &status);
-    s.start_output();
-    ASSERT_TRUE(ended || s.wait_exit(seconds(5))) << how;
-    EXPECT_TRUE(ended) << how << ": ended only once the terminal took output again";
+    const int status = signal_while_stalled(s, how, seconds(5));
+    EXPECT_NE(status, -1) << how << ": ended only once the terminal took output again";
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == how) << status;
     EXPECT_EQ(e2e::termios_diff(s.termios_at_start(), s.termios_now()), "") << how;
     EXPECT_EQ(e2e::read_file(run.dir.file("RUN.KML")).substr(0, 5), "<?xml") << how;
@@ -565,14 +575,18 @@ TEST(AbruptEnds, LogTrackerFollowModeKeepsEveryShownPoint) {
   }
 }
 
-// Answers log_tracker's questions for a pass into BATCH.KML, waits until
-// the track holds `points` points (20 s at most), then ends the program by
-// `how`; its wait status.
-int signal_batch_pass(e2e::PtySession& s, const e2e::TempDir& dir, int points, int how) {
+// Answers log_tracker's questions for a pass over ALL.TXT into BATCH.KML.
+void start_batch_pass(e2e::PtySession& s) {
   EXPECT_TRUE(s.wait_for_text("[Y]/n")) << s.dump();
   s.send("n\r\r");
   EXPECT_TRUE(s.wait_for_text("Destination")) << s.dump();
   s.send("batch\r");
+}
+
+// Starts that pass, waits until the track holds `points` points (20 s at
+// most), then ends the program by `how`; its wait status.
+int signal_batch_pass(e2e::PtySession& s, const e2e::TempDir& dir, int points, int how) {
+  start_batch_pass(s);
   const auto points_so_far = [&] {
     return std::filesystem::exists(dir.file("BATCH.KML"))
                ? count(e2e::read_file(dir.file("BATCH.KML")), kPoint)
@@ -630,19 +644,11 @@ TEST(AbruptEnds, BatchPassEndedWhileTheTerminalIsStalled) {
     o.argv = {e2e::program_path("log_tracker")};
     o.working_dir = dir.path();
     e2e::PtySession s(o);
-    ASSERT_TRUE(s.wait_for_text("[Y]/n")) << s.dump();
-    s.send("n\r\r");
-    ASSERT_TRUE(s.wait_for_text("Destination")) << s.dump();
-    s.send("batch\r");
+    start_batch_pass(s);
     ASSERT_TRUE(s.wait_for_text("DECPAA-MBXAAA")) << s.dump();
     s.stop_output();
-    s.pump(milliseconds(300));
-    s.signal(how);
-    int status = 0;
-    const bool ended = s.wait_exit(seconds(4), &status);
-    s.start_output();
-    ASSERT_TRUE(ended || s.wait_exit(seconds(10))) << how;
-    EXPECT_TRUE(ended) << how << ": ended only once the terminal took output again";
+    const int status = signal_while_stalled(s, how, seconds(4));
+    EXPECT_NE(status, -1) << how << ": ended only once the terminal took output again";
     EXPECT_TRUE((WIFEXITED(status) && WEXITSTATUS(status) == 1) ||
                 (WIFSIGNALED(status) && WTERMSIG(status) == how))
         << how << ": " << status;
