@@ -6,6 +6,19 @@
 #include "logs/log_source.h"
 #include "system/file.h"
 
+namespace {
+
+// The failure when the file name of `name` cannot be a track's.
+std::optional<Failure> unfit_destination(const std::string& name) {
+  const std::string_view file_name = std::string_view(name).substr(file_name_start(name));
+  if (file_name.empty() || file_name == ".KML") return Failure{name + " Is not a file name"};
+  if (is_decode_log_name(to_upper(file_name)))
+    return Failure{name + " Is the name of a decode log and cannot be the destination"};
+  return std::nullopt;
+}
+
+}  // namespace
+
 void print_coloured_line(int colour, std::string_view text) {
   set_text_colour(colour);
   print_line(text);
@@ -34,14 +47,6 @@ int failed_run(const Failure& failure) {
   return 1;
 }
 
-std::optional<Failure> unfit_destination(const std::string& name) {
-  const std::string_view file_name = std::string_view(name).substr(file_name_start(name));
-  if (file_name.empty() || file_name == ".KML") return Failure{name + " Is not a file name"};
-  if (is_decode_log_name(to_upper(file_name)))
-    return Failure{name + " Is the name of a decode log and cannot be the destination"};
-  return std::nullopt;
-}
-
 std::optional<Failure> refusal_of(const OutputFile& out) {
   switch (out.refusal) {
     case OutputRefusal::none: break;
@@ -54,17 +59,13 @@ std::optional<Failure> refusal_of(const OutputFile& out) {
   return std::nullopt;
 }
 
-std::optional<Failure> open_checked_track(KmlTrack& track, const std::string& name) {
-  open_track(track, name);
-  return refusal_of(track.out);
-}
-
 std::optional<Failure> open_destination(KmlTrack& track, const std::string& name, std::string_view generated,
                                         const OtherFile& other) {
   print_will_generate(generated);
   if (is_same_file(name, other.name)) return Failure{other.line};
   if (std::optional<Failure> unfit = unfit_destination(name)) return unfit;
-  return open_checked_track(track, name);
+  open_track(track, name);
+  return refusal_of(track.out);
 }
 
 std::string written_text(const OutputFile& file, std::string_view done) {

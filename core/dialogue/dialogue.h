@@ -39,15 +39,9 @@ struct Failure {
 // run (1).
 int failed_run(const Failure& failure);
 
-// The failure when `name` cannot be a destination: its file name is empty
-// ("/"), or it is the name of a decode log that these programs read or
-// follow (a track there would be taken for the log).
-std::optional<Failure> unfit_destination(const std::string& name);
-// Opens the track file (see open_track); the failure that says why it
-// cannot be: a link, not a file, a file that is no track of ours, or one
-// that cannot be created. Nothing in the file is changed yet.
-std::optional<Failure> open_checked_track(KmlTrack& track, const std::string& name);
-// The failure that says why `out` was not opened; none when it was.
+// The failure that says why `out` was not opened (open_output): a link,
+// not a file, a file that is none of ours, or one that cannot be created;
+// none when it was opened.
 std::optional<Failure> refusal_of(const OutputFile& out);
 
 // A file of the run that its track must not be, and the line said when the
@@ -57,8 +51,11 @@ struct OtherFile {
   std::string line;
 };
 // The destination of a tracker's run, `name`: says "Will generate  " and
-// `generated`; then the failure when `name` is `other`'s file or unfit, or
-// cannot be opened as the track (open_checked_track).
+// `generated`, then opens the track there (open_track: nothing in the file
+// is changed yet). The failure when `name` is `other`'s file, when its file
+// name is empty ("/") or that of a decode log these programs read or follow
+// (a track there would be taken for the log), or when refusal_of the track
+// says why it cannot be opened.
 std::optional<Failure> open_destination(KmlTrack& track, const std::string& name, std::string_view generated,
                                         const OtherFile& other);
 
