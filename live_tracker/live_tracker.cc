@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <deque>
+#include <optional>
+#include <utility>
 
 #include "console/console.h"
 #include "dialogue/destination.h"
@@ -31,14 +33,17 @@ std::int64_t milliseconds_now() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Shows who we are and opens the socket.
+// Shows who we are and opens the socket; the normal colour after.
 OpenedListener open_listener() {
   const HostIdentity host = host_identity();
   set_text_colour(kHostColour);
   print_line("Host name " + host.name);
   print_newline();
   OpenedListener opened = open_udp_listener(kListenPort);
-  if (!opened.socket) return opened;
+  if (!opened.socket) {
+    set_text_colour(kNormalColour);
+    return opened;
+  }
   const auto& a = host.address;
   print_line("Listening for broadcasts to " + format_mask(kAddressMask, {a[0], a[1], a[2], a[3]}) + ":" +
              number_text(kListenPort) + "...");
@@ -116,6 +121,34 @@ void receive_loop(const UdpHandle& socket, LiveOutputs& outputs) {
   }
 }
 
+// What is said, with a beep, when the socket cannot be opened (`error`).
+Failure port_failure(int error) {
+  const bool taken = is_port_taken_error(error);
+  return {.line = "UDP port " + number_text(kListenPort) +
+                  (taken ? " Is in use by another program" : " Cannot be opened"),
+          .beep = true};
+}
+
+// Asks for the destination, then opens both files. Both are checked before
+// either is changed: a track of an earlier run is not emptied when the
+// table cannot be made (and one made new for this run is removed again).
+std::optional<Failure> open_outputs(LiveOutputs& outputs) {
+  const std::string kml_name = ask_destination(default_destination_name(local_time()));
+  const std::string csv_name = csv_name_for(kml_name);
+  const OtherFile csv = {csv_name, csv_name + " Cannot be both the .KML file and the .CSV file"};
+  LiveOutputs opened;
+  if (std::optional<Failure> failure =
+          open_destination(opened.track, kml_name, kml_name + " And  " + csv_name, csv))
+    return failure;
+  const std::string csv_head = std::string(kCsvHeader) + "\r\n";
+  opened.csv = open_output(csv_name, csv_head);
+  if (std::optional<Failure> failure = refusal_of(opened.csv)) return failure;
+  outputs = std::move(opened);
+  start_track(outputs.track);
+  start_output(outputs.csv, csv_head);
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string csv_name_for(const std::string& kml_name, std::string_view separators) {
@@ -128,35 +161,10 @@ int run_live_tracker() {
   print_newline();
   print_newline();
   const OpenedListener listener = open_listener();
-  if (!listener.socket) {
-    const bool taken = is_port_taken_error(listener.error);
-    set_text_colour(kNormalColour);
-    print_line("UDP port " + number_text(kListenPort) +
-               (taken ? " Is in use by another program" : " Cannot be opened"));
-    beep();
-    end_after_closing_wait(1);
-  }
+  if (!listener.socket) return failed_run(port_failure(listener.error));
 
-  const std::string kml_name = ask_destination(default_destination_name(local_time()));
-  const std::string csv_name = csv_name_for(kml_name);
-  print_will_generate(kml_name + " And  " + csv_name);
-  if (is_same_file(kml_name, csv_name))
-    end_with_failure(csv_name + " Cannot be both the .KML file and the .CSV file");
-
-  refuse_unfit_destination(kml_name);
-
-  // Both files are checked before either is changed: a track of an earlier
-  // run is not emptied when the table cannot be made.
   LiveOutputs outputs;
-  open_track_or_end(outputs.track, kml_name);
-  const std::string csv_head = std::string(kCsvHeader) + "\r\n";
-  outputs.csv = open_output(csv_name, csv_head);
-  if (outputs.csv.refusal != OutputRefusal::none) {
-    drop_output(outputs.track.out);
-    end_unless_opened(outputs.csv);
-  }
-  start_track(outputs.track);
-  start_output(outputs.csv, csv_head);
+  if (const std::optional<Failure> failure = open_outputs(outputs)) return failed_run(*failure);
   print_esc_instruction();
 
   receive_loop(listener.socket, outputs);

@@ -1,5 +1,8 @@
 #include "log_lister/log_lister.h"
 
+#include <optional>
+#include <utility>
+
 #include "console/console.h"
 #include "dialogue/dialogue.h"
 #include "dialogue/source_question.h"
@@ -8,9 +11,11 @@
 
 int run_log_lister() {
   const std::string name = ask_source_name();
+  FileHandle source;
+  if (const std::optional<Failure> failure = open_source(name, source)) return failed_run(*failure);
   // Esc (or Ctrl+C) ends the pass where it is.
   const PassEnd pass = for_each_report(
-      open_source_or_end(name),
+      std::move(source),
       [](const DecodeRecord& report) { return report_line(report, ReportStyle::log_reader); },
       [](const std::string& line) { print_line(line); }, [] { return !stop_key_pressed(); });
   const bool complete = tell_whether_read_whole(name, !pass.read_failed);

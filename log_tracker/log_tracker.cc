@@ -180,25 +180,26 @@ struct Source {
   std::optional<LogFollower> log;  // following the log
 };
 
-// The question of the mode, then the log of the pass or the file followed.
-void choose_source(Source& source) {
+// The question of the mode, then the log of the pass or the file followed;
+// the failure when the log of the pass cannot be read.
+std::optional<Failure> choose_source(Source& source) {
   print_text("Read incoming data in real time     [Y]/n   ");
   if (answers_no(read_line())) {
     source.mode = Mode::one_pass;
     source.name = ask_source_name();
-    source.file = open_source_or_end(source.name);
-    return;
+    return open_source(source.name, source.file);
   }
   source.name = decoded_file_name();
   if (!source.name.empty()) {
     source.mode = Mode::follow_decoded;
     print_followed({source.name});
-    return;
+    return std::nullopt;
   }
   source.mode = Mode::follow_log;
   const std::vector<std::string> names = source.log.emplace().names();
   source.name = names.front();
   print_followed(names);
+  return std::nullopt;
 }
 
 }  // namespace
@@ -209,16 +210,14 @@ int run_log_tracker() {
        "time from 'DECODED.TXT'"});
   print_newline();
   Source source;
-  choose_source(source);
+  if (const std::optional<Failure> failure = choose_source(source)) return failed_run(*failure);
 
   print_newline();
   KmlTrack track;
   const std::string kml_name = ask_destination(default_destination_name(local_time()));
-  print_will_generate(kml_name);
-  if (is_same_file(kml_name, source.name))
-    end_with_failure(kml_name + " Is the source file and cannot be the destination");
-  refuse_unfit_destination(kml_name);
-  open_track_or_end(track, kml_name);
+  const OtherFile log = {source.name, kml_name + " Is the source file and cannot be the destination"};
+  if (const std::optional<Failure> failure = open_destination(track, kml_name, kml_name, log))
+    return failed_run(*failure);
   track.out.refresh = kTrackRefresh;
   start_track(track);
 

@@ -68,11 +68,4 @@ int exit_status(int code);
 // Restores the terminal and ends the process with exit_status(code).
 [[noreturn]] void end_program(int code);
 
-// The closing wait, then the end with `code`: a failure's line stays
-// readable in a window opened just for the program.
-[[noreturn]] inline void end_after_closing_wait(int code) {
-  wait_for_key();
-  end_program(code);
-}
-
 #endif  // CONSOLE_CONSOLE_H

@@ -4,6 +4,20 @@
 #include "console/console.h"
 #include "dialogue/destination.h"
 #include "logs/log_source.h"
+#include "system/file.h"
+
+namespace {
+
+// The failure when the file name of `name` cannot be a track's.
+std::optional<Failure> unfit_destination(const std::string& name) {
+  const std::string_view file_name = std::string_view(name).substr(file_name_start(name));
+  if (file_name.empty() || file_name == ".KML") return Failure{name + " Is not a file name"};
+  if (is_decode_log_name(to_upper(file_name)))
+    return Failure{name + " Is the name of a decode log and cannot be the destination"};
+  return std::nullopt;
+}
+
+}  // namespace
 
 void print_coloured_line(int colour, std::string_view text) {
   set_text_colour(colour);
@@ -26,32 +40,32 @@ void print_will_generate(std::string_view names) {
   print_coloured_line(kMessageColour, "Will generate  " + std::string(names));
 }
 
-void end_with_failure(std::string_view line) {
-  print_line(line);
-  end_after_closing_wait(1);
+int failed_run(const Failure& failure) {
+  print_line(failure.line);
+  if (failure.beep) beep();
+  wait_for_key();
+  return 1;
 }
 
-void refuse_unfit_destination(const std::string& name) {
-  const std::string_view file_name = std::string_view(name).substr(file_name_start(name));
-  if (file_name.empty() || file_name == ".KML") end_with_failure(name + " Is not a file name");
-  if (is_decode_log_name(to_upper(file_name)))
-    end_with_failure(name + " Is the name of a decode log and cannot be the destination");
-}
-
-void end_unless_opened(const OutputFile& out) {
+std::optional<Failure> refusal_of(const OutputFile& out) {
   switch (out.refusal) {
-    case OutputRefusal::none: return;
-    case OutputRefusal::link: end_with_failure(out.name + " Is a link and cannot be the destination");
-    case OutputRefusal::not_a_file: end_with_failure(out.name + " Is not a file");
+    case OutputRefusal::none: break;
+    case OutputRefusal::link: return Failure{out.name + " Is a link and cannot be the destination"};
+    case OutputRefusal::not_a_file: return Failure{out.name + " Is not a file"};
     case OutputRefusal::not_ours:
-      end_with_failure(out.name + " Exists and was not made by this program: it is left as it is");
-    case OutputRefusal::cannot_create: end_with_failure(out.name + " Cannot be created");
+      return Failure{out.name + " Exists and was not made by this program: it is left as it is"};
+    case OutputRefusal::cannot_create: return Failure{out.name + " Cannot be created"};
   }
+  return std::nullopt;
 }
 
-void open_track_or_end(KmlTrack& track, const std::string& name) {
+std::optional<Failure> open_destination(KmlTrack& track, const std::string& name, std::string_view generated,
+                                        const OtherFile& other) {
+  print_will_generate(generated);
+  if (is_same_file(name, other.name)) return Failure{other.line};
+  if (std::optional<Failure> unfit = unfit_destination(name)) return unfit;
   open_track(track, name);
-  end_unless_opened(track.out);
+  return refusal_of(track.out);
 }
 
 std::string written_text(const OutputFile& file, std::string_view done) {

@@ -5,6 +5,7 @@
 #define DIALOGUE_DIALOGUE_H
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,18 +29,35 @@ void print_esc_instruction();
 // "Will generate  " and the names of the files, in the message colour.
 void print_will_generate(std::string_view names);
 
-// Says `line`, then ends the run with status 1 after the closing wait.
-[[noreturn]] void end_with_failure(std::string_view line);
-// Ends the run with one line when `name` cannot be a destination: its file
-// name is empty ("/"), or it is the name of a decode log that these
-// programs read or follow (a track there would be taken for the log).
-void refuse_unfit_destination(const std::string& name);
-// Opens the track file (see open_track), or ends the run with one line
-// that says why not: a link, not a file, a file that is no track of ours,
-// or one that cannot be created. Nothing in the file is changed yet.
-void open_track_or_end(KmlTrack& track, const std::string& name);
-// Ends the run with that line unless `out` was opened.
-void end_unless_opened(const OutputFile& out);
+// Why a run cannot go on: the line that says so, and whether a beep
+// follows it. Returned to the program's run, which ends with failed_run.
+struct Failure {
+  std::string line;
+  bool beep = false;
+};
+// Says the failure, then the closing wait; returns the status of a failed
+// run (1).
+int failed_run(const Failure& failure);
+
+// The failure that says why `out` was not opened (open_output): a link,
+// not a file, a file that is none of ours, or one that cannot be created;
+// none when it was opened.
+std::optional<Failure> refusal_of(const OutputFile& out);
+
+// A file of the run that its track must not be, and the line said when the
+// destination named is that file.
+struct OtherFile {
+  std::string name;
+  std::string line;
+};
+// The destination of a tracker's run, `name`: says "Will generate  " and
+// `generated`, then opens the track there (open_track: nothing in the file
+// is changed yet). The failure when `name` is `other`'s file, when its file
+// name is empty ("/") or that of a decode log these programs read or follow
+// (a track there would be taken for the log), or when refusal_of the track
+// says why it cannot be opened.
+std::optional<Failure> open_destination(KmlTrack& track, const std::string& name, std::string_view generated,
+                                        const OtherFile& other);
 
 // The file's name and `done`, or " Was not completely written" in place of
 // `done` when some of its lines were lost.

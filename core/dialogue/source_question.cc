@@ -16,10 +16,10 @@ std::string ask_source_name() {
   return name.substr(first, name.find_last_not_of(' ') + 1 - first);
 }
 
-FileHandle open_source_or_end(const std::string& name) {
+std::optional<Failure> open_source(const std::string& name, FileHandle& file) {
   if (!is_existing_file(name))
-    end_with_failure(name + (is_other_than_file(name) ? " Is not a file" : " Does not exist"));
-  FileHandle file = open_for_reading(name);
-  if (!file) end_with_failure(name + " Cannot be read");
-  return file;
+    return Failure{name + (is_other_than_file(name) ? " Is not a file" : " Does not exist")};
+  file = open_for_reading(name);
+  if (!file) return Failure{name + " Cannot be read"};
+  return std::nullopt;
 }

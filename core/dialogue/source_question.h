@@ -3,8 +3,10 @@
 #ifndef DIALOGUE_SOURCE_QUESTION_H
 #define DIALOGUE_SOURCE_QUESTION_H
 
+#include <optional>
 #include <string>
 
+#include "dialogue/dialogue.h"
 #include "system/file.h"
 
 // The command tail when there is one; otherwise the answer to
@@ -13,10 +15,9 @@
 // typed but for blanks around it, that name when empty.
 std::string ask_source_name();
 
-// Opens the log. A name that is missing is reported with " Does not exist",
-// a folder, a pipe or a device with " Is not a file", a file that cannot be
-// opened with " Cannot be read";
-// either ends the program with status 1 after the closing wait.
-FileHandle open_source_or_end(const std::string& name);
+// Opens the log into `file`, or gives the failure: a name that is missing
+// is said with " Does not exist", a folder, a pipe or a device with
+// " Is not a file", a file that cannot be opened with " Cannot be read".
+std::optional<Failure> open_source(const std::string& name, FileHandle& file);
 
 #endif  // DIALOGUE_SOURCE_QUESTION_H

@@ -122,6 +122,35 @@ TEST_F(KmlTrackTest, LeftWorkingCopyIsRemovedAndAForeignOneRefused) {
   std::filesystem::remove(working);
 }
 
+// A track file made new for a run that ends before starting it is removed
+// with its owner, wherever that was moved; one started, or one there
+// before, stays.
+TEST_F(KmlTrackTest, NewFileGoesWithAnOwnerThatNeverStartedIt) {
+  {
+    KmlTrack kept;
+    {
+      KmlTrack track;
+      open_track(track, name_);
+      kept = std::move(track);
+    }
+    EXPECT_TRUE(std::filesystem::exists(name_));
+  }
+  EXPECT_FALSE(std::filesystem::exists(name_));
+  {
+    KmlTrack track;
+    open_track(track, name_);
+    start_track(track);
+    finish_track(track);
+  }
+  EXPECT_EQ(lines().size(), 13u);
+  {
+    KmlTrack track;
+    open_track(track, name_);
+    EXPECT_EQ(track.out.refusal, OutputRefusal::none);
+  }
+  EXPECT_EQ(lines().size(), 13u);
+}
+
 #ifndef _WIN32
 // A device is no place for a track: refused, nothing written to it.
 TEST(KmlTrackFailures, DeviceIsRefused) {

@@ -81,18 +81,19 @@ OutputFile open_output(const std::string& name, std::string_view own_start) {
   out.placing_name = beside(name, ".~~");
   OpenedOutput opened = open_output_file(name, own_start);
   out.refusal = opened.refusal;
-  out.created = opened.created;
+  if (opened.created) out.made = NewFile(name);
   out.size = opened.size;
   if (out.refusal != OutputRefusal::none) return out;
   opened.file.close();  // never held between two states
   if (!remove_left_copy(out.working_name, own_start) || !remove_left_copy(out.placing_name, own_start)) {
     out.refusal = OutputRefusal::cannot_create;
-    drop_output(out);
+    out.made.remove();
   }
   return out;
 }
 
 void start_output(OutputFile& out, std::string_view text) {
+  out.made.keep();
   out.size = 0;  // nothing of the file before is kept
   out.file = open_output_file(out.working_name, {}).file;
   if (!out.file) out.lost_lines = true;
@@ -146,6 +147,6 @@ void close_output(OutputFile& out) {
   drop_working_copy(out);
 }
 
-void drop_output(OutputFile& out) {
-  if (out.created) remove_file(out.name);
+void NewFile::remove() {
+  if (!name_.empty()) remove_file(std::exchange(name_, {}));
 }

@@ -17,8 +17,37 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "system/file.h"
+
+// The name of a file made new for a run, which the run has not started
+// writing: the file is removed when its holder is destroyed (the run ended
+// before writing it), unless kept. Only moved, so that it is removed once.
+class NewFile {
+ public:
+  NewFile() = default;
+  explicit NewFile(std::string name) : name_(std::move(name)) {}
+  NewFile(NewFile&& other) noexcept : name_(std::exchange(other.name_, {})) {}
+  NewFile& operator=(NewFile&& other) noexcept {
+    if (this != &other) {
+      remove();
+      name_ = std::exchange(other.name_, {});
+    }
+    return *this;
+  }
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+  ~NewFile() { remove(); }
+
+  // Removes the file now; nothing when none is held.
+  void remove();
+  // The run writes the file: it stays.
+  void keep() { name_.clear(); }
+
+ private:
+  std::string name_;
+};
 
 struct OutputFile {
   std::string name;
@@ -28,7 +57,7 @@ struct OutputFile {
   std::uint64_t size = 0;                       // the bytes of its last whole state
   bool lost_lines = false;                      // a line could not be written, or the close failed
   OutputRefusal refusal = OutputRefusal::none;  // why it could not be opened
-  bool created = false;                         // it was not there before
+  NewFile made;                                 // the file, when it was not there before
   std::chrono::milliseconds refresh{0};         // zero: each state in place at once
   bool whole = false;                           // the working copy holds a whole state of this run
   bool waiting = false;                         // a state not yet in place
@@ -41,7 +70,8 @@ struct OutputFile {
 // begins with `own_start`) or empty; anything else, a link or a file of
 // another program, is refused and left as it is (see `refusal`). The copies
 // left beside it by a run that was killed are removed; anything else of
-// their names is none of ours, and the file is refused.
+// their names is none of ours, and the file is refused. A file created here
+// is removed again when the OutputFile is destroyed before start_output.
 OutputFile open_output(const std::string& name, std::string_view own_start);
 // Puts `text` in place of all the file held before.
 void start_output(OutputFile& out, std::string_view text);
@@ -51,9 +81,6 @@ void refresh_output(OutputFile& out);
 // Puts the last state in place (a reader that holds the file on Windows is
 // waited for a little) and leaves no copy beside it.
 void close_output(OutputFile& out);
-// Removes a file checked but never started, when it was made new: the run
-// ends before writing it.
-void drop_output(OutputFile& out);
 
 // Puts `text` in place of the file's bytes from `offset` on (which must lie
 // within its size). When that fails, the file keeps its last whole state
