@@ -76,6 +76,7 @@ TEST(GrowingLog, CutOrWrittenAnewIsReadFromItsNewStart) {
   EXPECT_EQ(read_added(log), Lines{"e 1"});
 }
 
+#ifndef _WIN32  // Windows lets no file take the name of one held open
 // Another file put at the log's path (a backup program puts its copy
 // back): taken in place of the one held when it holds what was read, and
 // read on from there; refused when it holds something else or less.
@@ -105,5 +106,6 @@ TEST(GrowingLog, ACopyPutBackIsReadOnFromWhereTheLogWas) {
     EXPECT_FALSE(log.holds(*file_status(log_path)));
   }
 }
+#endif
 
 }  // namespace

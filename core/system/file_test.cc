@@ -57,13 +57,14 @@ TEST_F(FileTest, AGrowingFileReadsOnUntilAnotherTakesItsName) {
   EXPECT_EQ(open_file_status(file)->size, 21u);
   EXPECT_EQ(read_on(file), "line 2\nline 3\n");
   EXPECT_EQ(open_file_status(file)->identity, file_status(log)->identity);
-
+#ifndef _WIN32  // Windows lets no file take the name of one held open
   write(path("new"), "other\n");
   ASSERT_TRUE(move_file_over(path("new"), log));
   EXPECT_NE(open_file_status(file)->identity, file_status(log)->identity);
   ASSERT_TRUE(seek_file(file, 7));
   EXPECT_EQ(read_on(file), "line 2\nline 3\n");
   EXPECT_EQ(contents(log), "other\n");
+#endif
 }
 
 // How a state of an output goes in place: the start of the working copy,
