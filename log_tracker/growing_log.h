@@ -24,7 +24,8 @@ class GrowingLog {
   // Opens `path`. `from_start`: every line of it is new (a log that appeared
   // while following); else what it holds now is old, and reading starts at
   // its end, inside its last line if that is still being written. `block`
-  // is the room reads go through, lent for the log's life.
+  // is the room reads go through (64 bytes at least), lent for the log's
+  // life.
   GrowingLog(std::string path, bool from_start, std::span<char> block);
 
   const std::string& path() const { return path_; }

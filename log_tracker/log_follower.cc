@@ -1,6 +1,7 @@
 #include "log_tracker/log_follower.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "logs/log_source.h"
 #include "logs/split_logs.h"
@@ -13,7 +14,10 @@ constexpr std::size_t kFollowBlockSize = 256 * 1024;
 
 }  // namespace
 
-LogFollower::LogFollower() : folder_(log_folder()), block_(new char[kFollowBlockSize]) {
+LogFollower::LogFollower() : LogFollower(log_folder()) {}
+
+LogFollower::LogFollower(std::string folder)
+    : folder_(std::move(folder)), block_(new char[kFollowBlockSize]) {
   for (const std::string& name : logs_now()) {
     GrowingLog log(path_in_folder(folder_, name), /*from_start=*/false, {block_.get(), kFollowBlockSize});
     if (log.is_open())

@@ -2,14 +2,13 @@
 // them: ALL.TXT, the yearly or monthly logs that WSJT-X 2.6 and later split
 // it into, and JTDX's monthly logs, whichever are there, side by side. Each
 // step reads what was added to each of them since the step before and gives
-// the complete lines, each once, log by log in the order written. What a
-// log held when following began is old and not given; a log that appears
-// later is read from its start, as is a new file that takes a log's name; a
-// log that is renamed or erased is read to its end first (it is held open
-// from step to step); a log emptied or written anew is read from its new
-// start; a log only touched gives nothing. The folder is the one where the
-// log was found at the start: the current one, or the data folder of
-// WSJT-X or JTDX.
+// the complete lines, each once, log by log in the order written.
+//
+// What a log held when following began is old and not given. A log that
+// appears later is read from its start, as is a new file that takes a log's
+// name. A log that is renamed or erased is read to its end first (it is
+// held open from step to step). A log emptied or written anew is read from
+// its new start; a log only touched gives nothing.
 #ifndef LOG_TRACKER_LOG_FOLLOWER_H
 #define LOG_TRACKER_LOG_FOLLOWER_H
 
@@ -23,7 +22,11 @@
 
 class LogFollower {
  public:
-  // Starts at the end of each log that is there now.
+  // Follows the logs of `folder` ("" the current one), from the end of each
+  // log that is there now. Without a folder, those of log_folder(): the
+  // folder where the log was found at the start, the current one or the
+  // data folder of WSJT-X or JTDX.
+  explicit LogFollower(std::string folder);
   LogFollower();
   LogFollower(const LogFollower&) = delete;
   LogFollower& operator=(const LogFollower&) = delete;
