@@ -6,7 +6,6 @@
 #include "console/console.h"
 #include "dialogue/destination.h"
 #include "dialogue/dialogue.h"
-#include "live_tracker/decode_datagram.h"
 #include "live_tracker/seen_decodes.h"
 #include "live_tracker/udp_listener.h"
 #include "outputs/kml_track.h"
@@ -15,6 +14,7 @@
 #include "report/report_line.h"
 #include "system/clock.h"
 #include "system/thread_signals.h"
+#include "wsjtx/datagram_reader.h"
 
 namespace {
 

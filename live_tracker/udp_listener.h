@@ -11,11 +11,8 @@
 
 #include "console/key_wake.h"
 #include "system/owned_handle.h"
+#include "wsjtx/protocol.h"
 
-inline constexpr int kListenPort = 16004;
-// The multicast group that WSJT-X's UDP server may be set to, so that
-// several programs get its datagrams: 224.0.0.1, in host byte order.
-inline constexpr std::uint32_t kWsjtxGroup = 0xE0000001;
 // Largest datagram taken; a longer one is reported as an error.
 inline constexpr std::size_t kMaxDatagramSize = 65536;
 

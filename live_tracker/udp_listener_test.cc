@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "live_tracker/decode_datagram.h"
-#include "tools/decode_datagram_writer.h"
+#include "wsjtx/datagram_reader.h"
+#include "wsjtx/datagram_writer.h"
 
 namespace {
 

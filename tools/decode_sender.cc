@@ -26,14 +26,14 @@
 #include "report/decode_record.h"
 #include "report/log_layouts.h"
 #include "system/file.h"
-#include "tools/decode_datagram_writer.h"
 #include "tools/udp_sender.h"
+#include "wsjtx/datagram_writer.h"
+#include "wsjtx/protocol.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kDefaultPort = 16004;
 constexpr const char* kDefaultHost = "127.0.0.1";
 // Log columns, 1-based: time hhmm, SNR, DT, audio offset, message.
 constexpr std::size_t kDtColumn = 16, kDtLength = 5;
@@ -59,7 +59,7 @@ struct Item {
 
 struct Options {
   std::string host = kDefaultHost;
-  int port = kDefaultPort;
+  int port = kListenPort;
   std::string log_name;
   std::vector<Item> items;  // --message and --raw-hex, in order
   std::optional<std::int32_t> time_ms;
