@@ -7,7 +7,6 @@
 #include "dialogue/destination.h"
 #include "dialogue/dialogue.h"
 #include "live_tracker/seen_decodes.h"
-#include "live_tracker/udp_listener.h"
 #include "outputs/kml_track.h"
 #include "outputs/output_file.h"
 #include "report/mask_format.h"
@@ -15,6 +14,8 @@
 #include "system/clock.h"
 #include "system/thread_signals.h"
 #include "wsjtx/datagram_reader.h"
+#include "wsjtx/host_identity.h"
+#include "wsjtx/udp_listener.h"
 
 namespace {
 
