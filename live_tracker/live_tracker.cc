@@ -8,15 +8,16 @@
 #include "console/console.h"
 #include "dialogue/destination.h"
 #include "dialogue/dialogue.h"
-#include "live_tracker/decode_datagram.h"
 #include "live_tracker/seen_decodes.h"
-#include "live_tracker/udp_listener.h"
 #include "outputs/kml_track.h"
 #include "outputs/output_file.h"
 #include "report/mask_format.h"
 #include "report/report_line.h"
 #include "system/clock.h"
 #include "system/thread_signals.h"
+#include "wsjtx/datagram_reader.h"
+#include "wsjtx/host_identity.h"
+#include "wsjtx/udp_listener.h"
 
 namespace {
 

@@ -4,11 +4,12 @@
 // sends on several.
 //
 // A decode is named by a key, the bytes that say what was decoded (its time,
-// SNR, DT, audio offset, mode and message: decode_key in decode_datagram.h);
-// the caller gives the time of arrival on a clock of its own. The memory is
-// bounded twice: a decode is kept for kSeenSpanMs after its first arrival,
-// and the keys kept cost at most kSeenBytes (the oldest forgotten first).
-// A forgotten decode counts as new when it comes again.
+// SNR, DT, audio offset, mode and message: decode_key in
+// wsjtx/datagram_reader.h); the caller gives the time of arrival on a clock
+// of its own. The memory is bounded twice: a decode is kept for kSeenSpanMs
+// after its first arrival, and the keys kept cost at most kSeenBytes (the
+// oldest forgotten first). A forgotten decode counts as new when it comes
+// again.
 #ifndef LIVE_TRACKER_SEEN_DECODES_H
 #define LIVE_TRACKER_SEEN_DECODES_H
 

@@ -25,8 +25,8 @@
 
 #include "pty_session.h"
 #include "test_files.h"
-#include "tools/decode_datagram_writer.h"
 #include "track_watch.h"
+#include "wsjtx/datagram_writer.h"
 
 extern char** environ;
 

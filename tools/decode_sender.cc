@@ -26,14 +26,14 @@
 #include "report/decode_record.h"
 #include "report/log_layouts.h"
 #include "system/file.h"
-#include "tools/decode_datagram_writer.h"
-#include "tools/udp_sender.h"
+#include "wsjtx/datagram_writer.h"
+#include "wsjtx/protocol.h"
+#include "wsjtx/udp_sender.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kDefaultPort = 16004;
 constexpr const char* kDefaultHost = "127.0.0.1";
 // Log columns, 1-based: time hhmm, SNR, DT, audio offset, message.
 constexpr std::size_t kDtColumn = 16, kDtLength = 5;
@@ -59,7 +59,7 @@ struct Item {
 
 struct Options {
   std::string host = kDefaultHost;
-  int port = kDefaultPort;
+  int port = kListenPort;
   std::string log_name;
   std::vector<Item> items;  // --message and --raw-hex, in order
   std::optional<std::int32_t> time_ms;
@@ -299,7 +299,7 @@ bool read_options(int argc, char** argv, Options& options) {
 }
 
 struct Sender {
-  UdpSender socket;
+  UdpSender udp;
   std::chrono::nanoseconds pause{0};
   Clock::time_point next_send = Clock::now();
   bool heartbeats = false;
@@ -309,7 +309,7 @@ struct Sender {
 
 bool send_bytes(Sender& sender, const std::string& bytes) {
   std::string error;
-  if (!send_datagram(sender.socket, bytes, error)) {
+  if (!send_datagram(sender.udp, bytes, error)) {
     std::fprintf(stderr, "decode_sender: %s\n", error.c_str());
     return false;
   }
@@ -371,7 +371,7 @@ int main(int argc, char** argv) {
 
   Sender sender;
   std::string error;
-  if (!open_udp_sender(options.host, options.port, sender.socket, error)) {
+  if (!open_udp_sender(options.host, options.port, sender.udp, error)) {
     std::fprintf(stderr, "decode_sender: %s\n", error.c_str());
     return 1;
   }
@@ -391,7 +391,7 @@ int main(int argc, char** argv) {
       }
     }
   }
-  close_udp_sender(sender.socket);
+  sender.udp.socket.close();
   std::printf("decode_sender: %ld datagrams sent to %s:%d\n", sender.datagrams_sent, options.host.c_str(),
               options.port);
   return good ? 0 : 1;

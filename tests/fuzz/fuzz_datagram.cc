@@ -1,7 +1,7 @@
 // Datagrams as the live tracker receives them: any bytes, read by
 // parse_decode_datagram and compared with a reader written here from the
-// layout in decode_datagram.h; and Decode datagrams written the way WSJT-X
-// writes them (tools/decode_datagram_writer), from fields taken from the
+// layout in wsjtx/datagram_reader.h; and Decode datagrams written the way
+// WSJT-X writes them (wsjtx/datagram_writer.h), from fields taken from the
 // input, which must read back as written, whole or cut anywhere.
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -14,10 +14,10 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "live_tracker/decode_datagram.h"
 #include "report/decode_record.h"
 #include "report_checks.h"
-#include "tools/decode_datagram_writer.h"
+#include "wsjtx/datagram_reader.h"
+#include "wsjtx/datagram_writer.h"
 
 namespace {
 
@@ -116,7 +116,7 @@ void check_datagram(std::string_view bytes) {
   const std::optional<DecodeRecord> record = parse_decode_datagram(bytes);
   const Expected e = expected_fields(bytes);
   auto what = [&] { return "datagram " + quoted(bytes); };
-  FUZZ_CHECK(record.has_value() == (e.magic == 0xADBCCBDA && e.type == kDecodeMessageType),
+  FUZZ_CHECK(record.has_value() == (e.magic == 0xADBCCBDA && e.type == 2),
              what() + ": type " + std::to_string(e.type));
   if (!record) return;
   FUZZ_CHECK(record->time_text == expected_time(e.time_ms),

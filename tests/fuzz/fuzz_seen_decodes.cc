@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "live_tracker/decode_datagram.h"
 #include "live_tracker/seen_decodes.h"
-#include "tools/decode_datagram_writer.h"
+#include "wsjtx/datagram_reader.h"
+#include "wsjtx/datagram_writer.h"
 
 namespace {
 

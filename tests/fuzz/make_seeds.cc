@@ -1,6 +1,6 @@
 // Writes the seed inputs of the fuzz targets:
 //   make_seeds <corpus folder> <ALL.TXT>
-// Datagrams come from the writer in tools/, log lines from the sample log;
+// Datagrams come from the writer in core/wsjtx/, log lines from the sample log;
 // masks, keys and line reader inputs are made here in each target's layout.
 #include <cmath>
 #include <cstdint>
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/decode_datagram_writer.h"
+#include "wsjtx/datagram_writer.h"
 
 namespace {
 

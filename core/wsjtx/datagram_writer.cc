@@ -1,13 +1,11 @@
-#include "tools/decode_datagram_writer.h"
+#include "wsjtx/datagram_writer.h"
 
 #include <bit>
 #include <string_view>
 
-namespace {
+#include "wsjtx/protocol.h"
 
-constexpr std::uint32_t kDecodeType = 2;
-constexpr std::uint32_t kHeartbeatType = 0;
-constexpr std::uint32_t kHeartbeatMaxSchema = 3;
+namespace {
 
 void append_uint32(std::string& out, std::uint32_t value) {
   for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(value >> shift));
@@ -34,7 +32,7 @@ void append_header(std::string& out, std::uint32_t type) {
 
 std::string encode_decode_datagram(const DecodeFields& decode) {
   std::string out;
-  append_header(out, kDecodeType);
+  append_header(out, kDecodeMessage);
   append_text(out, decode.id);
   out.push_back(decode.is_new ? 1 : 0);
   append_uint32(out, static_cast<std::uint32_t>(decode.time_ms));
@@ -50,9 +48,9 @@ std::string encode_decode_datagram(const DecodeFields& decode) {
 
 std::string encode_heartbeat() {
   std::string out;
-  append_header(out, kHeartbeatType);
+  append_header(out, kHeartbeatMessage);
   append_text(out, "WSJT-X");
-  append_uint32(out, kHeartbeatMaxSchema);
+  append_uint32(out, kWsjtxMaxSchema);
   append_text(out, "2.6.1");
   append_text(out, "");
   return out;

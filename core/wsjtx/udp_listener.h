@@ -1,29 +1,17 @@
-// The UDP socket on which WSJT-X datagrams arrive, and what the host calls
-// itself.
-#ifndef LIVE_TRACKER_UDP_LISTENER_H
-#define LIVE_TRACKER_UDP_LISTENER_H
+// The UDP socket on which WSJT-X datagrams arrive.
+#ifndef WSJTX_UDP_LISTENER_H
+#define WSJTX_UDP_LISTENER_H
 
-#include <array>
 #include <cstddef>
-#include <cstdint>
 #include <deque>
 #include <string>
 
 #include "console/key_wake.h"
-#include "system/owned_handle.h"
+#include "wsjtx/protocol.h"
+#include "wsjtx/udp_socket.h"
 
-inline constexpr int kListenPort = 16004;
-// The multicast group that WSJT-X's UDP server may be set to, so that
-// several programs get its datagrams: 224.0.0.1, in host byte order.
-inline constexpr std::uint32_t kWsjtxGroup = 0xE0000001;
 // Largest datagram taken; a longer one is reported as an error.
 inline constexpr std::size_t kMaxDatagramSize = 65536;
-
-// Platform: closes a socket; false on a failure.
-bool close_udp_handle(std::intptr_t native);
-
-// The socket, closed when its handle goes.
-using UdpHandle = OwnedHandle<close_udp_handle>;
 
 // What opening the listener gave: the socket, or none and the system's
 // error number.
@@ -71,14 +59,4 @@ inline std::size_t queued_cost(const std::string& datagram) {
 std::size_t take_waiting_datagrams(const UdpHandle& handle, std::deque<std::string>& into,
                                    std::size_t room_bytes);
 
-struct HostIdentity {
-  std::string name;                       // "" when it cannot be had
-  std::array<std::uint8_t, 4> address{};  // IPv4, 0.0.0.0 when none is found
-};
-
-// The host name, and the first IPv4 address of an interface that is up and
-// not a loopback; failing that the first IPv4 address the host name resolves
-// to; failing that 0.0.0.0.
-HostIdentity host_identity();
-
-#endif  // LIVE_TRACKER_UDP_LISTENER_H
+#endif  // WSJTX_UDP_LISTENER_H

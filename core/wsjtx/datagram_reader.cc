@@ -1,8 +1,9 @@
-#include "live_tracker/decode_datagram.h"
+#include "wsjtx/datagram_reader.h"
 
 #include <bit>
 
 #include "report/mask_format.h"
+#include "wsjtx/protocol.h"
 
 namespace {
 
@@ -10,10 +11,6 @@ namespace {
 // sum of lengths must not wrap.
 using Offset = std::int64_t;
 
-// Every datagram of WSJT-X's protocol begins with this number
-// (Network/NetworkMessage.hpp); another program's datagram sent to the
-// group is none of ours.
-constexpr std::uint32_t kWsjtxMagicNumber = 0xADBCCBDA;
 constexpr Offset kMagicOffset = 0;
 constexpr Offset kTypeOffset = 8;
 constexpr Offset kIdLengthOffset = 12;
@@ -98,8 +95,8 @@ void append_field(std::string& out, std::uint64_t value, int size) {
 }  // namespace
 
 std::optional<DecodeRecord> parse_decode_datagram(std::string_view bytes) {
-  if (read_field(bytes, kMagicOffset, 4) != kWsjtxMagicNumber) return std::nullopt;
-  if (read_int32(bytes, kTypeOffset) != kDecodeMessageType) return std::nullopt;
+  if (read_field(bytes, kMagicOffset, 4) != kWsjtxMagic) return std::nullopt;
+  if (read_field(bytes, kTypeOffset, 4) != kDecodeMessage) return std::nullopt;
   const DecodePlaces at = decode_places(bytes);
   DecodeRecord record;
   record.time_text = datagram_time_text(read_int32(bytes, at.time));

@@ -1,12 +1,25 @@
-#include <cstring>
+#include "wsjtx/udp_listener.h"
 
-#include "live_tracker/udp_listener.h"
-#include "live_tracker/udp_socket.h"
+#include "wsjtx/udp_wait.h"
 
-std::array<std::uint8_t, 4> address_bytes(const void* ipv4_address) {
-  std::array<std::uint8_t, 4> bytes{};
-  std::memcpy(bytes.data(), ipv4_address, bytes.size());
-  return bytes;
+namespace {
+
+// The group on loopback, where WSJT-X sends it unless told otherwise, and on
+// every other IPv4 interface that is up and takes multicast.
+void join_group(const UdpHandle& socket) {
+  join_group_on(socket, {127, 0, 0, 1});
+  for (const Ipv4Interface& i : ipv4_interfaces())
+    if (i.up && i.multicast && !i.loopback) join_group_on(socket, i.address);
+}
+
+}  // namespace
+
+OpenedListener open_udp_listener(int port) {
+  OpenedListener opened;
+  opened.error = socket_start_error();
+  if (opened.error == 0) opened.error = open_bound_socket(port, opened.socket);
+  if (opened.socket) join_group(opened.socket);
+  return opened;
 }
 
 int milliseconds_left(std::chrono::steady_clock::time_point deadline) {

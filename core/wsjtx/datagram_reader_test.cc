@@ -1,4 +1,4 @@
-#include "live_tracker/decode_datagram.h"
+#include "wsjtx/datagram_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "tools/decode_datagram_writer.h"
+#include "wsjtx/datagram_writer.h"
 
 namespace {
 

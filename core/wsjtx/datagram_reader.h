@@ -1,6 +1,8 @@
-// A WSJT-X Decode datagram read into a DecodeRecord.
+// A WSJT-X Decode datagram read into a DecodeRecord; the writer beside it
+// (datagram_writer.h) writes what WSJT-X sends.
 //
-// The datagram is big-endian: magic, schema, message type (2 for a Decode),
+// The datagram is big-endian (protocol.h; Network/NetworkMessage.hpp in
+// WSJT-X's source): magic, schema, message type (kDecodeMessage),
 // the sender's Id text, the New flag, the time in ms since midnight, SNR,
 // DT as an IEEE double, audio offset in Hz, the Mode text and the message
 // text; whatever follows the message is ignored. Each text is a 32-bit
@@ -12,8 +14,8 @@
 // datagram takes the bytes present as its low-order bytes, a field wholly
 // past the end reads 0 (an empty text), and a field that a negative length
 // would place before the first byte reads the same as an absent one.
-#ifndef LIVE_TRACKER_DECODE_DATAGRAM_H
-#define LIVE_TRACKER_DECODE_DATAGRAM_H
+#ifndef WSJTX_DATAGRAM_READER_H
+#define WSJTX_DATAGRAM_READER_H
 
 #include <cstdint>
 #include <optional>
@@ -22,11 +24,9 @@
 
 #include "report/decode_record.h"
 
-inline constexpr std::int32_t kDecodeMessageType = 2;
-
 // The record a Decode datagram carries (time_text "hh:mm", SNR, DT, audio
 // offset, message as sent), or nothing when the datagram does not begin
-// with WSJT-X's magic number or its message type is not 2.
+// with WSJT-X's magic number or is not a Decode.
 // Position fields are left for decode_position.
 std::optional<DecodeRecord> parse_decode_datagram(std::string_view bytes);
 
@@ -42,4 +42,4 @@ std::string decode_key(std::string_view bytes);
 // rounds up to midnight reads "24:00". Exposed for the tests.
 std::string datagram_time_text(std::int32_t ms);
 
-#endif  // LIVE_TRACKER_DECODE_DATAGRAM_H
+#endif  // WSJTX_DATAGRAM_READER_H
