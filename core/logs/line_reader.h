@@ -34,9 +34,9 @@ bool for_each_line_in(const FileHandle& file, std::size_t kept, char* block, OnL
 }
 }  // namespace line_reader_detail
 
-// Calls on_line(std::string_view) for each line of `file`, cut to `kept`
-// bytes, until it returns false or the text ends. The view is valid during
-// the call only. False when a read failed, which ends the text there.
+// Calls on_line(std::string_view) for each line of `file`, truncated to
+// `kept` bytes, until it returns false or the text ends. The view is valid
+// during the call only. False when a read failed, which ends the text there.
 template <typename OnLine>
 bool for_each_line(const FileHandle& file, std::size_t kept, OnLine&& on_line) {
   const std::unique_ptr<char[]> block(new char[kLineBlockSize]());

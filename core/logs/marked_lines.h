@@ -7,7 +7,7 @@
 // (read_ahead.h) while this one takes the lines found.
 //
 // The lines are exactly those of for_each_line (line_reader.h): CR, CR LF
-// or a lone LF ends a line, Ctrl-Z ends the text, each is cut to
+// or a lone LF ends a line, Ctrl-Z ends the text, each is truncated to
 // filter.kept bytes, and those that the filter wants (report/mark_filter.h)
 // are passed on in order, each once.
 //

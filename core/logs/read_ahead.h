@@ -37,7 +37,7 @@ class ReadAhead {
   // bytes each, must outlive the object.
   ReadAhead(const FileHandle& file, std::array<char*, 2> buffers, std::size_t block_size,
             Prepare prepare = nullptr, Reading reading = Reading::ahead);
-  // The file is held by reference: a handle that goes at once would not do.
+  // The file is held by reference: a temporary, destroyed at once, would not do.
   ReadAhead(FileHandle&& file, std::array<char*, 2> buffers, std::size_t block_size,
             Prepare prepare = nullptr, Reading reading = Reading::ahead) = delete;
   // Stops the reading, after the read under way if any.

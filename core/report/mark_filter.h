@@ -23,9 +23,9 @@ struct MarkGuard {
   char byte = 0;
 };
 
-// The lines wanted: each cut to `kept` bytes, and of those the ones whose
-// byte i is `mark` for some place i of `places` (for a place of `guard`,
-// only when the guard's byte stands at its index too).
+// The lines wanted: each truncated to `kept` bytes, and of those the ones
+// whose byte i is `mark` for some place i of `places` (for a place of
+// `guard`, only when the guard's byte stands at its index too).
 struct MarkFilter {
   std::size_t kept = 0;
   MarkPlaces places = 0;
