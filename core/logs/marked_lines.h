@@ -39,8 +39,8 @@ class MarkedLineReader {
   // at once. Once `*stop` (when given) is true, the text ends at the next
   // block.
   MarkedLineReader(const FileHandle& file, const MarkFilter& filter, const std::atomic<bool>* stop = nullptr);
-  // Testing: works with `workspace` (below), which must outlive the reader
-  // and serve no other at the same time.
+  // Testing: works with the borrowed `workspace` (below), which must
+  // outlive the reader and serve no other at the same time.
   MarkedLineReader(const FileHandle& file, const MarkFilter& filter, MarkedLineWorkspace& workspace);
   ~MarkedLineReader();
   MarkedLineReader(const MarkedLineReader&) = delete;
@@ -110,15 +110,15 @@ bool for_each_marked_line(const FileHandle& file, const MarkFilter& filter, OnLi
   return !reader.read_failed();
 }
 
-// --- Testing: for the tests and the fuzz target only ---
+// --- Testing: for the fuzz target only ---
 
-// What a MarkedLineReader works with: two buffers, each the last
-// chunk of the block before, the block and room for the scan past it; what
-// the scan of each found; and where the blocks are read. Each reader makes
-// its own, reading ahead in a thread. The fuzz target, which reads a great
-// many small files, keeps one, reading when wanted, and lends it to each
-// reader in turn: new memory and a thread for each file cost far more than
-// the reading under the sanitizers.
+// What a MarkedLineReader works with: two buffers, each the last chunk of
+// the block before, the block and room for the scan past it; what the scan
+// of each found; and where the blocks are read. Each reader makes its own,
+// reading ahead in a thread. The fuzz target, which reads a great many small
+// files, keeps one, reading when wanted, and each reader borrows it in turn:
+// new memory and a thread for each file cost far more than the reading under
+// the sanitizers.
 struct MarkedLineWorkspace {
   explicit MarkedLineWorkspace(ReadAhead::Reading reading = ReadAhead::Reading::ahead);
   std::array<std::unique_ptr<char[]>, 2> buffers;
