@@ -3,7 +3,7 @@
 #include "console/answers.h"
 #include "console/console.h"
 #include "dialogue/destination.h"
-#include "logs/log_source.h"
+#include "logs/log_names.h"
 #include "system/file.h"
 
 namespace {
