@@ -18,12 +18,11 @@
 #include <deque>
 #include <new>
 #include <string>
-#include <vector>
 
 #include "console/console.h"
+#include "console/console_platform.h"
 #include "console/key_decoder.h"
-#include "console/line_editor.h"
-#include "console/terminal_text.h"
+#include "console/terminal_output.h"
 #include "system/file.h"
 #include "system/thread_signals.h"
 
@@ -33,13 +32,6 @@ namespace {
 // key press of its own.
 constexpr int kEscapeTimeoutMs = 30;
 constexpr int kDefaultWidth = 80;
-// The status of a program that Ctrl+C interrupted, as the shell gives it.
-constexpr int kInterruptedStatus = 128 + SIGINT;
-// Ctrl+C as a key in raw mode.
-constexpr const char* kInterruptKey = "\x03";
-// What the person at the terminal is told at the last wait when stdout goes
-// elsewhere.
-constexpr const char* kLastWaitNotice = "Any key to close this window...";
 // Text for stdout that is no terminal goes out in blocks of this size.
 constexpr std::size_t kOutputBlock = 64 * 1024;
 // A block goes out in pieces no larger than a pipe takes whole once it has
@@ -65,18 +57,14 @@ struct Console {
   int screen_fd = -1;
   int in_fd = STDIN_FILENO;
   bool in_tty = false;
-  bool in_ended = false;     // no more keys can come
-  bool interrupted = false;  // Ctrl+C was pressed at the terminal
+  bool in_ended = false;  // no more keys can come
   int colour = kNormalColour;
-  CursorTracker cursor;
+  TerminalView view;  // the person's terminal (screen_fd)
   KeyDecoder decoder;
-  std::deque<std::string> keys;
-  std::string tail;
-  std::string line;                // a printed line being made, its room kept from line to line
-  std::string pending;             // text for stdout not written yet (a file or a pipe only)
-  std::size_t flushed = 0;         // how much of it has been written
-  std::string open_line;           // what has been printed since the last line end
-  std::int64_t open_line_row = 0;  // the screen row where that began
+  std::string line;            // a printed line being made, its room kept from line to line
+  std::string pending;         // text for stdout not written yet (a file or a pipe only)
+  std::size_t flushed = 0;     // how much of it has been written
+  bool show_question = false;  // the answer line is shown apart from stdout
 };
 
 Console g;
@@ -238,11 +226,20 @@ void restore_terminal_at_once() {
 }
 
 // The terminal settings `t` in raw mode: keys come byte by byte, as typed.
+// Output processing (OPOST) stays as it was: the console writes its own
+// "\r\n", and text that others write to the terminal meanwhile (stderr, a
+// job in the background) keeps its line ends. The character size (CS8 in
+// c_cflag) stays as the terminal has it: UTF-8 needs all 8 bits, which
+// terminals and pseudo-terminals give already; what would take the eighth
+// bit away is ISTRIP, turned off here.
 void make_raw(termios& t) {
-  t.c_iflag &= ~(BRKINT | ICRNL | INPCK | ISTRIP |
-                 IXON);  // no break signal, CR stays CR, no parity strip, no Ctrl-S/Q flow control
-  t.c_lflag &= ~(ECHO | ICANON | IEXTEN | ISIG);  // no echo, byte by byte, no Ctrl-V, Ctrl-C is key code 3
-  t.c_cc[VMIN] = 1;                               // a read returns once a byte is there
+  // No break signal, CR stays CR, no parity check or strip, no Ctrl-S/Ctrl-Q
+  // flow control.
+  t.c_iflag &= ~(BRKINT | ICRNL | INPCK | ISTRIP | IXON);
+  // No echo, byte by byte, no Ctrl-V, and Ctrl-C comes as key code 3.
+  t.c_lflag &= ~(ECHO | ICANON | IEXTEN | ISIG);
+  // A read returns once a byte is there, with no timer.
+  t.c_cc[VMIN] = 1;
   t.c_cc[VTIME] = 0;
 }
 
@@ -354,167 +351,27 @@ void on_out_of_memory() {
   end_by_signal_unless_short(SIGHUP);
 }
 
+// The width the terminal reports, or 80 when it reports none.
+int terminal_width() {
+  winsize ws{};
+  const bool known = ioctl(g.screen_fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0;
+  return known ? ws.ws_col : kDefaultWidth;
+}
+
 void refresh_width() {
   if (!g_width_stale) return;
   g_width_stale = 0;
-  winsize ws{};
-  const bool known = ioctl(g.screen_fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0;
-  g.cursor.set_width(known ? ws.ws_col : kDefaultWidth);
+  g.view.cursor.set_width(terminal_width());
 }
 
-// Text as it goes out; `on_screen`: to the screen, the cursor followed.
-void append_text(std::string& out, std::string_view text, bool on_screen) {
+// `text` as it goes out; `on_screen`: to the screen, the cursor followed.
+void append_output_text(std::string& out, std::string_view text, bool on_screen) {
   if (on_screen) refresh_width();
-  for (std::size_t pos = 0; pos < text.size();) {
-    // Printable ASCII, the usual case, goes as it is.
-    std::size_t run = pos;
-    while (run < text.size() && text[run] >= 0x20 && text[run] < 0x7F) ++run;
-    if (run > pos) {
-      if (on_screen)
-        for (std::size_t i = pos; i < run; ++i) g.cursor.place(1);
-      out.append(text.substr(pos, run - pos));
-      pos = run;
-      continue;
-    }
-    const DisplayUnit unit = display_unit_at(text, pos);
-    if (on_screen) g.cursor.place(unit.cells);
-    out.append(unit.bytes);
-    pos += unit.length;
-  }
+  append_text(out, text, on_screen ? &g.view.cursor : nullptr);
 }
 
-void append_newline(std::string& out, bool on_screen) {
-  if (!on_screen) {
-    out += '\n';
-    return;
-  }
-  for (int feeds = g.cursor.newline(); feeds > 0; --feeds) out += "\r\n";
-  g.open_line_row = g.cursor.row();
-}
-
-// When stdout is not the person's terminal: a line shown there as well.
-void show_line_to_person(std::string_view text) {
-  if (g.out_tty || g.screen_fd < 0) return;
-  std::string out;
-  append_text(out, text, true);
-  append_newline(out, true);
-  write_all(g.screen_fd, out);
-}
-
-// Ctrl+C typed at the terminal (key code 3 in raw mode) interrupts the
-// program: noted as soon as it is read.
-void note_interrupt() {
-  if (!g.in_tty) return;
-  for (const std::string& key : g.keys)
-    if (key == kInterruptKey) g.interrupted = true;
-}
-
-// Reads what the keyboard has sent, waiting up to `timeout_ms` for the first
-// byte (-1: as long as it takes).
-void read_input(int timeout_ms) {
-  if (g.in_ended) return;
-  pollfd p{g.in_fd, POLLIN, 0};
-  const int ready = ::poll(&p, 1, timeout_ms);
-  if (ready <= 0) return;  // nothing yet, or interrupted by a signal
-  for (;;) {
-    char buf[256];
-    const ssize_t n = ::read(g.in_fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n < 0 && errno == EAGAIN) return;
-      if (g.in_tty) end_by_hang_up();  // a terminal gives no end of input: it has gone
-      g.in_ended = true;               // end of input, or the keyboard is gone
-      g.decoder.flush(g.keys);
-      return;
-    }
-    g.decoder.feed(std::string_view(buf, static_cast<std::size_t>(n)), g.keys);
-    note_interrupt();
-    if (!g.decoder.pending()) return;
-    // An escape sequence has begun: wait briefly for its rest.
-    pollfd more{g.in_fd, POLLIN, 0};
-    if (::poll(&more, 1, kEscapeTimeoutMs) <= 0) {
-      g.decoder.flush(g.keys);
-      return;
-    }
-  }
-}
-
-void redraw_line(LineEditor& editor);
-
-// The next key of a line being typed, waiting for it; "" when no more keys
-// can come. When the terminal changes its width meanwhile, the line is drawn
-// anew before the key is taken.
-std::string next_key(LineEditor& editor) {
-  for (;;) {
-    if (g.screen_fd >= 0 && g_width_stale) redraw_line(editor);
-    if (!g.keys.empty() || g.in_ended) break;
-    read_input(-1);
-  }
-  if (g.keys.empty()) return {};
-  std::string key = std::move(g.keys.front());
-  g.keys.pop_front();
-  return key;
-}
-
-void echo(LineEditor& editor, const std::string& key) {
-  if (g.screen_fd < 0) {
-    editor.add(key, {});
-    return;
-  }
-  const DisplayUnit unit = display_unit_at(key, 0);
-  editor.add(key, g.cursor.place(unit.cells));
-  write_all(g.screen_fd, unit.bytes);
-}
-
-// Takes the last typed character off the screen: up to its row, to its
-// column, blanks over it, and back to its column.
-void erase(const Placement& p) {
-  if (g.screen_fd < 0) return;
-  std::string out;
-  const std::int64_t up = g.cursor.row() - p.row;
-  if (up > 0) out += "\x1b[" + std::to_string(up) + "A";
-  const std::string column = "\x1b[" + std::to_string(p.col + 1) + "G";
-  out += column;
-  out.append(static_cast<std::size_t>(p.cells), ' ');
-  out += column;
-  g.cursor.move_to(p.row, p.col);
-  write_all(g.screen_fd, out);
-}
-
-// After the terminal has changed its width, the question and the answer so
-// far are drawn anew, the cursor followed at the new width: the terminal has
-// cut or rewrapped the rows they stood in. The rows cleared for it are the
-// ones that held the line for sure (a terminal that rewraps moves the start
-// of a line that grows taller up, one that cuts leaves it where it was), so
-// nothing printed before is overwritten.
-void redraw_line(LineEditor& editor) {
-  const int old_width = g.cursor.width();
-  const std::int64_t old_rows = g.cursor.row() - g.open_line_row + 1;
-  refresh_width();
-  if (g.cursor.width() == old_width) return;
-
-  CursorTracker probe;  // where the line will end at the new width
-  probe.set_width(g.cursor.width());
-  const std::string line = g.open_line + editor.text();
-  for (std::size_t pos = 0; pos < line.size();) {
-    const DisplayUnit unit = display_unit_at(line, pos);
-    probe.place(unit.cells);
-    pos += unit.length;
-  }
-  const std::int64_t up = std::min(old_rows, probe.row() + 1) - 1;
-
-  std::string out;
-  if (up > 0) out += "\x1b[" + std::to_string(up) + "A";
-  out += "\r\x1b[J";
-  g.open_line_row = g.cursor.row() - up;
-  g.cursor.move_to(g.open_line_row, 0);
-  append_text(out, g.open_line, true);
-  editor.place_again([&out](std::string_view character) {
-    const DisplayUnit unit = display_unit_at(character, 0);
-    out.append(unit.bytes);
-    return g.cursor.place(unit.cells);
-  });
-  write_all(g.screen_fd, out);
+void append_output_newline(std::string& out, bool on_screen) {
+  append_newline(out, on_screen ? &g.view : nullptr);
 }
 
 // Descriptors 0, 1 and 2 that the program was started without are opened
@@ -535,12 +392,48 @@ void fill_standard_descriptors() {
 
 }  // namespace
 
-void console_init(int argc, char** argv) {
+void print_text(std::string_view text) {
+  std::string out;
+  append_output_text(out, text, g.out_tty);
+  g.view.open_line.append(text);
+  write_output(out);
+}
+
+void print_newline() {
+  std::string out;
+  append_output_newline(out, g.out_tty);
+  g.view.open_line.clear();
+  write_output(out);
+}
+
+void print_line(std::string_view text) {
+  g.line.clear();
+  append_output_text(g.line, text, g.out_tty);
+  append_output_newline(g.line, g.out_tty);
+  g.view.open_line.clear();
+  write_output(g.line);
+}
+
+void set_text_colour(int colour) {
+  if (colour < 0 || colour >= 16 || colour == g.colour) return;
+  g.colour = colour;
+  g_colour_set = g.out_tty && colour != kNormalColour;
+  if (g.out_tty) write_all(g.out_fd, std::string("\x1b[") + kForeground[colour] + "m");
+}
+
+void beep() {
+  if (g.screen_fd >= 0)
+    write_all(g.screen_fd, "\a");
+  else if (isatty(STDERR_FILENO))
+    write_all(STDERR_FILENO, "\a");
+}
+
+KeyWake key_wake() { return g.in_ended ? KeyWake{} : KeyWake{true, g.in_fd}; }
+
+namespace console_platform {
+
+void start() {
   fill_standard_descriptors();
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) g.tail += ' ';
-    g.tail += argv[i];
-  }
   g.out_tty = isatty(g.out_fd);
   if (g.out_tty) {
     const int own = open_for_writing(ttyname(STDOUT_FILENO));
@@ -576,128 +469,105 @@ void console_init(int argc, char** argv) {
   std::atexit(finish_output);
 }
 
-void print_text(std::string_view text) {
+std::string arguments_text(int argc, char** argv) {
+  std::string text;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) text += ' ';
+    text += argv[i];
+  }
+  return text;
+}
+
+void flush() { flush_output(); }
+
+bool output_failed() { return g.out_failed; }
+
+void show_to_person(std::string_view line) {
+  if (g.out_tty || g.screen_fd < 0) return;
   std::string out;
-  append_text(out, text, g.out_tty);
-  g.open_line.append(text);
-  write_output(out);
+  append_output_text(out, line, true);
+  append_output_newline(out, true);
+  write_all(g.screen_fd, out);
 }
 
-void print_newline() {
-  std::string out;
-  append_newline(out, g.out_tty);
-  g.open_line.clear();
-  write_output(out);
-}
-
-void print_line(std::string_view text) {
-  g.line.clear();
-  append_text(g.line, text, g.out_tty);
-  append_newline(g.line, g.out_tty);
-  g.open_line.clear();
-  write_output(g.line);
-}
-
-void print_instruction(std::string_view text) {
-  print_line(text);
-  show_line_to_person(text);
-}
-
-void set_text_colour(int colour) {
-  if (colour < 0 || colour >= 16 || colour == g.colour) return;
-  g.colour = colour;
-  g_colour_set = g.out_tty && colour != kNormalColour;
-  if (g.out_tty) write_all(g.out_fd, std::string("\x1b[") + kForeground[colour] + "m");
-}
-
-std::string read_line() {
+void begin_answer() {
   flush_output();
-  LineEditor editor;
-  const bool show_question = !g.out_tty && g.screen_fd >= 0;
-  if (show_question) {
-    std::string out;
-    g.open_line_row = g.cursor.row();
-    append_text(out, g.open_line, true);
-    write_all(g.screen_fd, out);
-  }
-  for (;;) {
-    const std::string key = next_key(editor);
-    if (key.empty() || key[0] == kEnterKey) break;  // Enter, or no more keys
-    if (g.interrupted) {                            // Ctrl+C: the program ends here, nothing taken
-      if (g.screen_fd >= 0 && !g.out_tty) write_all(g.screen_fd, "\r\n");
-      print_newline();
-      end_program(0);
-    }
-    if (key[0] == kBackspaceKey) {
-      if (const auto p = editor.remove_last()) erase(*p);
-    } else if (static_cast<unsigned char>(key[0]) >= 0x20 && editor.has_room()) {
-      echo(editor, key);
-    }
-    // Other control keys and keys without a character change nothing.
-  }
+  g.show_question = !g.out_tty && g.screen_fd >= 0;
+  if (!g.show_question) return;
+  std::string out;
+  g.view.open_line_row = g.view.cursor.row();
+  append_output_text(out, g.view.open_line, true);
+  write_all(g.screen_fd, out);
+}
+
+Placement show_typed(std::string_view character) {
+  if (g.screen_fd < 0) return {};
+  std::string out;
+  const Placement where = append_typed(out, g.view.cursor, character);
+  write_all(g.screen_fd, out);
+  return where;
+}
+
+void erase_typed(const Placement& where) {
+  if (g.screen_fd >= 0) write_all(g.screen_fd, erase_typed(g.view.cursor, where));
+}
+
+void redraw_if_resized(LineEditor& editor) {
+  if (g.screen_fd < 0 || !g_width_stale) return;
+  g_width_stale = 0;
+  const std::string out = redraw_answer(g.view, terminal_width(), editor);
+  if (!out.empty()) write_all(g.screen_fd, out);
+}
+
+void end_answer(std::string_view answer) {
   if (!g.out_tty) {
-    if (show_question) {
+    if (g.show_question) {
       std::string out;
-      append_newline(out, true);
+      append_output_newline(out, true);
       write_all(g.screen_fd, out);
     }
-    print_text(editor.text());  // the transcript: the answer as it is taken
+    print_text(answer);  // the transcript: the answer as it is taken
   }
   print_newline();
-  return editor.text();
 }
 
-std::string poll_key() {
-  flush_output();
-  if (g.keys.empty()) read_input(0);
-  if (g.keys.empty()) return {};
-  std::string key = std::move(g.keys.front());
-  g.keys.pop_front();
-  return key;
+void abandon_answer() {
+  if (g.screen_fd >= 0 && !g.out_tty) write_all(g.screen_fd, "\r\n");
+  print_newline();
 }
 
-bool key_waiting() {
-  flush_output();
-  if (g.keys.empty()) read_input(0);
-  return !g.keys.empty();
-}
-
-bool is_stop_key(std::string_view key) { return key == "\x1b" || (key == kInterruptKey && g.in_tty); }
-
-bool stop_key_pressed() {
-  read_input(0);
-  for (auto key = g.keys.begin(); key != g.keys.end(); ++key) {
-    if (!is_stop_key(*key)) continue;
-    g.keys.erase(g.keys.begin(), key + 1);
-    return true;
+// Reads what the keyboard has sent, with `wait` waiting for the first byte.
+void read_keys(std::deque<std::string>& keys, bool wait) {
+  if (g.in_ended) return;
+  pollfd p{g.in_fd, POLLIN, 0};
+  const int ready = ::poll(&p, 1, wait ? -1 : 0);
+  if (ready <= 0) return;  // nothing yet, or interrupted by a signal
+  for (;;) {
+    char buf[256];
+    const ssize_t n = ::read(g.in_fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n < 0 && errno == EAGAIN) return;
+      if (g.in_tty) end_by_hang_up();  // a terminal gives no end of input: it has gone
+      g.in_ended = true;               // end of input, or the keyboard is gone
+      g.decoder.flush(keys);
+      return;
+    }
+    g.decoder.feed(std::string_view(buf, static_cast<std::size_t>(n)), keys);
+    if (!g.decoder.pending()) return;
+    // An escape sequence has begun: wait briefly for its rest.
+    pollfd more{g.in_fd, POLLIN, 0};
+    if (::poll(&more, 1, kEscapeTimeoutMs) <= 0) {
+      g.decoder.flush(keys);
+      return;
+    }
   }
-  return false;  // other keys typed ahead stay for the closing wait
 }
 
-KeyWake key_wake() { return g.in_ended ? KeyWake{} : KeyWake{true, g.in_fd}; }
+bool keys_can_come() { return !g.in_ended; }
 
-void wait_for_key() {
-  flush_output();
-  if (g.interrupted) return;
-  if (!g.in_ended) show_line_to_person(kLastWaitNotice);
-  while (g.keys.empty() && !g.in_ended) read_input(-1);
-}
+bool interrupt_is_a_key() { return g.in_tty; }
 
-std::string command_tail() { return g.tail; }
+void finish() { finish_output(); }
 
-void beep() {
-  if (g.screen_fd >= 0)
-    write_all(g.screen_fd, "\a");
-  else if (isatty(STDERR_FILENO))
-    write_all(STDERR_FILENO, "\a");
-}
-
-int exit_status(int code) {
-  if (g.interrupted) return kInterruptedStatus;
-  return code == 0 && g.out_failed ? 1 : code;
-}
-
-void end_program(int code) {
-  finish_output();
-  std::exit(exit_status(code));
-}
+}  // namespace console_platform

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <deque>
 #include <new>
 #include <optional>
 #include <string>
@@ -21,9 +22,8 @@
 
 #include "console/command_line.h"
 #include "console/console.h"
-#include "console/key_decoder.h"
+#include "console/console_platform.h"
 #include "console/key_events.h"
-#include "console/line_editor.h"
 #include "console/screen_cells.h"
 
 namespace {
@@ -45,9 +45,10 @@ struct Console {
   WORD saved_attribute = kStartAttribute;
   WORD attribute = kStartAttribute;
   COORD size{0, 0};  // the buffer size the cursor was last set for
-  ScreenCursor cursor;
+  Cursor cursor;
   KeyEventReader keys;
-  std::string tail;
+  CONSOLE_CURSOR_INFO saved_cursor{};  // while an answer is typed
+  bool cursor_shown = false;           // for it: the console had hidden the cursor
 };
 
 Console g;
@@ -118,11 +119,12 @@ void refresh_size() {
   if (info.dwSize.X == g.size.X && info.dwSize.Y == g.size.Y) return;
   g.size = info.dwSize;
   g.cursor.set_size(info.dwSize.X, info.dwSize.Y);
-  g.cursor.move_to(info.dwCursorPosition.X, info.dwCursorPosition.Y);
+  g.cursor.move_to(g.cursor.top() + info.dwCursorPosition.Y, info.dwCursorPosition.X);
 }
 
 void show_cursor_position() {
-  const COORD at{static_cast<SHORT>(g.cursor.col()), static_cast<SHORT>(g.cursor.row())};
+  const Cell cell = cursor_cell(g.cursor);
+  const COORD at{static_cast<SHORT>(cell.col), static_cast<SHORT>(cell.row)};
   SetConsoleCursorPosition(g.out, at);  // a failure leaves the cursor where it was
 }
 
@@ -165,8 +167,7 @@ Placement write_to_screen(std::string_view text) {
   refresh_size();
   std::wstring cells = to_wide(text);
   for (wchar_t& c : cells) c = static_cast<wchar_t>(visible_character(static_cast<char16_t>(c)));
-  const std::int64_t scrolled_before = g.cursor.scrolled();
-  const std::vector<CellWrite> writes = g.cursor.place(cells.size());
+  const std::vector<CellWrite> writes = place_cells(g.cursor, cells.size());
   for (const CellWrite& w : writes) {
     if (w.scroll_before > 0) scroll_up(w.scroll_before);
     write_cells(w.row, w.col, std::wstring_view(cells).substr(w.first, w.count));
@@ -174,12 +175,12 @@ Placement write_to_screen(std::string_view text) {
   show_cursor_position();
   if (writes.empty()) return {};
   const CellWrite& w = writes.front();
-  return {w.row + scrolled_before + w.scroll_before, w.col, static_cast<int>(cells.size())};
+  return {w.line, w.col, static_cast<int>(cells.size())};
 }
 
 void newline_on_screen() {
   refresh_size();
-  if (const int rows = g.cursor.newline(); rows > 0) scroll_up(rows);
+  if (const int rows = end_line(g.cursor); rows > 0) scroll_up(rows);
   show_cursor_position();
 }
 
@@ -236,19 +237,6 @@ std::optional<std::u16string> take_front_event(const INPUT_RECORD& front) {
   return g.keys.take(key_event_of(front.Event.KeyEvent));
 }
 
-// The next key press, waiting for it; nothing when no more keys can come.
-std::optional<std::u16string> next_key() {
-  for (;;) {
-    if (!g.in) return std::nullopt;
-    const std::optional<INPUT_RECORD> front = front_event();
-    if (!front) {
-      Sleep(1);
-      continue;
-    }
-    if (auto key = take_front_event(*front)) return key;
-  }
-}
-
 // A typed character in the code page: one default character when the code
 // page lacks it, also for a character made of a surrogate pair.
 std::string typed_character(std::u16string_view key) {
@@ -269,27 +257,16 @@ std::string key_text(const std::u16string& key) {
   return typed_character(key);
 }
 
-// Shows a typed character and keeps it in `editor`.
-void echo(LineEditor& editor, std::string_view character) {
-  if (g.out_console) {
-    editor.add(character, write_to_screen(character));
-  } else {
-    editor.add(character, Placement{});
-    write_to_stream(character);
+// The keys whose events are waiting, appended to `keys`. Usually one event
+// a key; two for the halves of a surrogate pair. Key releases, other events
+// and modifier keys alone are taken too; they are no key press.
+void take_waiting_keys(std::deque<std::string>& keys) {
+  while (const std::optional<INPUT_RECORD> front = front_event()) {
+    const std::optional<std::u16string> key = take_front_event(*front);
+    if (!key) continue;
+    std::string text = key_text(*key);
+    if (!text.empty()) keys.push_back(std::move(text));
   }
-}
-
-// Takes the last typed character off the screen: blanks over its cells and
-// leaves the cursor on the first of them.
-void erase(const Placement& p) {
-  if (!g.out_console) return;
-  refresh_size();
-  const int row = g.cursor.screen_row(p.row);
-  const int col = std::min(p.col, g.cursor.width() - 1);
-  const int cells = std::clamp(p.cells, 1, g.cursor.width() - col);
-  write_cells(row, col, std::wstring(static_cast<std::size_t>(cells), L' '));
-  g.cursor.move_to(col, row);
-  show_cursor_position();
 }
 
 bool is_screen_buffer(HANDLE h, CONSOLE_SCREEN_BUFFER_INFO& info) {
@@ -298,11 +275,41 @@ bool is_screen_buffer(HANDLE h, CONSOLE_SCREEN_BUFFER_INFO& info) {
 
 }  // namespace
 
-void console_init(int, char**) {
-  // The tail comes from the command line as typed, not from argv, so that
-  // quotes and blanks stay as they were.
-  g.tail = to_ansi(command_line_tail(std::wstring_view(GetCommandLineW())));
+void print_text(std::string_view text) {
+  if (text.empty()) return;
+  if (g.out_console)
+    write_to_screen(text);
+  else
+    write_to_stream(text);
+}
 
+void print_newline() {
+  if (g.out_console)
+    newline_on_screen();
+  else
+    write_bytes("\r\n");
+}
+
+void print_line(std::string_view text) {
+  print_text(text);
+  print_newline();
+}
+
+void set_text_colour(int colour) {
+  if (colour < 0 || colour >= 16) return;
+  g.attribute = static_cast<WORD>((g.attribute & 0xF0) | colour);
+  if (g.out_console) {
+    if (SetConsoleTextAttribute(g.out, g.attribute)) g.attribute_set = true;
+  }
+}
+
+void beep() { MessageBeep(MB_OK); }
+
+KeyWake key_wake() { return KeyWake{g.in != nullptr, -1}; }
+
+namespace console_platform {
+
+void start() {
   const HANDLE std_out = GetStdHandle(STD_OUTPUT_HANDLE);
   const HANDLE std_err = GetStdHandle(STD_ERROR_HANDLE);
   CONSOLE_SCREEN_BUFFER_INFO info;
@@ -333,113 +340,75 @@ void console_init(int, char**) {
   std::atexit(restore_console);
 }
 
-void print_text(std::string_view text) {
-  if (text.empty()) return;
-  if (g.out_console)
-    write_to_screen(text);
-  else
-    write_to_stream(text);
+// The tail comes from the command line as typed, not from argv, so that
+// quotes and blanks stay as they were.
+std::string arguments_text(int, char**) {
+  return to_ansi(command_line_tail(std::wstring_view(GetCommandLineW())));
 }
 
-void print_newline() {
-  if (g.out_console)
-    newline_on_screen();
-  else
-    write_bytes("\r\n");
-}
+void flush() {}
 
-void print_line(std::string_view text) {
-  print_text(text);
-  print_newline();
-}
+bool output_failed() { return false; }
 
 // The text always goes to the console the person watches, when there is one.
-void print_instruction(std::string_view text) { print_line(text); }
+void show_to_person(std::string_view) {}
 
-void set_text_colour(int colour) {
-  if (colour < 0 || colour >= 16) return;
-  g.attribute = static_cast<WORD>((g.attribute & 0xF0) | colour);
-  if (g.out_console) {
-    if (SetConsoleTextAttribute(g.out, g.attribute)) g.attribute_set = true;
-  }
-}
-
-std::string read_line() {
-  // The cursor shows where typing goes, also when the console hides it.
-  CONSOLE_CURSOR_INFO saved_cursor{};
-  bool cursor_shown = false;
-  if (g.out_console && GetConsoleCursorInfo(g.out, &saved_cursor) && !saved_cursor.bVisible) {
-    CONSOLE_CURSOR_INFO visible = saved_cursor;
+// The cursor shows where typing goes, also when the console hides it.
+void begin_answer() {
+  g.cursor_shown = false;
+  if (g.out_console && GetConsoleCursorInfo(g.out, &g.saved_cursor) && !g.saved_cursor.bVisible) {
+    CONSOLE_CURSOR_INFO visible = g.saved_cursor;
     visible.bVisible = TRUE;
-    cursor_shown = SetConsoleCursorInfo(g.out, &visible) != FALSE;
+    g.cursor_shown = SetConsoleCursorInfo(g.out, &visible) != FALSE;
   }
-
-  LineEditor editor;
-  for (;;) {
-    const std::optional<std::u16string> key = next_key();
-    if (!key) break;  // no more keys can come
-    const char16_t c = (*key)[0];
-    if (c == 0) continue;  // a key without a character
-    if (c == kEnterKey) break;
-    if (c == kBackspaceKey) {
-      if (const auto p = editor.remove_last()) erase(*p);
-    } else if (c >= 0x20 && editor.has_room()) {
-      const std::string character = typed_character(*key);
-      if (!character.empty()) echo(editor, character);
-    }
-    // Other control keys (Esc, Tab, Ctrl+letters) change nothing.
-  }
-  print_newline();
-  if (cursor_shown) SetConsoleCursorInfo(g.out, &saved_cursor);
-  return editor.text();
 }
 
-bool key_waiting() {
-  // Key releases, other events and modifier keys alone are taken off the
-  // front of the queue; they are no key press.
-  while (const std::optional<INPUT_RECORD> front = front_event()) {
-    if (front->EventType == KEY_EVENT &&
-        key_event_kind(key_event_of(front->Event.KeyEvent)) != KeyEventKind::skip)
-      return true;
-    drop_front_event();
-  }
-  return false;
-}
-
-std::string poll_key() {
-  // Usually one event; two for the halves of a surrogate pair.
-  while (key_waiting()) {
-    const std::optional<INPUT_RECORD> front = front_event();
-    if (!front) break;
-    if (const auto key = take_front_event(*front)) return key_text(*key);
-  }
+Placement show_typed(std::string_view character) {
+  if (g.out_console) return write_to_screen(character);
+  write_to_stream(character);
   return {};
 }
 
-KeyWake key_wake() { return KeyWake{g.in != nullptr, -1}; }
+// Takes the last typed character off the screen: blanks over its cells and
+// leaves the cursor on the first of them.
+void erase_typed(const Placement& p) {
+  if (!g.out_console) return;
+  refresh_size();
+  const int row = g.cursor.screen_row(p.row);
+  const int col = std::min(p.col, g.cursor.width() - 1);
+  const int cells = std::clamp(p.cells, 1, g.cursor.width() - col);
+  write_cells(row, col, std::wstring(static_cast<std::size_t>(cells), L' '));
+  g.cursor.move_to(g.cursor.top() + row, col);
+  show_cursor_position();
+}
+
+// The console keeps the cells; a change of the buffer's size moves the
+// cursor as the console says (refresh_size).
+void redraw_if_resized(LineEditor&) {}
+
+// The answer is in the console's cells already.
+void end_answer(std::string_view) {
+  print_newline();
+  if (g.cursor_shown) SetConsoleCursorInfo(g.out, &g.saved_cursor);
+  g.cursor_shown = false;
+}
+
+void abandon_answer() { end_answer({}); }
+
+void read_keys(std::deque<std::string>& keys, bool wait) {
+  const std::size_t before = keys.size();
+  take_waiting_keys(keys);
+  while (wait && keys.size() == before && g.in) {
+    Sleep(kWaitPauseMs);
+    take_waiting_keys(keys);
+  }
+}
+
+bool keys_can_come() { return g.in != nullptr; }
 
 // Ctrl+C is no key here: the console's control handler passes it over.
-bool is_stop_key(std::string_view key) { return key == "\x1b"; }
+bool interrupt_is_a_key() { return false; }
 
-bool stop_key_pressed() {
-  // An Esc at the front is taken; other keys typed ahead stay for later.
-  if (!key_waiting()) return false;
-  const std::optional<INPUT_RECORD> front = front_event();
-  if (!front || front->Event.KeyEvent.uChar.UnicodeChar != 0x1b) return false;
-  return is_stop_key(poll_key());
-}
+void finish() { restore_console(); }
 
-void wait_for_key() {
-  while (g.in && !key_waiting()) Sleep(kWaitPauseMs);
-}
-
-std::string command_tail() { return g.tail; }
-
-void beep() { MessageBeep(MB_OK); }
-
-int exit_status(int code) { return code; }
-
-void end_program(int code) {
-  restore_console();
-  std::exit(code);
-}
+}  // namespace console_platform

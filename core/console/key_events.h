@@ -36,8 +36,6 @@ class KeyEventReader {
   // first half of a pair. A first half that any other press follows is
   // dropped; a second half without a first is a key of its own.
   std::optional<std::u16string> take(const KeyEvent& event);
-  // The first half of a pair has come and waits for the second.
-  bool pair_open() const { return high_ != 0; }
 
  private:
   char16_t high_ = 0;

@@ -1,6 +1,5 @@
-// Line input as the user types it: where each character lands on the screen,
-// so that Backspace can take back a whole character, also across a row that
-// has wrapped.
+// Line input as the user types it: each character with where it landed on
+// the screen (cursor.h), so that Backspace can take back a whole character.
 #ifndef CONSOLE_LINE_EDITOR_H
 #define CONSOLE_LINE_EDITOR_H
 
@@ -10,35 +9,7 @@
 #include <string_view>
 #include <vector>
 
-// A cell position, rows counted from where tracking began.
-struct Placement {
-  std::int64_t row = 0;
-  int col = 0;  // 0-based
-  int cells = 0;
-};
-
-// The cursor of a terminal whose rows are `width` cells wide. Like the
-// terminal, it stays in the last row it filled until the next character
-// comes (col == width means "row full").
-class CursorTracker {
- public:
-  void set_width(int width) { width_ = width > 0 ? width : 1; }
-  int width() const { return width_; }
-  // Places a character of `cells` columns; returns where it starts.
-  Placement place(int cells);
-  // Ends the line; returns the number of line feeds the terminal needs: two
-  // after a row that text filled exactly, which leaves one empty row.
-  int newline();
-  void move_to(std::int64_t row, int col);
-  bool row_full() const { return col_ >= width_; }
-  std::int64_t row() const { return row_; }
-  int col() const { return col_; }
-
- private:
-  int width_ = 80;
-  std::int64_t row_ = 0;
-  int col_ = 0;
-};
+#include "console/cursor.h"
 
 class LineEditor {
  public:

@@ -37,8 +37,8 @@ TEST(TerminalText, PrintableCharactersPassWithTheirWidth) {
   EXPECT_EQ(shown("e\xCC\x81"), std::make_pair(std::string("e\xCC\x81"), 1));        // combining accent
 }
 
-TEST(CursorTracker, FullRowLeavesAnEmptyRowAtLineEnd) {
-  CursorTracker c;
+TEST(Cursor, FullRowLeavesAnEmptyRowAtLineEnd) {
+  Cursor c;
   c.set_width(10);
   for (int i = 0; i < 10; ++i) c.place(1);
   EXPECT_TRUE(c.row_full());
@@ -49,8 +49,8 @@ TEST(CursorTracker, FullRowLeavesAnEmptyRowAtLineEnd) {
   EXPECT_EQ(c.newline(), 1);
 }
 
-TEST(CursorTracker, WrapsCharactersThatDoNotFit) {
-  CursorTracker c;
+TEST(Cursor, WrapsCharactersThatDoNotFit) {
+  Cursor c;
   c.set_width(10);
   for (int i = 0; i < 9; ++i) c.place(1);
   const Placement wide = c.place(2);  // a wide character goes to the next row whole

@@ -1,7 +1,7 @@
 // Keyboard input as the console takes it: KeyDecoder on bytes split anywhere,
-// the keys typed into a LineEditor placed by a CursorTracker as read_line
-// does, display_unit_at on every position of the bytes, and the answer
-// helpers on the typed lines.
+// the keys typed into a LineEditor placed by a Cursor as read_line does,
+// display_unit_at on every position of the bytes, and the answer helpers on
+// the typed lines.
 //
 // Input: a flags byte (bit 0: line input from a file; bits 1-3 all set:
 // start from an editor 1 to 16 characters short of full, by bits 4-7), two
@@ -172,7 +172,7 @@ void check_placement(const Placement& p, int width, const Placement* before) {
 
 // A line being typed, and what the editor should hold.
 struct Typing {
-  CursorTracker cursor;
+  Cursor cursor;
   LineEditor editor;
   std::string typed;                  // what was added minus what was removed
   std::vector<std::uint8_t> lengths;  // bytes of each character in `typed`
@@ -212,7 +212,7 @@ Typing& typing_from(std::size_t prefill) {
 void type_keys(const std::deque<std::string>& keys, int width, std::size_t prefill, Random& random) {
   static const LineEditor kNoLine;
   Typing& t = typing_from(prefill);
-  CursorTracker& cursor = t.cursor;
+  Cursor& cursor = t.cursor;
   LineEditor& editor = t.editor;
   std::string& typed = t.typed;
   std::vector<std::uint8_t>& lengths = t.lengths;
@@ -247,7 +247,7 @@ void type_keys(const std::deque<std::string>& keys, int width, std::size_t prefi
         where.pop_back();
         // The same character typed again lands where this one was.
         if (p->col + p->cells <= cursor.width()) {
-          CursorTracker again = cursor;
+          Cursor again = cursor;
           const Placement r = again.place(p->cells);
           FUZZ_CHECK(r.row == p->row && r.col == p->col, after() + ": retyped elsewhere");
         }
