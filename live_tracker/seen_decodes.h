@@ -22,7 +22,7 @@
 #include <unordered_set>
 
 // Two hours: longer than WSJT-X's band activity usually reaches back.
-inline constexpr std::int64_t kSeenSpanMs = 2 * 60 * 60 * 1000;
+inline constexpr std::int64_t kSeenSpanMs = std::int64_t{2} * 60 * 60 * 1000;
 // Some 30 000 decodes of ordinary length.
 inline constexpr std::size_t kSeenBytes = 4 << 20;
 // The position reports tracked are kept apart, for the whole run, however

@@ -10,7 +10,7 @@
 namespace {
 
 // Blocks small enough that a large addition still answers Esc at once.
-constexpr std::size_t kFollowBlockSize = 256 * 1024;
+constexpr std::size_t kFollowBlockSize = std::size_t{256} * 1024;
 
 }  // namespace
 

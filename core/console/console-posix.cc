@@ -33,7 +33,7 @@ namespace {
 constexpr int kEscapeTimeoutMs = 30;
 constexpr int kDefaultWidth = 80;
 // Text for stdout that is no terminal goes out in blocks of this size.
-constexpr std::size_t kOutputBlock = 64 * 1024;
+constexpr std::size_t kOutputBlock = std::size_t{64} * 1024;
 // A block goes out in pieces no larger than a pipe takes whole once it has
 // room (PIPE_BUF on Linux), looking for an ending signal every so often
 // while stdout cannot take more.

@@ -112,8 +112,8 @@ std::string to_national_grid(double latitude, double longitude, int digits) {
   const char second = square_letter(sq_e % kBlockSide, sq_n % kBlockSide);
 
   const double resolution = digits == 3 ? 100 : 10;
-  const long east = std::lround(std::nearbyint((e - kSquare * sq_e) / resolution));
-  const long north = std::lround(std::nearbyint((n - kSquare * sq_n) / resolution));
+  const long east = std::lround(std::nearbyint((e - kSquare * static_cast<double>(sq_e)) / resolution));
+  const long north = std::lround(std::nearbyint((n - kSquare * static_cast<double>(sq_n)) / resolution));
   char reference[64] = {first, second};
   char* end = put_padded_digits(reference + 2, east, digits);
   end = put_padded_digits(end, north, digits);

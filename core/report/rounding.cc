@@ -30,6 +30,7 @@ constexpr std::array<u128, kMostDecimals + 1> kPowersOfTen128 = [] {
 }();
 #endif
 constexpr std::uint64_t kPowersOfTen17 = 100000000000000000;
+constexpr std::uint64_t kPowersOfTen18 = 10 * kPowersOfTen17;
 
 // A count of units of 10^-places (places 0 to 8) as rounded digits.
 RoundedDecimal digits_of_units(std::uint64_t units, int places) {
@@ -100,7 +101,7 @@ bool units_by_integers(double magnitude, int places, std::uint64_t& units) {
       --k;
       continue;
     }
-    if (rounded >= 10 * kPowersOfTen17) {
+    if (rounded >= kPowersOfTen18) {
       ++k;
       continue;
     }

@@ -34,7 +34,7 @@ std::string socket_error_text(int error);
 // shared with the other listeners that ask to share it, broadcasts allowed,
 // its receive queue deep; the error number of the failed call, 0 when it
 // is open.
-int open_bound_socket(int port, UdpHandle& socket);
+int open_bound_socket(int port, UdpHandle& out);
 // Platform: joins kWsjtxGroup on the interface that has `interface_address`;
 // a failure (the interface cannot take multicast, or was joined through
 // another of its addresses) leaves the socket as it was.
@@ -63,7 +63,7 @@ std::vector<Ipv4Address> resolve_ipv4(const std::string& host);
 
 // Platform: a socket for sending, broadcasts allowed; the error number of
 // the failed call, 0 when it is open.
-int open_sending_socket(UdpHandle& socket);
+int open_sending_socket(UdpHandle& out);
 // Platform: multicast from the socket goes out on the loopback interface,
 // no further than this computer (TTL 1); the error number, 0 when set.
 int send_multicast_on_loopback(const UdpHandle& socket);
