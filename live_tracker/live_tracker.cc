@@ -142,7 +142,7 @@ std::optional<Failure> open_outputs(LiveOutputs& outputs) {
           open_destination(opened.track, kml_name, kml_name + " And  " + csv_name, csv))
     return failure;
   const std::string csv_head = std::string(kCsvHeader) + "\r\n";
-  opened.csv = open_output(csv_name, csv_head);
+  opened.csv = open_output(csv_name, csv_head, csv_head);
   if (std::optional<Failure> failure = refusal_of(opened.csv)) return failure;
   outputs = std::move(opened);
   start_track(outputs.track);

@@ -73,6 +73,8 @@ struct DocumentTexts {
   // After the End placemark's coordinates.
   std::string end_placemark_tail = "\r\n" + text_of(kEndPlacemarkTail) + text_of(kDocumentTail);
   std::string document_tail = text_of(kDocumentTail);
+  // The empty document: the head of the document and its closing lines.
+  std::string empty_document = document_head + document_tail;
 };
 
 const DocumentTexts& texts() {
@@ -101,13 +103,11 @@ PreparedPoint prepare_point(const Position& p) { return {kml_coordinate_line(p.l
 
 void open_track(KmlTrack& track, const std::string& name) {
   // Every document of ours begins with the same head.
-  track.out = open_output(name, texts().document_head);
+  track.out = open_output(name, texts().document_head, texts().empty_document);
 }
 
 void start_track(KmlTrack& track) {
-  // The empty document: the head of the document and its closing lines.
-  track.text.assign(texts().document_head).append(texts().document_tail);
-  start_output(track.out, track.text);
+  start_output(track.out, texts().empty_document);
   if (!track.out.lost_lines) {
     track.tail_offset = texts().document_head.size();
     track.tail = texts().document_tail;

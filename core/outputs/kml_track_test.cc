@@ -122,18 +122,27 @@ TEST_F(KmlTrackTest, LeftWorkingCopyIsRemovedAndAForeignOneRefused) {
   std::filesystem::remove(working);
 }
 
-// A track file made new for a run that ends before starting it is removed
+// A track file made new for a run is the empty document from its first
+// moment, before the run starts it (a viewer may copy it then), with no copy
+// beside it. Made for a run that ends before starting it, it is removed
 // with its owner, wherever that was moved; one started, or one there
 // before, stays.
-TEST_F(KmlTrackTest, NewFileGoesWithAnOwnerThatNeverStartedIt) {
+TEST_F(KmlTrackTest, NewFileIsWholeAtOnceAndGoesWithAnOwnerThatNeverStartedIt) {
+  const std::filesystem::path folder = std::filesystem::path(name_).parent_path();
+  const std::string file_name = std::filesystem::path(name_).filename().string();
+  std::vector<std::string> made;
   {
     KmlTrack kept;
     {
       KmlTrack track;
       open_track(track, name_);
+      EXPECT_EQ(track.out.refusal, OutputRefusal::none);
+      made = lines();
       kept = std::move(track);
     }
     EXPECT_TRUE(std::filesystem::exists(name_));
+    EXPECT_FALSE(std::filesystem::exists(folder / (".~" + file_name)));
+    EXPECT_FALSE(std::filesystem::exists(folder / (".~~" + file_name)));
   }
   EXPECT_FALSE(std::filesystem::exists(name_));
   {
@@ -143,6 +152,7 @@ TEST_F(KmlTrackTest, NewFileGoesWithAnOwnerThatNeverStartedIt) {
     finish_track(track);
   }
   EXPECT_EQ(lines().size(), 13u);
+  EXPECT_EQ(made, lines());  // what a track without points holds at its end
   {
     KmlTrack track;
     open_track(track, name_);

@@ -35,6 +35,32 @@ bool remove_left_copy(const std::string& name, std::string_view own_start) {
   return remove_file(name);
 }
 
+// Removes the copies that a killed run left beside the file; false when
+// either name holds a file that is none of ours.
+bool remove_left_copies(const OutputFile& out, std::string_view own_start) {
+  return remove_left_copy(out.working_name, own_start) && remove_left_copy(out.placing_name, own_start);
+}
+
+// Makes the missing file whole from its first moment: `first_state` goes
+// into the placing copy, which then takes the name unless a file took it
+// meanwhile. Where the file system gives no such step, the name is claimed
+// (created empty) and the state moved over it at once. False when nothing
+// was made: the name was taken, or the state could not be written.
+bool make_with_state(OutputFile& out, std::string_view own_start, std::string_view first_state) {
+  const EndSignalsHeld held;
+  FileHandle placing = open_output_file(out.placing_name, {}).file;
+  const bool written = placing && write_at(placing, 0, first_state) && placing.close();
+  bool made = written && give_free_name(out.placing_name, out.name);
+  if (written && !made && open_output_file(out.name, own_start).created) {
+    made = true;
+    move_file_over(out.placing_name, out.name);
+  }
+  if (made) out.made = NewFile(out.name);
+  placing.close();
+  remove_file(out.placing_name);  // when it is still there
+  return made;
+}
+
 // The working copy goes, its state with it.
 void drop_working_copy(OutputFile& out) {
   out.file.close();
@@ -73,19 +99,26 @@ bool refresh_due(const OutputFile& out) {
 
 }  // namespace
 
-OutputFile open_output(const std::string& name, std::string_view own_start) {
+OutputFile open_output(const std::string& name, std::string_view own_start, std::string_view first_state) {
   OutputFile out;
   out.name = name;
   // Names no user file takes.
   out.working_name = beside(name, ".~");
   out.placing_name = beside(name, ".~~");
+  if (is_free_name(name)) {
+    if (!remove_left_copies(out, own_start)) {
+      out.refusal = OutputRefusal::cannot_create;
+      return out;
+    }
+    if (make_with_state(out, own_start, first_state)) return out;
+  }
   OpenedOutput opened = open_output_file(name, own_start);
   out.refusal = opened.refusal;
   if (opened.created) out.made = NewFile(name);
   out.size = opened.size;
   if (out.refusal != OutputRefusal::none) return out;
   opened.file.close();  // never held between two states
-  if (!remove_left_copy(out.working_name, own_start) || !remove_left_copy(out.placing_name, own_start)) {
+  if (!remove_left_copies(out, own_start)) {
     out.refusal = OutputRefusal::cannot_create;
     out.made.remove();
   }

@@ -65,14 +65,16 @@ struct OutputFile {
   std::chrono::steady_clock::time_point placed_at;
 };
 
-// Checks `name` for a file of ours, without changing it yet: created
-// (empty) when missing, taken when it is one these programs wrote (it
-// begins with `own_start`) or empty; anything else, a link or a file of
-// another program, is refused and left as it is (see `refusal`). The copies
-// left beside it by a run that was killed are removed; anything else of
-// their names is none of ours, and the file is refused. A file created here
-// is removed again when the OutputFile is destroyed before start_output.
-OutputFile open_output(const std::string& name, std::string_view own_start);
+// Checks `name` for a file of ours, without changing it yet: taken when it
+// is one these programs wrote (it begins with `own_start`) or empty;
+// anything else, a link or a file of another program, is refused and left
+// as it is (see `refusal`). A missing file is made, holding `first_state`
+// (which begins with `own_start`) from its first moment, so that a reader
+// never finds it without a whole state. The copies left beside it by a run
+// that was killed are removed; anything else of their names is none of
+// ours, and the file is refused. A file made here is removed again when the
+// OutputFile is destroyed before start_output.
+OutputFile open_output(const std::string& name, std::string_view own_start, std::string_view first_state);
 // Puts `text` in place of all the file held before.
 void start_output(OutputFile& out, std::string_view text);
 void write_line(OutputFile& out, std::string_view text);

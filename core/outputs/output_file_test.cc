@@ -26,7 +26,7 @@ TEST(OutputFile, AStateWaitsForItsRefreshAndAnEndFromOutsidePlacesTheLast) {
       fs::temp_directory_path() / ("output_file_test_" + std::to_string(std::random_device{}()));
   fs::create_directories(dir);
   const fs::path name = dir / "T.TXT";
-  OutputFile out = open_output((dir / "T.TXT").string(), "OURS");
+  OutputFile out = open_output((dir / "T.TXT").string(), "OURS", "OURS 0123456789");
   ASSERT_EQ(out.refusal, OutputRefusal::none);
   out.refresh = std::chrono::milliseconds(1500);
   start_output(out, "OURS 0123456789");  // the first state at once

@@ -180,6 +180,24 @@ bool move_file_over(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+bool is_free_name(const std::string& name) {
+  struct stat st {};
+  return !name.empty() && ::lstat(name.c_str(), &st) != 0 && errno == ENOENT;
+}
+
+bool give_free_name(const std::string& from, const std::string& to) {
+#ifdef RENAME_NOREPLACE
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;  // taken, or a failure a link meets as well
+#endif
+  // A file system without that rename: a second name, which link() refuses
+  // when it is taken, then the first name goes.
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  if (::unlink(from.c_str()) == 0) return true;
+  ::unlink(to.c_str());  // never two names for one file of ours
+  return false;
+}
+
 namespace {
 // The moves for an end from outside; read by the signal handlers.
 struct MoveAtEnd {

@@ -243,6 +243,16 @@ bool move_file_over(const std::string& from, const std::string& to) {
   return MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
+bool is_free_name(const std::string& name) {
+  // The attributes of a link are its own: a link to nowhere has them.
+  return !name.empty() && GetFileAttributesW(wide(name).c_str()) == INVALID_FILE_ATTRIBUTES &&
+         GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+bool give_free_name(const std::string& from, const std::string& to) {
+  return MoveFileExW(wide(from).c_str(), wide(to).c_str(), 0) != 0;  // no MOVEFILE_REPLACE_EXISTING
+}
+
 namespace {
 // The moves for an end from outside.
 struct MoveAtEnd {

@@ -121,6 +121,16 @@ bool copy_file_start(const FileHandle& from, const FileHandle& to, std::uint64_t
 // another program holds `to` without sharing its deletion.
 bool move_file_over(const std::string& from, const std::string& to);
 
+// True when no file of any kind has the name `name`, a link to nowhere
+// included; false too when the system cannot tell.
+bool is_free_name(const std::string& name);
+
+// Gives the file `from` the name `to` (same folder) in one step, only while
+// no file has that name: one that took it meanwhile is never replaced.
+// False when the name is taken, or the file system gives no such step;
+// `from` is then left as it was.
+bool give_free_name(const std::string& from, const std::string& to);
+
 // While added, an end from outside (an ending signal) moves `from` over
 // `to` before the program goes: `from` is a working copy that holds a whole
 // state, which `to` may lack. A few at a time (four). Added and removed only

@@ -110,4 +110,25 @@ TEST_F(FileTest, TheMovesAtTheEndAreThoseAddedAndNotRemoved) {
   EXPECT_EQ(contents(path("A")), "A whole\n");
 }
 
+// A new file takes a free name, and only a free one: a file that has it
+// (a link to nowhere too) is never replaced, and the new one stays.
+TEST_F(FileTest, ANewFileTakesOnlyAFreeName) {
+  write(path(".~~T"), "first state\n");
+  EXPECT_TRUE(is_free_name(path("T")));
+  ASSERT_TRUE(give_free_name(path(".~~T"), path("T")));
+  EXPECT_EQ(contents(path("T")), "first state\n");
+  EXPECT_FALSE(fs::exists(path(".~~T")));
+  write(path(".~~T"), "later\n");
+  EXPECT_FALSE(is_free_name(path("T")));
+  EXPECT_FALSE(give_free_name(path(".~~T"), path("T")));
+  EXPECT_EQ(contents(path("T")), "first state\n");
+  EXPECT_EQ(contents(path(".~~T")), "later\n");
+#ifndef _WIN32
+  fs::create_symlink(path("nowhere"), path("L"));
+  EXPECT_FALSE(is_free_name(path("L")));
+  EXPECT_FALSE(give_free_name(path(".~~T"), path("L")));
+  EXPECT_TRUE(fs::is_symlink(path("L")));
+#endif
+}
+
 }  // namespace
