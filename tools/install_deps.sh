@@ -8,7 +8,8 @@
 #                                    ogrinfo, lintian and what cpack's
 #                                    Debian package needs), and wsjtx and
 #                                    jtdx, run beside our programs, their
-#                                    GUIs under Xvfb, driven with xdotool
+#                                    GUIs under Xvfb, driven with xdotool;
+#                                    clang-tidy for tools/tidy.sh
 #   tools/install_deps.sh windows    the Windows cross build, tested under wine
 #   tools/install_deps.sh arm        the arm64 and armhf cross builds (for the
 #                                    Raspberry Pi), tested under qemu-user
@@ -17,7 +18,7 @@ packages="cmake g++ make"
 case "${1:-}" in
   tests)
     packages="$packages pkg-config libgtest-dev libbenchmark-dev libvterm-dev faketime libxml2-utils"
-    packages="$packages gdal-bin dpkg-dev file lintian wsjtx jtdx xvfb xdotool" ;;
+    packages="$packages gdal-bin dpkg-dev file lintian wsjtx jtdx xvfb xdotool clang-tidy" ;;
   windows) packages="cmake make googletest g++-mingw-w64-x86-64 wine64 tmux python3" ;;
   arm) packages="cmake make googletest g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user python3"
        packages="$packages dpkg-dev lintian" ;;

@@ -3,7 +3,8 @@
 #  1. the programs alone (build-programs/), configured so that no test
 #     library can be found (GoogleTest, Google Benchmark and pkg-config's
 #     libvterm disabled), then their Debian package, checked with lintian
-#     and run from where dpkg-deb unpacked it (tests/deb_package_check.sh);
+#     and run from where dpkg-deb unpacked it (tests/deb_package_check.sh),
+#     and their sources checked with clang-tidy (tools/tidy.sh);
 #  2. the normal build with its tests (build/);
 #  3. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer
 #     (build-asan/), where any memory fault or undefined behaviour stops the
@@ -23,9 +24,11 @@ cd "$(dirname "$0")/.."
 tools/install_deps.sh tests
 
 PKG_CONFIG_LIBDIR= PKG_CONFIG_PATH= cmake --no-warn-unused-cli -S . -B build-programs -DBUILD_TESTING=OFF \
-  -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON
+  -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON \
+  -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 cmake --build build-programs -j2
 tests/deb_package_check.sh build-programs
+tools/tidy.sh build-programs
 
 cmake -S . -B build -DBUILD_TESTING=ON
 cmake --build build -j2
