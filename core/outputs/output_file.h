@@ -2,8 +2,10 @@
 // writes a working copy beside it, and each new state goes in place as a
 // copy of that, moved over the file in one step; a program that opens the
 // file (a viewer, a copy) gets the state before or the new one, never a
-// mix, however it reads. No handle of ours holds the file itself (on
-// Windows, a reader that shares reading only opens it). A line that cannot
+// mix, however it reads. No handle of ours holds the file itself: on
+// Windows, a reader that shares reading only opens it, but for the instant
+// of each move, when the moved file is still open for the move and the
+// reader is told to try again (a sharing violation). A line that cannot
 // be written whole is taken back: the file holds the state before it, and
 // nothing more is written. The failure is remembered, not reported at once.
 //
