@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "logs/line_reader.h"
-#include "logs/log_source.h"
 #include "logs/mark_scan.h"
 #include "logs/marked_lines.h"
 #include "report/decode_record.h"
@@ -88,8 +87,8 @@ void scan_block(benchmark::State& state, MarkScan scan) {
   f.close();
   std::vector<MarkHit> hits(kLineBlockSize / kScanChunk + 2);
   for (auto _ : state)
-    benchmark::DoNotOptimize(
-        scan(block.data(), kLineBlockSize, kPositionMark, kReportMarkPlaces, kReportGuard, hits.data()));
+    benchmark::DoNotOptimize(scan(block.data(), kLineBlockSize, kReportFilter.mark, kReportFilter.places,
+                                  kReportFilter.guard, hits.data()));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kLineBlockSize));
 }
 
@@ -112,13 +111,10 @@ void BM_ReadMarkedLinesAndParse(benchmark::State& state) {
   for (auto _ : state) {
     FileHandle f = open_for_reading(log_file());
     std::size_t reports = 0;
-    for_each_marked_line(
-        f, kLastUsedColumn, kReportMarkPlaces, kPositionMark,
-        [&](std::string_view line) {
-          if (parse_log_line(line)) ++reports;
-          return true;
-        },
-        nullptr, kReportGuard);
+    for_each_marked_line(f, kReportFilter, [&](std::string_view line) {
+      if (parse_log_line(line)) ++reports;
+      return true;
+    });
     benchmark::DoNotOptimize(reports);
     f.close();
     bytes += 64u << 20;

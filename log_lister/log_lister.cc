@@ -3,7 +3,7 @@
 #include "console/console.h"
 #include "dialogue/dialogue.h"
 #include "dialogue/source_question.h"
-#include "logs/log_source.h"
+#include "logs/report_pass.h"
 #include "report/report_line.h"
 
 int run_log_lister() {

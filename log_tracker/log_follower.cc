@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "logs/log_source.h"
+#include "logs/log_names.h"
 #include "logs/split_logs.h"
 #include "system/user_folders.h"
 

@@ -3,7 +3,7 @@
 #include "console/answers.h"
 #include "console/console.h"
 #include "dialogue/destination.h"
-#include "logs/log_source.h"
+#include "logs/log_names.h"
 
 void print_coloured_line(int colour, std::string_view text) {
   set_text_colour(colour);

@@ -2,7 +2,7 @@
 
 #include "console/console.h"
 #include "dialogue/dialogue.h"
-#include "logs/log_source.h"
+#include "logs/log_names.h"
 
 std::string ask_source_name() {
   std::string name = command_tail();

@@ -19,9 +19,39 @@
 
 inline constexpr std::size_t kLineBlockSize = 1 << 20;
 
-// The memory for_each_line reads into: a block. Each call makes its own; a
-// caller that reads a great many small files (the fuzz target) may keep one
-// and lend it to every call.
+namespace line_reader_detail {
+template <typename OnLine>
+bool for_each_line_in(const FileHandle& file, std::size_t kept, char* block, OnLine& on_line) {
+  LineSplitter lines(kept);
+  while (file) {
+    const BlockRead read = read_block(file, block, kLineBlockSize);
+    if (read.failed) return false;
+    if (read.size == 0) break;
+    if (!lines.feed(std::string_view(block, read.size), on_line) || lines.ended()) return true;
+  }
+  lines.finish(on_line);
+  return true;
+}
+}  // namespace line_reader_detail
+
+// Calls on_line(std::string_view) for each line of `file`, truncated to
+// `kept` bytes, until it returns false or the text ends. The view is valid
+// during the call only. False when a read failed, which ends the text there.
+template <typename OnLine>
+bool for_each_line(const FileHandle& file, std::size_t kept, OnLine&& on_line) {
+  const std::unique_ptr<char[]> block(new char[kLineBlockSize]());
+  return line_reader_detail::for_each_line_in(file, kept, block.get(), on_line);
+}
+
+// The first line of `file` (cut to `kept` bytes); "" when there is none.
+// Reads no more than `kept` bytes.
+std::string first_line(const FileHandle& file, std::size_t kept);
+
+// --- Testing: for the fuzz target only ---
+
+// The memory for_each_line reads into: a block. Each call makes its own; the
+// fuzz target, which reads a great many small files, keeps one and lends it
+// to every call.
 class LineBlock {
  public:
   LineBlock() : bytes_(new char[kLineBlockSize]()) {}
@@ -31,28 +61,10 @@ class LineBlock {
   std::unique_ptr<char[]> bytes_;
 };
 
-// Calls on_line(std::string_view) for each line of `file`, cut to `kept`
-// bytes, until it returns false or the text ends. The view is valid during
-// the call only. False when a read failed, which ends the text there.
+// for_each_line, reading into `block`.
 template <typename OnLine>
 bool for_each_line(const FileHandle& file, std::size_t kept, const LineBlock& block, OnLine&& on_line) {
-  LineSplitter lines(kept);
-  while (file) {
-    const BlockRead read = read_block(file, block.get(), kLineBlockSize);
-    if (read.failed) return false;
-    if (read.size == 0) break;
-    if (!lines.feed(std::string_view(block.get(), read.size), on_line) || lines.ended()) return true;
-  }
-  lines.finish(on_line);
-  return true;
+  return line_reader_detail::for_each_line_in(file, kept, block.get(), on_line);
 }
-template <typename OnLine>
-bool for_each_line(const FileHandle& file, std::size_t kept, OnLine&& on_line) {
-  return for_each_line(file, kept, LineBlock(), on_line);
-}
-
-// The first line of `file` (cut to `kept` bytes); "" when there is none.
-// Reads no more than `kept` bytes.
-std::string first_line(const FileHandle& file, std::size_t kept);
 
 #endif  // LOGS_LINE_READER_H

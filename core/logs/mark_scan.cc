@@ -127,14 +127,21 @@ inline ChunkMasks chunk_plain(const char* bytes, char mark, char guard) {
   return m;
 }
 
-// A scan without a guard leaves the guard bytes alone: a scan for each.
-#define GUARDED_OR_NOT(chunk)                                                                       \
-  return guard.places != 0 ? scan_chunks<true>(chunk<true>, bytes, size, mark, places, guard, hits) \
-                           : scan_chunks<false>(chunk<false>, bytes, size, mark, places, guard, hits)
+// One chunk's masks, from the chunk's bytes, the mark and the guard byte.
+using ChunkFunction = ChunkMasks (*)(const char* bytes, char mark, char guard);
+
+// A scan without a guard leaves the guard bytes alone: the loop with
+// kGuardedChunk when there is a guard, with kChunk when there is none.
+template <ChunkFunction kGuardedChunk, ChunkFunction kChunk>
+inline ScanResult guarded_or_not(const char* bytes, std::size_t size, char mark, MarkPlaces places,
+                                 const MarkGuard& guard, MarkHit* hits) {
+  return guard.places != 0 ? scan_chunks<true>(kGuardedChunk, bytes, size, mark, places, guard, hits)
+                           : scan_chunks<false>(kChunk, bytes, size, mark, places, guard, hits);
+}
 
 ScanResult scan_plain(const char* bytes, std::size_t size, char mark, MarkPlaces places,
                       const MarkGuard& guard, MarkHit* hits) {
-  GUARDED_OR_NOT(chunk_plain);
+  return guarded_or_not<chunk_plain<true>, chunk_plain<false>>(bytes, size, mark, places, guard, hits);
 }
 
 #if defined(__SSE2__)
@@ -159,7 +166,7 @@ inline ChunkMasks chunk_sse2(const char* bytes, char mark, char guard) {
 
 ScanResult scan_sse2(const char* bytes, std::size_t size, char mark, MarkPlaces places,
                      const MarkGuard& guard, MarkHit* hits) {
-  GUARDED_OR_NOT(chunk_sse2);
+  return guarded_or_not<chunk_sse2<true>, chunk_sse2<false>>(bytes, size, mark, places, guard, hits);
 }
 #endif
 
@@ -191,7 +198,7 @@ __attribute__((target("avx2"))) inline ChunkMasks chunk_avx2(const char* bytes, 
 __attribute__((target("avx2"), flatten)) ScanResult scan_avx2(const char* bytes, std::size_t size, char mark,
                                                               MarkPlaces places, const MarkGuard& guard,
                                                               MarkHit* hits) {
-  GUARDED_OR_NOT(chunk_avx2);
+  return guarded_or_not<chunk_avx2<true>, chunk_avx2<false>>(bytes, size, mark, places, guard, hits);
 }
 #endif
 
@@ -210,7 +217,7 @@ __attribute__((target("avx512bw"))) inline ChunkMasks chunk_avx512(const char* b
 __attribute__((target("avx512bw"), flatten)) ScanResult scan_avx512(const char* bytes, std::size_t size,
                                                                     char mark, MarkPlaces places,
                                                                     const MarkGuard& guard, MarkHit* hits) {
-  GUARDED_OR_NOT(chunk_avx512);
+  return guarded_or_not<chunk_avx512<true>, chunk_avx512<false>>(bytes, size, mark, places, guard, hits);
 }
 #endif
 
@@ -285,7 +292,7 @@ NEON_TARGET inline ChunkMasks chunk_neon(const char* bytes, char mark, char guar
 NEON_TARGET __attribute__((flatten)) ScanResult scan_neon(const char* bytes, std::size_t size, char mark,
                                                           MarkPlaces places, const MarkGuard& guard,
                                                           MarkHit* hits) {
-  GUARDED_OR_NOT(chunk_neon);
+  return guarded_or_not<chunk_neon<true>, chunk_neon<false>>(bytes, size, mark, places, guard, hits);
 }
 
 bool processor_has_neon() {

@@ -8,26 +8,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "logs/line_stops.h"  // kScanChunk
+#include "logs/line_stops.h"     // kScanChunk
+#include "report/mark_filter.h"  // MarkPlaces, MarkGuard
+
 // The farthest place that a mark may stand in its line: the mark and the line
 // stop before it must fall in the same chunk or in neighbouring ones.
 inline constexpr std::size_t kLastMarkIndex = kScanChunk - 2;
-
-// The places in its line where a mark may stand: bit i for the place i bytes
-// after the line's start.
-using MarkPlaces = std::uint64_t;
-constexpr MarkPlaces mark_place(std::size_t index) { return MarkPlaces{1} << index; }
-
-// Places whose marks count only when their line also holds `byte` at
-// `index`, below each of them: a layout whose mark stands where the lines of
-// another layout often have one (JTDX's "-" stands where WSJT-X's lines have
-// the sign of a negative DT) is told apart by a byte of its own ("_" after
-// JTDX's date). No places: no guard.
-struct MarkGuard {
-  MarkPlaces places = 0;
-  std::size_t index = 0;
-  char byte = 0;
-};
 
 // What a scan found: a chunk holding marks, and its word (bit k for byte
 // 64 * chunk + k).

@@ -4,7 +4,7 @@
 // owns the file and its threads: it stops and joins them however the caller
 // leaves it.
 //
-//   MarkedLinePass<DecodeRecord> pass(std::move(file), kLastUsedColumn, kReportMarkPlaces, '-',
+//   MarkedLinePass<DecodeRecord> pass(std::move(file), kReportFilter,
 //       [](std::string_view line) { return parse_log_line(line); });  // its thread
 //   const PassEnd end = pass.use_each([&](const DecodeRecord& record) { ... },  // this thread
 //                                     [] { return !stop_key_pressed(); });
@@ -89,15 +89,13 @@ struct PassEnd {
 template <typename Item>
 class MarkedLinePass {
  public:
-  // Starts the pass over the marked lines of `file` (as for_each_marked_line
-  // gives them, with `guard`): make(line) -> std::optional<Item> is called
-  // on a thread of its own for each.
+  // Starts the pass over the lines of `file` that `filter` wants (as
+  // for_each_marked_line gives them): make(line) -> std::optional<Item> is
+  // called on a thread of its own for each.
   template <typename Make>
-  MarkedLinePass(FileHandle file, std::size_t kept, MarkPlaces places, char mark, Make make,
-                 const MarkGuard& guard = {})
-      : file_(std::move(file)),
-        maker_(start_thread_without_signals([this, kept, places, mark, make = std::move(make), guard] {
-          make_items(kept, places, mark, make, guard);
+  MarkedLinePass(FileHandle file, const MarkFilter& filter, Make make)
+      : file_(std::move(file)), maker_(start_thread_without_signals([this, filter, make = std::move(make)] {
+          make_items(filter, make);
         })) {}
   // Stops the reading and joins the threads, whether or not every item
   // was used.
@@ -136,11 +134,11 @@ class MarkedLinePass {
 
  private:
   template <typename Make>
-  void make_items(std::size_t kept, MarkPlaces places, char mark, const Make& make, const MarkGuard& guard) {
+  void make_items(const MarkFilter& filter, const Make& make) {
     std::vector<Item> batch;
     batch.reserve(BatchQueue<Item>::kBatchItems);
     const bool read_whole = for_each_marked_line(
-        file_, kept, places, mark,
+        file_, filter,
         [&](std::string_view line) {
           std::optional<Item> item = make(line);
           if (!item) return true;
@@ -152,7 +150,7 @@ class MarkedLinePass {
           }
           return true;
         },
-        &stop_, guard);
+        &stop_);
     if (!batch.empty()) batches_.put(std::move(batch));
     read_failed_ = !read_whole;
     batches_.finish();

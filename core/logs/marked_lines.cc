@@ -28,14 +28,18 @@ MarkedLineWorkspace::MarkedLineWorkspace(ReadAhead::Reading reading)
            std::unique_ptr<MarkHit[]>(new MarkHit[kMostHits]())},
       reading(reading) {}
 
-MarkedLineReader::MarkedLineReader(const FileHandle& file, std::size_t kept, MarkPlaces places, char mark,
-                                   MarkedLineWorkspace* workspace, const std::atomic<bool>* stop,
-                                   const MarkGuard& guard)
-    : kept_(kept),
-      places_(places),
-      farthest_place_(places == 0 ? 0 : 63 - static_cast<std::size_t>(__builtin_clzll(places))),
-      mark_(mark),
-      guard_(guard),
+MarkedLineReader::MarkedLineReader(const FileHandle& file, const MarkFilter& filter,
+                                   const std::atomic<bool>* stop)
+    : MarkedLineReader(file, filter, nullptr, stop) {}
+
+MarkedLineReader::MarkedLineReader(const FileHandle& file, const MarkFilter& filter,
+                                   MarkedLineWorkspace& workspace)
+    : MarkedLineReader(file, filter, &workspace, nullptr) {}
+
+MarkedLineReader::MarkedLineReader(const FileHandle& file, const MarkFilter& filter,
+                                   MarkedLineWorkspace* workspace, const std::atomic<bool>* stop)
+    : filter_(filter),
+      farthest_place_(filter.places == 0 ? 0 : 63 - static_cast<std::size_t>(__builtin_clzll(filter.places))),
       stop_(stop),
       own_workspace_(workspace ? nullptr : std::make_unique<MarkedLineWorkspace>()),
       work_(workspace ? *workspace : *own_workspace_),
@@ -48,11 +52,14 @@ MarkedLineReader::MarkedLineReader(const FileHandle& file, std::size_t kept, Mar
           file, {work_.buffers[0].get() + kHistory, work_.buffers[1].get() + kHistory}, kLineBlockSize,
           [this](int buffer, std::size_t size) { prepare_block(buffer, size); }, work_.reading) {}
 
+MarkedLineReader::~MarkedLineReader() = default;
+
 void MarkedLineReader::prepare_block(int buffer, std::size_t size) {
   char* const bytes = work_.buffers[buffer].get();
   std::memcpy(bytes, tail_.data(), kHistory);
   std::memcpy(tail_.data(), bytes + size, kHistory);  // the last chunk of this one
-  scans_[buffer] = scan_marks(bytes, kHistory + size, mark_, places_, guard_, work_.hits[buffer].get());
+  scans_[buffer] = scan_marks(bytes, kHistory + size, filter_.mark, filter_.places, filter_.guard,
+                              work_.hits[buffer].get());
 }
 
 bool MarkedLineReader::next(std::string_view& line) {
@@ -100,27 +107,20 @@ bool MarkedLineReader::take_line_at(std::size_t at, std::string_view& line) {
                               ~((std::uint64_t{1} << (kScanChunk - 1 - farthest_place_)) - 1);
   if (stops == 0) return false;
   const std::size_t place = static_cast<std::size_t>(__builtin_clzll(stops));  // 63 - last stop's bit
-  if ((places_ & mark_place(place)) == 0) return false;
+  if ((filter_.places & mark_place(place)) == 0) return false;
   const std::size_t start = at - place;
   // The scan may have found the mark for another place, after a control
   // byte inside the line.
-  if ((guard_.places & mark_place(place)) != 0 && bytes[start + guard_.index] != guard_.byte) return false;
+  const MarkGuard& guard = filter_.guard;
+  if ((guard.places & mark_place(place)) != 0 && bytes[start + guard.index] != guard.byte) return false;
   const std::int64_t text_start =
       block_origin_ + static_cast<std::int64_t>(start) - static_cast<std::int64_t>(kHistory);
   if (text_start <= last_taken_) return false;
   last_taken_ = text_start;
-  const std::size_t limit = start + kept_;
-  // Its end: the first line stop after the mark, 64 bytes at a time (the
-  // buffer has room past the text), or where the bytes or the kept columns end.
-  const std::size_t bound = std::min(total_, limit);
-  std::size_t stop = at + 1;
-  for (; stop < bound; stop += kScanChunk) {
-    if (const std::uint64_t ends = line_end_mask(bytes + stop)) {
-      stop += static_cast<std::size_t>(__builtin_ctzll(ends));
-      break;
-    }
-  }
-  stop = std::min(stop, bound);
+  const std::size_t limit = start + filter_.kept;
+  // Its end: the first line stop after the mark, or where the bytes or the
+  // kept columns end.
+  const std::size_t stop = next_line_stop(std::string_view(bytes, std::min(total_, limit)), at + 1);
   if (stop == total_ && stop < limit) {
     open_line_.assign(bytes + start, stop - start);
     line_open_ = true;
@@ -158,7 +158,7 @@ bool MarkedLineReader::read_block_after(std::string_view& line) {
     return false;
   }
   const char* const data = bytes_ + kHistory;
-  const std::size_t wanted = kept_ - open_line_.size();
+  const std::size_t wanted = filter_.kept - open_line_.size();
   const std::size_t stop = next_line_stop(std::string_view(data, std::min(end, wanted)), 0);
   open_line_.append(data, stop);
   if (stop == end && stop < wanted) {  // it runs on through this block too

@@ -2,20 +2,19 @@
 // found without splitting the others. In a log of ordinary decodes about one
 // line in a hundred is a position report, and each report has its "-" in one
 // of a few columns (one per layout of the line); a scan for that byte
-// standing that far after a line end passes over the rest at memory speed. The file is read and scanned a
-// block ahead in a second thread (read_ahead.h) while this one takes the lines found.
+// standing that far after a line end passes over the rest at memory speed.
+// The file is read and scanned a block ahead in a second thread
+// (read_ahead.h) while this one takes the lines found.
 //
 // The lines are exactly those of for_each_line (line_reader.h): CR, CR LF
-// or a lone LF ends a line, Ctrl-Z ends the text, each is cut to `kept`
-// bytes, and those whose byte i is `mark` for some place i of `places` (and,
-// for a place of a guard, whose byte at the guard's index is its byte) are
-// passed on in order, each once.
+// or a lone LF ends a line, Ctrl-Z ends the text, each is truncated to
+// filter.kept bytes, and those that the filter wants (report/mark_filter.h)
+// are passed on in order, each once.
 //
-//   for_each_marked_line(file, kLastUsedColumn, kReportMarkPlaces, '-',
-//                        [&](std::string_view line) {
-//                          ...;
-//                          return true;  // false: no more lines wanted
-//                        });
+//   for_each_marked_line(file, kReportFilter, [&](std::string_view line) {
+//     ...;
+//     return true;  // false: no more lines wanted
+//   });
 #ifndef LOGS_MARKED_LINES_H
 #define LOGS_MARKED_LINES_H
 
@@ -28,32 +27,24 @@
 
 #include "logs/mark_scan.h"
 #include "logs/read_ahead.h"
+#include "report/mark_filter.h"
 #include "system/file.h"
 
-// What a MarkedLineReader works with: two buffers, each the last chunk of
-// the block before, the block and room for the scan past it; what the scan
-// of each found; and where the blocks are read. Each reader makes its own,
-// reading ahead in a thread. A caller that reads a great many small files
-// (the fuzz target) may keep one, reading when wanted, and lend it to each
-// reader in turn: new memory and a thread for each file cost far more than
-// the reading under the sanitizers.
-struct MarkedLineWorkspace {
-  explicit MarkedLineWorkspace(ReadAhead::Reading reading = ReadAhead::Reading::ahead);
-  std::array<std::unique_ptr<char[]>, 2> buffers;
-  std::array<std::unique_ptr<MarkHit[]>, 2> hits;
-  ReadAhead::Reading reading;
-};
+struct MarkedLineWorkspace;  // in the testing part below
 
 class MarkedLineReader {
  public:
-  // Needs places below `kept` and below kLastMarkIndex + 1 (mark_scan.h),
-  // and a mark that is no control byte. Works with `workspace` when one is
-  // lent (it must outlive the reader and serve no other at the same time).
-  // Reading ahead starts at once. Once `*stop` (when given) is true, the
-  // text ends at the next block.
-  MarkedLineReader(const FileHandle& file, std::size_t kept, MarkPlaces places, char mark,
-                   MarkedLineWorkspace* workspace = nullptr, const std::atomic<bool>* stop = nullptr,
-                   const MarkGuard& guard = {});
+  // Needs places below filter.kept and below kLastMarkIndex + 1
+  // (mark_scan.h), and a mark that is no control byte. Reading ahead starts
+  // at once. Once `*stop` (when given) is true, the text ends at the next
+  // block.
+  MarkedLineReader(const FileHandle& file, const MarkFilter& filter, const std::atomic<bool>* stop = nullptr);
+  // Testing: works with the borrowed `workspace` (below), which must
+  // outlive the reader and serve no other at the same time.
+  MarkedLineReader(const FileHandle& file, const MarkFilter& filter, MarkedLineWorkspace& workspace);
+  ~MarkedLineReader();
+  MarkedLineReader(const MarkedLineReader&) = delete;
+  MarkedLineReader& operator=(const MarkedLineReader&) = delete;
 
   // The next marked line, valid until the next call; false when the text
   // has ended (a failed read ends it).
@@ -70,11 +61,11 @@ class MarkedLineReader {
   bool read_block_after(std::string_view& line);
   void walk_scan(int buffer);
 
-  const std::size_t kept_;
-  const MarkPlaces places_;
+  MarkedLineReader(const FileHandle& file, const MarkFilter& filter, MarkedLineWorkspace* workspace,
+                   const std::atomic<bool>* stop);
+
+  const MarkFilter filter_;
   const std::size_t farthest_place_;
-  const char mark_;
-  const MarkGuard guard_;
   const std::atomic<bool>* const stop_;
   // The two buffers, read into in turn (the last chunk of the block before
   // is put in front of each, so that a line begun there is seen whole up to
@@ -105,20 +96,34 @@ class MarkedLineReader {
   ReadAhead ahead_;  // last: its thread starts once everything above is set
 };
 
-// Calls on_line(std::string_view) for each marked line of `file` until it
-// returns false, the text ends or `*stop` becomes true. The view is valid
-// during the call only. A mark at a place of `guard` counts only when its
-// line holds the guard's byte at the guard's index (mark_scan.h). False
-// when a read failed, which ends the text there.
+// Calls on_line(std::string_view) for each line of `file` that `filter`
+// wants until it returns false, the text ends or `*stop` becomes true. The
+// view is valid during the call only. False when a read failed, which ends
+// the text there.
 template <typename OnLine>
-bool for_each_marked_line(const FileHandle& file, std::size_t kept, MarkPlaces places, char mark,
-                          OnLine&& on_line, const std::atomic<bool>* stop = nullptr,
-                          const MarkGuard& guard = {}) {
-  MarkedLineReader reader(file, kept, places, mark, nullptr, stop, guard);
+bool for_each_marked_line(const FileHandle& file, const MarkFilter& filter, OnLine&& on_line,
+                          const std::atomic<bool>* stop = nullptr) {
+  MarkedLineReader reader(file, filter, stop);
   std::string_view line;
   while (reader.next(line))
     if (!on_line(line)) break;
   return !reader.read_failed();
 }
+
+// --- Testing: for the fuzz target only ---
+
+// What a MarkedLineReader works with: two buffers, each the last chunk of
+// the block before, the block and room for the scan past it; what the scan
+// of each found; and where the blocks are read. Each reader makes its own,
+// reading ahead in a thread. The fuzz target, which reads a great many small
+// files, keeps one, reading when wanted, and each reader borrows it in turn:
+// new memory and a thread for each file cost far more than the reading under
+// the sanitizers.
+struct MarkedLineWorkspace {
+  explicit MarkedLineWorkspace(ReadAhead::Reading reading = ReadAhead::Reading::ahead);
+  std::array<std::unique_ptr<char[]>, 2> buffers;
+  std::array<std::unique_ptr<MarkHit[]>, 2> hits;
+  ReadAhead::Reading reading;
+};
 
 #endif  // LOGS_MARKED_LINES_H

@@ -37,13 +37,10 @@ Lines marked_lines_at(const TextFile& text, std::size_t kept, MarkPlaces places,
                       std::size_t wanted = SIZE_MAX, const MarkGuard& guard = {}) {
   FileHandle f = open_for_reading(text.name());
   Lines lines;
-  for_each_marked_line(
-      f, kept, places, mark,
-      [&](std::string_view line) {
-        lines.emplace_back(line);
-        return lines.size() < wanted;
-      },
-      nullptr, guard);
+  for_each_marked_line(f, {kept, places, mark, guard}, [&](std::string_view line) {
+    lines.emplace_back(line);
+    return lines.size() < wanted;
+  });
   f.close();
   return lines;
 }
@@ -112,7 +109,7 @@ TEST(MarkedLines, StopsWhenToldAndReadsNothingFromAMissingFile) {
   EXPECT_EQ(marked_lines(text, 49, 2, '-', 2), (Lines{"ab-1", "ab-2"}));
   FileHandle none = open_for_reading("/nonexistent/file");
   int calls = 0;
-  for_each_marked_line(none, 49, mark_place(2), '-', [&](std::string_view) { return ++calls, true; });
+  for_each_marked_line(none, {49, mark_place(2), '-', {}}, [&](std::string_view) { return ++calls, true; });
   EXPECT_EQ(calls, 0);
 }
 
@@ -128,7 +125,7 @@ TEST(MarkedItems, EveryItemInTheOrderOfTheLines) {
   }
   const TextFile text(bytes);
   std::vector<int> used;
-  MarkedLinePass<int> pass(open_for_reading(text.name()), 49, mark_place(2), '-',
+  MarkedLinePass<int> pass(open_for_reading(text.name()), {49, mark_place(2), '-', {}},
                            [](std::string_view line) -> std::optional<int> {
                              const int n = std::stoi(std::string(line.substr(3)));
                              if (n % 7 == 0) return std::nullopt;
@@ -147,7 +144,7 @@ TEST(MarkedItems, APassLeftPartWayEndsWithItsThreads) {
   const auto item = [](std::string_view) -> std::optional<int> { return 1; };
   EXPECT_THROW(
       {
-        MarkedLinePass<int> pass(open_for_reading(text.name()), 49, mark_place(2), '-', item);
+        MarkedLinePass<int> pass(open_for_reading(text.name()), {49, mark_place(2), '-', {}}, item);
         pass.use_each([](int) { throw std::runtime_error("left"); }, [] { return true; });
       },
       std::runtime_error);

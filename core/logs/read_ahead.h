@@ -28,17 +28,18 @@ class ReadAhead {
   // or more), before handing it on.
   using Prepare = std::function<void(int buffer, std::size_t size)>;
 
-  // Where the blocks are read: ahead in threads of their own, or in the
-  // caller's thread when next() wants one (the same blocks into the same
-  // buffers, for a fuzz target that reads a great many small files: a thread
-  // for each costs far more than the reading under the sanitizers).
+  // Where the blocks are read: ahead in threads of their own, as the
+  // programs read. Testing: when_wanted reads in the caller's thread when
+  // next() wants a block (the same blocks into the same buffers), for the
+  // fuzz target, which reads a great many small files: a thread for each
+  // costs far more than the reading under the sanitizers.
   enum class Reading { ahead, when_wanted };
 
   // Reading ahead starts at once. The file and the buffers (two or more),
   // `block_size` bytes each, must outlive the object.
   ReadAhead(const FileHandle& file, std::vector<char*> buffers, std::size_t block_size,
             Prepare prepare = nullptr, Reading reading = Reading::ahead);
-  // The file is held by reference: a handle that goes at once would not do.
+  // The file is held by reference: a temporary, destroyed at once, would not do.
   ReadAhead(FileHandle&& file, std::vector<char*> buffers, std::size_t block_size, Prepare prepare = nullptr,
             Reading reading = Reading::ahead) = delete;
   // Stops the reading, after the read and the first pass under way if any.

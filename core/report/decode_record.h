@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "report/log_layouts.h"
+#include "report/mark_filter.h"
 
 struct Position {
   double latitude = 0;   // decimal degrees, north positive
@@ -61,6 +62,13 @@ inline constexpr std::uint64_t kJtdxReportMarkPlaces =
     log_layout_detail::mark_places(kPositionMarkInMessage, log_layout_detail::Layouts::with_jtdx_date_end) &
     ~log_layout_detail::mark_places(kPositionMarkInMessage, log_layout_detail::Layouts::without_it) &
     ~(std::uint64_t{1} << kPositionMarkIndex);
+// The lines of a log that may hold a report: the columns that matter, with
+// the mark at one of its places; at JTDX's own places only after its "_"
+// (the "-" stands there where WSJT-X's lines have the sign of a negative DT).
+inline constexpr MarkFilter kReportFilter{kLastUsedColumn,
+                                          kReportMarkPlaces,
+                                          kPositionMark,
+                                          {kJtdxReportMarkPlaces, kJtdxDateEndIndex, kJtdxDateEnd}};
 
 // True when the message is exactly six letters A to Y, "-", six letters A
 // to Y.

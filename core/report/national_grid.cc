@@ -30,10 +30,25 @@ constexpr double kEastLimit = 1.7999999523162842;
 constexpr double kGridWidth = 700000, kGridHeight = 1400000;
 constexpr double kSquare = 100000;
 
+// The letters of a reference, as the Ordnance Survey gives them: a 500 km
+// square and a 100 km square in it, each lettered as a block of 5 by 5 is,
+// A to Z without I, row by row from the north-west corner. The false origin
+// is the south-west corner of 500 km square S, two squares east and one
+// north of the south-west corner of their block.
+constexpr char kSquareLetters[] = "ABCDEFGHJKLMNOPQRSTUVWXYZ";
+constexpr long kBlockSide = 5;  // squares a side
+constexpr long kOriginSquareEast = 2, kOriginSquareNorth = 1;
+
 constexpr double kAF0 = kSemiMajor * kScale;
 constexpr double kBF0 = kSemiMinor * kScale;
 constexpr double kN = (kAF0 - kBF0) / (kAF0 + kBF0);
 constexpr double kE2 = (kAF0 * kAF0 - kBF0 * kBF0) / (kAF0 * kAF0);
+
+// The letter of the square `east` squares east and `north` north of the
+// south-west corner of a block.
+char square_letter(long east, long north) {
+  return kSquareLetters[(kBlockSide - 1 - north) * kBlockSide + east];
+}
 
 // The decimal text of `value` with zeros put before it up to `digits`
 // characters, written at `out`; returns the end.
@@ -92,10 +107,9 @@ std::string to_national_grid(double latitude, double longitude, int digits) {
   // The square comes from the rounded coordinate, the digits from the exact one.
   const long sq_e = static_cast<long>(std::nearbyint(e) / kSquare);
   const long sq_n = static_cast<long>(std::nearbyint(n) / kSquare);
-  char first = static_cast<char>(83 - 5 * (sq_n / 5) + sq_e / 5);  // 500 km square
-  if (first == 'I') first = 'H';
-  char second = static_cast<char>(65 + 5 * (4 - sq_n % 5) + sq_e % 5);  // 100 km square
-  if (second > 'H') ++second;                                           // no "I"
+  const char first =
+      square_letter(sq_e / kBlockSide + kOriginSquareEast, sq_n / kBlockSide + kOriginSquareNorth);
+  const char second = square_letter(sq_e % kBlockSide, sq_n % kBlockSide);
 
   const double resolution = digits == 3 ? 100 : 10;
   const long east = std::lround(std::nearbyint((e - kSquare * sq_e) / resolution));

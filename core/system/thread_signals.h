@@ -15,9 +15,9 @@ std::thread start_thread_without_signals(std::function<void()> body);
 // While an object lives, the signals that end the program from outside
 // (SIGTERM, SIGHUP, SIGINT, SIGQUIT) wait in the calling thread: work done
 // under it (a point added to the files and its report line printed) is
-// done whole or not at all when the program ends. Objects may nest. No system call:
-// a handler that finds one alive leaves the signal to it
-// (end_signal_deferred), and the last one to go raises it again.
+// done whole or not at all when the program ends. Objects may nest. No
+// system call: a handler that finds one alive leaves the signal to it
+// (end_signal_deferred), and the last one destroyed raises it again.
 class EndSignalsHeld {
  public:
   EndSignalsHeld();
@@ -27,7 +27,7 @@ class EndSignalsHeld {
 };
 
 // For the handlers of those signals: true when an EndSignalsHeld lives in
-// this thread, which then raises `sig` again when it goes.
+// this thread, which then raises `sig` again when it is destroyed.
 bool end_signal_deferred(int sig);
 
 // True when such a signal came while an EndSignalsHeld lived in this

@@ -29,7 +29,6 @@
 
 #include "fuzz_check.h"
 #include "logs/line_reader.h"
-#include "logs/log_source.h"
 #include "logs/marked_lines.h"
 #include "report/decode_record.h"
 #include "system/file.h"
@@ -253,7 +252,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const MarkPlaces places = kMarkChoices[(data[0] / std::size(kKeptChoices)) % std::size(kMarkChoices)];
   // The report places with their guard: JTDX's FT8 places count only
   // after its "_".
-  const MarkGuard guard = places == kReportMarkPlaces ? kReportGuard : MarkGuard{};
+  const MarkGuard guard = places == kReportMarkPlaces ? kReportFilter.guard : MarkGuard{};
   if (kept >= 64 || (places >> kept) == 0) {
     std::vector<const std::string*> marked_wanted;
     for (std::size_t k = 0; k < expected.count(); ++k) {
@@ -268,9 +267,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     LinesAgainst marked(up_to_stop(std::move(marked_wanted)));
     file = open_for_reading(g_path);
     {
-      MarkedLineReader reader(file, kept, places, '-',
-                              text.size() % 16 == 0 ? g_reading_ahead : g_reading_when_wanted, nullptr,
-                              guard);
+      MarkedLineReader reader(file, {kept, places, '-', guard},
+                              text.size() % 16 == 0 ? *g_reading_ahead : *g_reading_when_wanted);
       std::string_view line;
       while ((stop_after == 0 || marked.count() < stop_after) && reader.next(line)) marked.take(line);
     }

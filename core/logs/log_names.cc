@@ -1,7 +1,10 @@
-#include "logs/log_source.h"
+#include "logs/log_names.h"
+
+#include <vector>
 
 #include "logs/data_folders.h"
 #include "logs/split_logs.h"
+#include "system/file.h"
 #include "system/user_folders.h"
 
 std::optional<std::string> existing_log_name_in(const std::string& folder) {
