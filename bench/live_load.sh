@@ -1,10 +1,14 @@
 #!/bin/sh
 # Datagram load on live_tracker: a burst sent back to back, then a sustained
-# rate, each counted in the CSV and KML files. The tracker runs without a
-# terminal (under setsid), its answers and its Esc coming from a pipe.
+# rate, each counted in the CSV and KML files; then the time from a
+# datagram's arrival to its point whole in both files, median and 99th
+# percentile, for a steady stream and for bursts (bench/live_latency.py).
+# The tracker runs without a terminal (under setsid), its answers and its
+# Esc coming from a pipe.
 #
 #   bench/live_load.sh [build-dir]      (default: build)
 set -eu
+top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-build}" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -41,3 +45,7 @@ run() {
 
 run BURST 3 1000
 run SUSTAINED 12 20000 --rate 2000
+
+# The time from a datagram's arrival to its point whole in the files.
+echo "Load: $(uptime | sed 's/.*load average: //')"
+python3 "$top/bench/live_latency.py" "$build/bin/live_tracker"

@@ -4,6 +4,7 @@
 #include <deque>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "console/console.h"
 #include "dialogue/destination.h"
@@ -65,36 +66,86 @@ struct LiveOutputs {
   OutputFile csv;
 };
 
-bool record_position(DecodeRecord record, std::string_view message, LiveOutputs& outputs) {
+// The decodes handled since the files were last written: their points
+// queued in the track, their table lines, and the lines to show, in order
+// (each string's room kept for the next time).
+struct ShownLine {
+  bool report = false;  // a position report, else a plain decode
+  std::string text;
+};
+struct PendingDecodes {
+  std::string csv_lines;
+  std::vector<ShownLine> lines;
+  std::size_t count = 0;
+};
+// Decodes handled at most before the files are written, while more wait.
+constexpr std::size_t kMostPending = 256;
+
+void add_shown_line(PendingDecodes& pending, bool report, std::string_view text) {
+  if (pending.count == pending.lines.size()) pending.lines.emplace_back();
+  ShownLine& line = pending.lines[pending.count++];
+  line.report = report;
+  line.text.assign(text);
+}
+
+void show_line(const ShownLine& line) {
+  if (line.report) {
+    print_coloured_line(kReportColour, line.text);
+  } else {
+    set_text_colour(kPlainDecodeColour);  // stays until the next colour change
+    print_line(line.text);
+  }
+}
+
+// The pending decodes go out: their points to the track and their lines to
+// the table, one write each, then their lines to the screen. A report on
+// the screen is already in both files, however the program is ended the
+// moment after; ended from outside, the reports are in the files and on
+// the console, or in neither. The plain decodes after the last report are
+// shown as any other output, an end from outside not waiting for them.
+void write_and_show(LiveOutputs& outputs, PendingDecodes& pending) {
+  std::size_t shown = 0;
+  if (!pending.csv_lines.empty()) {
+    std::size_t reports_end = pending.count;
+    while (!pending.lines[reports_end - 1].report) --reports_end;
+    const EndSignalsHeld held;
+    write_queued_points(outputs.track);
+    replace_rest(outputs.csv, outputs.csv.size, pending.csv_lines, {});
+    for (; shown < reports_end; ++shown) show_line(pending.lines[shown]);
+  }
+  for (; shown < pending.count; ++shown) show_line(pending.lines[shown]);
+  pending.csv_lines.clear();
+  pending.count = 0;
+}
+
+bool record_position(DecodeRecord record, std::string_view message, LiveOutputs& outputs,
+                     PendingDecodes& pending) {
   record.message = message;
   if (!set_position(record)) return false;
-  // The files first: a report on the screen is already in both files,
-  // however the program is ended the moment after; ended from outside, the
-  // report is in the files and on the console, or in neither.
-  const EndSignalsHeld held;
-  add_track_point(outputs.track, {record.latitude, record.longitude});
-  write_line(outputs.csv, csv_line(record));
-  print_coloured_line(kReportColour, report_line(record, ReportStyle::live));
+  queue_point(outputs.track, prepare_point({record.latitude, record.longitude}));
+  pending.csv_lines.append(csv_line(record)).append("\r\n");
+  add_shown_line(pending, true, report_line(record, ReportStyle::live));
   return true;
 }
 
 // A decoded message: a position message is passed to record_position; a
 // plain one, or one that record_position rejects, is shown in cyan.
-void handle_decode(const DecodeRecord& record, LiveOutputs& outputs) {
+void handle_decode(const DecodeRecord& record, LiveOutputs& outputs, PendingDecodes& pending) {
   // A "-" in the position message's place is common in ordinary messages
   // too ("K1ABC -12"): those that are no position message are shown like
   // any other, as sent.
   const std::string_view message = sent_message(record.message);
-  if (is_position_message(message) && record_position(record, message, outputs)) return;
-  set_text_colour(kPlainDecodeColour);  // stays until the next colour change
-  print_line(record.message);
+  if (is_position_message(message) && record_position(record, message, outputs, pending)) return;
+  add_shown_line(pending, false, record.message);
 }
 
 // Receives until Esc. Datagrams already waiting are moved to our own queue
 // between two decodes, so that a burst is not lost while the console is busy.
 // A decode already handled (a replay, a copy from another interface) is
-// passed over.
+// passed over. The decodes of a burst go to the files and to the screen
+// together, once none waits (or kMostPending of them were handled).
 void receive_loop(const UdpHandle& socket, LiveOutputs& outputs) {
+  PendingDecodes pending;
   SeenDecodes seen;
   SeenDecodes seen_reports(kSeenReportSpanMs, kSeenReportBytes);
   std::deque<std::string> queue;
@@ -102,9 +153,10 @@ void receive_loop(const UdpHandle& socket, LiveOutputs& outputs) {
   std::string received;          // its room of a whole datagram kept for the next
   std::string datagram;
   for (;;) {
-    if (is_stop_key(poll_key())) return;
+    if (is_stop_key(poll_key())) return write_and_show(outputs, pending);
     if (key_waiting()) continue;  // take the next key first, without a wait
     if (queue.empty()) {
+      write_and_show(outputs, pending);  // before waiting for the next
       if (receive_datagram(socket, received, kReceiveWaitMs, key_wake()) != ReceiveResult::datagram) continue;
       queue.emplace_back(received.data(), received.size());
       queued_bytes += queued_cost(queue.back());
@@ -118,7 +170,9 @@ void receive_loop(const UdpHandle& socket, LiveOutputs& outputs) {
     if (!record) continue;
     // A replay never puts a point in the track twice, however long ago.
     SeenDecodes& memory = decode_position(sent_message(record->message)) ? seen_reports : seen;
-    if (memory.first_arrival(decode_key(datagram), milliseconds_now())) handle_decode(*record, outputs);
+    if (memory.first_arrival(decode_key(datagram), milliseconds_now()))
+      handle_decode(*record, outputs, pending);
+    if (pending.count == kMostPending) write_and_show(outputs, pending);
   }
 }
 

@@ -50,15 +50,43 @@ void add_and_show(const ShownReport& report, KmlTrack& track) {
   print_coloured_line(kReportColour, report.line);
 }
 
-// The reports are made ready on the threads that read the log. Esc (or
-// Ctrl+C) ends the pass where it is.
+// The reports of a batch pass, queued to go in the track together and be
+// shown after: their lines, each string's room kept for the next batch.
+struct QueuedReports {
+  std::vector<std::string> lines;
+  std::size_t count = 0;
+};
+
+void queue_report(const ShownReport& report, KmlTrack& track, QueuedReports& queued) {
+  queue_point(track, report.point);
+  if (queued.count == queued.lines.size()) queued.lines.emplace_back();
+  queued.lines[queued.count++].assign(report.line);
+}
+
+// The reports queued: added to the track in one write, then shown; as
+// add_and_show does for one, ended from outside, all of them are in the
+// file and on the console, or none.
+void add_and_show_queued(KmlTrack& track, QueuedReports& queued) {
+  const EndSignalsHeld held;
+  write_queued_points(track);
+  for (std::size_t i = 0; i < queued.count; ++i) print_coloured_line(kReportColour, queued.lines[i]);
+  queued.count = 0;
+}
+
+// The reports are made ready on the threads that read the log, and go in
+// the track a batch at a time. Esc (or Ctrl+C) ends the pass where it is.
 PassEnd batch_pass(FileHandle source, KmlTrack& track) {
-  return for_each_report(
-      std::move(source), shown_report, [&](const ShownReport& report) { add_and_show(report, track); },
+  QueuedReports queued;
+  const PassEnd end = for_each_report(
+      std::move(source), shown_report,
+      [&](const ShownReport& report) { queue_report(report, track, queued); },
       [&] {
+        add_and_show_queued(track, queued);
         refresh_output(track.out);
         return !stop_key_pressed();
       });
+  add_and_show_queued(track, queued);
+  return end;
 }
 
 // DECODED.TXT in the current folder when it is an ordinary file (also under

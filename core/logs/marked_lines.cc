@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "logs/line_reader.h"
 
@@ -21,12 +22,20 @@ std::array<char, kHistory> line_ends() {
 
 }  // namespace
 
-MarkedLineWorkspace::MarkedLineWorkspace(ReadAhead::Reading reading)
-    : buffers{std::unique_ptr<char[]>(new char[kHistory + kLineBlockSize + kRoomPast]()),
-              std::unique_ptr<char[]>(new char[kHistory + kLineBlockSize + kRoomPast]())},
-      hits{std::unique_ptr<MarkHit[]>(new MarkHit[kMostHits]()),
-           std::unique_ptr<MarkHit[]>(new MarkHit[kMostHits]())},
-      reading(reading) {}
+MarkedLineWorkspace::MarkedLineWorkspace(ReadAhead::Reading reading) : reading(reading) {
+  for (std::unique_ptr<char[]>& buffer : buffers)
+    buffer.reset(new char[kHistory + kLineBlockSize + kRoomPast]());
+  for (std::unique_ptr<MarkHit[]>& found : hits) found.reset(new MarkHit[kMostHits]());
+}
+
+namespace {
+// Where the blocks go in the workspace's buffers: after the chunk before.
+std::vector<char*> blocks_in(MarkedLineWorkspace& work) {
+  std::vector<char*> blocks;
+  for (std::unique_ptr<char[]>& buffer : work.buffers) blocks.push_back(buffer.get() + kHistory);
+  return blocks;
+}
+}  // namespace
 
 MarkedLineReader::MarkedLineReader(const FileHandle& file, const MarkFilter& filter,
                                    const std::atomic<bool>* stop)
@@ -49,7 +58,7 @@ MarkedLineReader::MarkedLineReader(const FileHandle& file, const MarkFilter& fil
       total_(kHistory),
       text_end_(kHistory),
       ahead_(
-          file, {work_.buffers[0].get() + kHistory, work_.buffers[1].get() + kHistory}, kLineBlockSize,
+          file, blocks_in(work_), kLineBlockSize,
           [this](int buffer, std::size_t size) { prepare_block(buffer, size); }, work_.reading) {}
 
 MarkedLineReader::~MarkedLineReader() = default;

@@ -3,8 +3,9 @@
 // line in a hundred is a position report, and each report has its "-" in one
 // of a few columns (one per layout of the line); a scan for that byte
 // standing that far after a line end passes over the rest at memory speed.
-// The file is read and scanned a block ahead in a second thread
-// (read_ahead.h) while this one takes the lines found.
+// The file is read ahead in a second thread and each block scanned in a
+// third, while the next is read (read_ahead.h); this one takes the lines
+// found.
 //
 // The lines are exactly those of for_each_line (line_reader.h): CR, CR LF
 // or a lone LF ends a line, Ctrl-Z ends the text, each is truncated to
@@ -32,6 +33,10 @@
 
 struct MarkedLineWorkspace;  // in the testing part below
 
+// The buffers read into in turn: one being read, one being scanned and one
+// whose lines are taken.
+inline constexpr std::size_t kMarkedLineBuffers = 3;
+
 class MarkedLineReader {
  public:
   // Needs places below filter.kept and below kLastMarkIndex + 1
@@ -53,7 +58,7 @@ class MarkedLineReader {
   bool read_failed() const { return read_failed_; }
 
  private:
-  // Reading thread: puts the end of the block before in front of a block
+  // Scanning thread: puts the end of the block before in front of a block
   // just read, and scans it.
   void prepare_block(int buffer, std::size_t size);
   // This thread.
@@ -67,13 +72,13 @@ class MarkedLineReader {
   const MarkFilter filter_;
   const std::size_t farthest_place_;
   const std::atomic<bool>* const stop_;
-  // The two buffers, read into in turn (the last chunk of the block before
+  // The buffers, read into in turn (the last chunk of the block before
   // is put in front of each, so that a line begun there is seen whole up to
   // its mark); and what the scan of each found.
   const std::unique_ptr<MarkedLineWorkspace> own_workspace_;
   MarkedLineWorkspace& work_;
-  std::array<ScanResult, 2> scans_{};
-  // Reading thread: the end of the block read last; at first line ends, as
+  std::array<ScanResult, kMarkedLineBuffers> scans_{};
+  // Scanning thread: the end of the block scanned last; at first line ends, as
   // the text begins as a line after a line end does.
   std::array<char, kScanChunk> tail_;
 
@@ -112,7 +117,7 @@ bool for_each_marked_line(const FileHandle& file, const MarkFilter& filter, OnLi
 
 // --- Testing: for the fuzz target only ---
 
-// What a MarkedLineReader works with: two buffers, each the last chunk of
+// What a MarkedLineReader works with: its buffers, each the last chunk of
 // the block before, the block and room for the scan past it; what the scan
 // of each found; and where the blocks are read. Each reader makes its own,
 // reading ahead in a thread. The fuzz target, which reads a great many small
@@ -121,8 +126,8 @@ bool for_each_marked_line(const FileHandle& file, const MarkFilter& filter, OnLi
 // the sanitizers.
 struct MarkedLineWorkspace {
   explicit MarkedLineWorkspace(ReadAhead::Reading reading = ReadAhead::Reading::ahead);
-  std::array<std::unique_ptr<char[]>, 2> buffers;
-  std::array<std::unique_ptr<MarkHit[]>, 2> hits;
+  std::array<std::unique_ptr<char[]>, kMarkedLineBuffers> buffers;
+  std::array<std::unique_ptr<MarkHit[]>, kMarkedLineBuffers> hits;
   ReadAhead::Reading reading;
 };
 

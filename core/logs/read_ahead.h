@@ -1,52 +1,54 @@
-// A file read one block ahead, in a thread of its own, so that reading the
-// next block (the system's copy out of the file cache) and a first pass
-// over it go on while the block before is worked through. Two buffers are
-// filled in turn.
+// A file read ahead in a thread of its own, so that reading the next block
+// (the system's copy out of the file cache) goes on while the blocks before
+// are worked through; a first pass over each block read (a scan) runs in a
+// second thread, in the order of the blocks, while the first reads the
+// next. The buffers are filled in turn, each once it is handed back: with
+// three, the reading, the first pass and the caller's work each have one.
 //
-//   ReadAhead ahead(file, {first, second}, kLineBlockSize, [&](int buffer, std::size_t size) {
-//     ...;  // in the reading thread, on each block read
+//   ReadAhead ahead(file, {first, second, third}, kLineBlockSize, [&](int buffer, std::size_t size) {
+//     ...;  // in the thread of the first pass, on each block read, in order
 //   });
 //   for (ReadAhead::Block b = ahead.next(); b.size != 0; b = ahead.next())
 //     ...;  // the bytes at buffers[b.buffer], until the next call
 #ifndef LOGS_READ_AHEAD_H
 #define LOGS_READ_AHEAD_H
 
-#include <array>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "system/file.h"
 
 class ReadAhead {
  public:
-  // What the reading thread does with each block it has read (of 1 byte or
-  // more), before handing it on.
+  // What the thread of the first pass does with each block read (of 1 byte
+  // or more), before handing it on.
   using Prepare = std::function<void(int buffer, std::size_t size)>;
 
-  // Where the blocks are read: a block ahead in a thread of its own, as the
+  // Where the blocks are read: ahead in threads of their own, as the
   // programs read. Testing: when_wanted reads in the caller's thread when
   // next() wants a block (the same blocks into the same buffers), for the
   // fuzz target, which reads a great many small files: a thread for each
   // costs far more than the reading under the sanitizers.
   enum class Reading { ahead, when_wanted };
 
-  // Reading ahead starts at once. The file and the buffers, `block_size`
-  // bytes each, must outlive the object.
-  ReadAhead(const FileHandle& file, std::array<char*, 2> buffers, std::size_t block_size,
+  // Reading ahead starts at once. The file and the buffers (two or more),
+  // `block_size` bytes each, must outlive the object.
+  ReadAhead(const FileHandle& file, std::vector<char*> buffers, std::size_t block_size,
             Prepare prepare = nullptr, Reading reading = Reading::ahead);
   // The file is held by reference: a temporary, destroyed at once, would not do.
-  ReadAhead(FileHandle&& file, std::array<char*, 2> buffers, std::size_t block_size,
-            Prepare prepare = nullptr, Reading reading = Reading::ahead) = delete;
-  // Stops the reading, after the read under way if any.
+  ReadAhead(FileHandle&& file, std::vector<char*> buffers, std::size_t block_size, Prepare prepare = nullptr,
+            Reading reading = Reading::ahead) = delete;
+  // Stops the reading, after the read and the first pass under way if any.
   ~ReadAhead();
   ReadAhead(const ReadAhead&) = delete;
   ReadAhead& operator=(const ReadAhead&) = delete;
 
   struct Block {
-    int buffer;        // 0 or 1
+    int buffer;        // which of the buffers
     std::size_t size;  // 0 at the end of the file or on a failed read
     bool failed;       // a read failed: the text ends here
   };
@@ -55,27 +57,38 @@ class ReadAhead {
   Block next();
 
  private:
+  // What a buffer holds, under the mutex.
+  enum class State { free, read, ready, handed };
+  struct Slot {
+    State state = State::free;
+    BlockRead read;
+  };
+
   void read_blocks();
-  // Reads the next block into buffers_[b] and prepares it.
-  BlockRead read_into(int b);
+  void prepare_blocks();
+  // Waits until buffer `b` is in `state`; false when stopping.
+  bool wait_for(int b, State state);
+  void set(int b, State state);
+  int after(int b) const { return b + 1 == static_cast<int>(buffers_.size()) ? 0 : b + 1; }
 
   const FileHandle& file_;
-  std::array<char*, 2> buffers_;
-  std::size_t block_size_;
-  Prepare prepare_;
+  const std::vector<char*> buffers_;
+  const std::size_t block_size_;
+  const Prepare prepare_;
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  // Under the mutex: what each buffer holds for the reader.
-  std::array<bool, 2> filled_{false, false};
-  std::array<BlockRead, 2> reads_{};
+  std::vector<Slot> slots_;  // under the mutex
   bool stopping_ = false;
 
-  // The reader's side, its own thread only.
+  // The caller's side, its own thread only.
   int current_ = -1;  // the buffer handed out last
   bool ended_ = false;
 
-  std::thread thread_;  // last: starts once everything above is set; none when_wanted
+  // Last: they start once everything above is set; none when_wanted, no
+  // first pass without `prepare`.
+  std::thread reader_;
+  std::thread preparer_;
 };
 
 #endif  // LOGS_READ_AHEAD_H

@@ -33,35 +33,38 @@ class ReadAheadTest : public ::testing::Test {
   std::vector<char> first_ = std::vector<char>(kBlock), second_ = std::vector<char>(kBlock);
 };
 
-// Read ahead in a thread or when wanted, the same blocks in the same buffers.
+// Read ahead in threads or when wanted, with two buffers or three, the same
+// blocks in the same buffers in turn, each prepared before it is handed on.
 TEST_F(ReadAheadTest, BlocksComeInOrderEachPreparedThenTheEnd) {
   const std::string bytes = write_file(5 * kBlock + 123);
-  for (ReadAhead::Reading reading : {ReadAhead::Reading::ahead, ReadAhead::Reading::when_wanted}) {
-    FileHandle file = open_for_reading(name_);
-    std::vector<std::size_t> prepared;  // reading thread; read here after each handover
-    std::string read;
-    {
-      ReadAhead ahead(
-          file, {first_.data(), second_.data()}, kBlock,
-          [&](int buffer, std::size_t size) {
-            prepared.push_back(size);
-            (buffer == 0 ? first_ : second_)[0] ^= 0x55;  // seen before the block is handed on
-          },
-          reading);
-      int expected_buffer = 0;
-      for (ReadAhead::Block b = ahead.next(); b.size != 0; b = ahead.next()) {
-        EXPECT_EQ(b.buffer, expected_buffer);
-        expected_buffer ^= 1;
-        std::vector<char>& buffer = b.buffer == 0 ? first_ : second_;
-        buffer[0] ^= 0x55;
-        read.append(buffer.data(), b.size);
+  std::vector<char> third(kBlock);
+  for (const std::vector<char*>& buffers : {std::vector<char*>{first_.data(), second_.data()},
+                                            std::vector<char*>{first_.data(), second_.data(), third.data()}})
+    for (ReadAhead::Reading reading : {ReadAhead::Reading::ahead, ReadAhead::Reading::when_wanted}) {
+      FileHandle file = open_for_reading(name_);
+      std::vector<std::size_t> prepared;  // its thread's; read here after each handover
+      std::string read;
+      {
+        ReadAhead ahead(
+            file, buffers, kBlock,
+            [&](int buffer, std::size_t size) {
+              prepared.push_back(size);
+              buffers[buffer][0] ^= 0x55;  // seen before the block is handed on
+            },
+            reading);
+        int expected_buffer = 0;
+        for (ReadAhead::Block b = ahead.next(); b.size != 0; b = ahead.next()) {
+          EXPECT_EQ(b.buffer, expected_buffer);
+          expected_buffer = (expected_buffer + 1) % static_cast<int>(buffers.size());
+          buffers[b.buffer][0] ^= 0x55;
+          read.append(buffers[b.buffer], b.size);
+        }
+        EXPECT_EQ(ahead.next().size, 0u);  // and again after the end
       }
-      EXPECT_EQ(ahead.next().size, 0u);  // and again after the end
+      file.close();
+      EXPECT_EQ(read, bytes);
+      EXPECT_EQ(prepared, (std::vector<std::size_t>{kBlock, kBlock, kBlock, kBlock, kBlock, 123}));
     }
-    file.close();
-    EXPECT_EQ(read, bytes);
-    EXPECT_EQ(prepared, (std::vector<std::size_t>{kBlock, kBlock, kBlock, kBlock, kBlock, 123}));
-  }
 }
 
 TEST_F(ReadAheadTest, StopsAtOnceWhenLeftEarly) {

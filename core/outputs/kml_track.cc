@@ -114,21 +114,29 @@ void start_track(KmlTrack& track) {
   }
 }
 
-void add_prepared_point(KmlTrack& track, const PreparedPoint& point) {
-  const std::string& coordinates = point.coordinates;
+void queue_point(KmlTrack& track, const PreparedPoint& point) {
   std::string& text = track.text;
-  text.clear();
-  if (!track.track_started) {
+  if (!track.track_started && text.empty()) {
     // The Start placemark and the opening of the path.
-    text.append(texts().start_placemark).append(coordinates).append("\r\n");
+    text.append(texts().start_placemark).append(point.coordinates).append("\r\n");
     text.append(texts().path_head);
   }
-  text.append(coordinates).append("\r\n");
-  build_closing_part(track.next_tail, coordinates);
+  track.last_point_at = text.size();
+  text.append(point.coordinates).append("\r\n");
+}
+
+void write_queued_points(KmlTrack& track) {
+  std::string& text = track.text;
+  if (text.empty()) return;
+  const std::size_t points_end = text.size();
+  build_closing_part(track.next_tail, std::string_view(text).substr(track.last_point_at,
+                                                                    points_end - 2 - track.last_point_at));
   text.append(track.next_tail);
-  if (!replace_rest(track.out, track.tail_offset, text, track.tail)) return;
+  const bool written = replace_rest(track.out, track.tail_offset, text, track.tail);
+  text.clear();
+  if (!written) return;
   track.track_started = true;
-  track.tail_offset += text.size() - track.next_tail.size();
+  track.tail_offset += points_end;
   track.tail.swap(track.next_tail);
 }
 

@@ -82,6 +82,36 @@ TEST_F(KmlTrackTest, SinglePointIsStartAndEnd) {
   EXPECT_EQ(l[27], l[36]);
 }
 
+// Points queued go in together at the write, the first batch with the
+// Start placemark: the document is the one of the same points added one at
+// a time, and a reader finds the state before the batch until then.
+TEST_F(KmlTrackTest, QueuedPointsGiveTheDocumentOfSinglePoints) {
+  const Position points[] = {{51.5, -1.25}, {52, 0.5}, {-5.25, 9.5}, {53, 0.75}};
+  KmlTrack single;
+  open_track(single, name_);
+  start_track(single);
+  for (const Position& p : points) add_track_point(single, p);
+  finish_track(single);
+  const std::vector<std::string> expected = lines();
+  ASSERT_EQ(expected.size(), 27u + 4 + 14);
+
+  KmlTrack batched;
+  open_track(batched, name_);
+  start_track(batched);
+  queue_point(batched, prepare_point(points[0]));
+  queue_point(batched, prepare_point(points[1]));
+  EXPECT_EQ(lines().size(), 13u);  // the empty document yet
+  write_queued_points(batched);
+  EXPECT_EQ(lines().size(), 27u + 2 + 14);
+  write_queued_points(batched);  // none queued: nothing changes
+  queue_point(batched, prepare_point(points[2]));
+  queue_point(batched, prepare_point(points[3]));
+  write_queued_points(batched);
+  finish_track(batched);
+  EXPECT_FALSE(batched.out.lost_lines);
+  EXPECT_EQ(lines(), expected);
+}
+
 TEST_F(KmlTrackTest, NoPointGivesAnEmptyDocument) {
   KmlTrack track;
   open_track(track, name_);

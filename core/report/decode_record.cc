@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <span>
 
 namespace {
 
@@ -131,7 +132,11 @@ std::optional<DecodeRecord> parse_fixed_columns(std::string_view line) {
 }  // namespace
 
 std::optional<DecodeRecord> parse_log_line(std::string_view line) {
-  for (const LogLayout& layout : kLogLayouts) {
+  // Most lines of a WSJT-X 2.x log that the scan gives have their "-" in a
+  // long mode label or a number: only their own layout is tried.
+  static_assert(kLogLayouts[0].picture.substr(0, 13) == "999999_hhhhhh");
+  const bool wsjtx2 = begins_with_wsjtx2_date(line);
+  for (const LogLayout& layout : std::span(kLogLayouts).first(wsjtx2 ? 1 : std::size(kLogLayouts))) {
     // Most lines that the scan gives have their "-" where another layout
     // has it: passed over before their columns are walked.
     if (!has_mark_at_message(line, layout, kPositionMarkInMessage, kPositionMark)) continue;
@@ -141,5 +146,6 @@ std::optional<DecodeRecord> parse_log_line(std::string_view line) {
     if (!is_position_message(message)) continue;
     return report(fields->time, fields->snr, fields->audio, message);
   }
+  if (wsjtx2) return std::nullopt;
   return parse_fixed_columns(line);
 }

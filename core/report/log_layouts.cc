@@ -50,6 +50,8 @@ constexpr std::string_view kDatedLineStarts[] = {"999999_999999", "99999999_", "
 
 }  // namespace
 
+bool begins_with_wsjtx2_date(std::string_view line) { return begins_as(line, kDatedLineStarts[0]); }
+
 bool has_layout_shape(std::string_view line) {
   for (const std::string_view start : kDatedLineStarts)
     if (begins_as(line, start)) return true;

@@ -103,6 +103,12 @@ std::optional<LayoutFields> fit_layout(std::string_view line, std::string_view p
 // fall on the report of an ordinary message there.
 bool has_layout_shape(std::string_view line);
 
+// Whether `line` begins as every line of WSJT-X 2.0.1 and later does
+// (yyMMdd_hhmmss): such a line fits that layout, the first of kLogLayouts,
+// or none (the others have a digit or a number where its "_" stands), and
+// the fixed columns never read it (has_layout_shape).
+bool begins_with_wsjtx2_date(std::string_view line);
+
 // Whether `mark` stands at place `in_message` of a message where `layout`
 // may put it (a long mode label moving it): a quick test before fit_layout.
 inline bool has_mark_at_message(std::string_view line, const LogLayout& layout, std::size_t in_message,
