@@ -3,9 +3,8 @@
 // line in a hundred is a position report, and each report has its "-" in one
 // of a few columns (one per layout of the line); a scan for that byte
 // standing that far after a line end passes over the rest at memory speed.
-// The file is read ahead in a second thread and each block scanned in a
-// third, while the next is read (read_ahead.h); this one takes the lines
-// found.
+// The file is read ahead, and each block scanned, in a second thread
+// while this one takes the lines found (read_ahead.h).
 //
 // The lines are exactly those of for_each_line (line_reader.h): CR, CR LF
 // or a lone LF ends a line, Ctrl-Z ends the text, each is truncated to

@@ -12,10 +12,7 @@ ReadAhead::ReadAhead(const FileHandle& file, std::vector<char*> buffers, std::si
       prepare_(std::move(prepare)),
       slots_(buffers_.size()),
       reader_(reading == Reading::ahead ? start_thread_without_signals([this] { read_blocks(); })
-                                        : std::thread()),
-      preparer_(reading == Reading::ahead && prepare_
-                    ? start_thread_without_signals([this] { prepare_blocks(); })
-                    : std::thread()) {}
+                                        : std::thread()) {}
 
 ReadAhead::~ReadAhead() {
   {
@@ -24,7 +21,6 @@ ReadAhead::~ReadAhead() {
   }
   changed_.notify_all();
   if (reader_.joinable()) reader_.join();
-  if (preparer_.joinable()) preparer_.join();
 }
 
 bool ReadAhead::wait_for(int b, State state) {
@@ -33,39 +29,23 @@ bool ReadAhead::wait_for(int b, State state) {
   return !stopping_;
 }
 
-void ReadAhead::set(int b, State state) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    slots_[b].state = state;
-  }
-  changed_.notify_all();
-}
-
 // The reading thread: fills the buffers in turn, each once it is handed
-// back, until the end of the file. Without a first pass, a block read is
-// ready at once.
+// back, and makes the first pass over each block read, until the end of
+// the file. The first pass stays here, beside the read, rather than in a
+// thread of its own: the block is still in this processor's cache, and on
+// two cores a third busy thread measured slower, not faster.
 void ReadAhead::read_blocks() {
   for (int b = 0;; b = after(b)) {
     if (!wait_for(b, State::free)) return;
     const BlockRead read = file_ ? read_block(file_, buffers_[b], block_size_) : BlockRead{};
+    if (read.size != 0 && prepare_) prepare_(b, read.size);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       slots_[b].read = read;
-      slots_[b].state = prepare_ ? State::read : State::ready;
+      slots_[b].state = State::ready;
     }
     changed_.notify_all();
     if (read.size == 0) return;
-  }
-}
-
-// The thread of the first pass: each block read, in order.
-void ReadAhead::prepare_blocks() {
-  for (int b = 0;; b = after(b)) {
-    if (!wait_for(b, State::read)) return;
-    const std::size_t size = slots_[b].read.size;  // the reader leaves a read slot alone
-    if (size != 0) prepare_(b, size);
-    set(b, State::ready);
-    if (size == 0) return;
   }
 }
 

@@ -1,12 +1,11 @@
 // A file read ahead in a thread of its own, so that reading the next block
-// (the system's copy out of the file cache) goes on while the blocks before
-// are worked through; a first pass over each block read (a scan) runs in a
-// second thread, in the order of the blocks, while the first reads the
-// next. The buffers are filled in turn, each once it is handed back: with
-// three, the reading, the first pass and the caller's work each have one.
+// (the system's copy out of the file cache) and a first pass over it (a
+// scan) go on while the blocks before are worked through. The buffers are
+// filled in turn, each once it is handed back: with three, one is read,
+// one waits ready and one is the caller's.
 //
 //   ReadAhead ahead(file, {first, second, third}, kLineBlockSize, [&](int buffer, std::size_t size) {
-//     ...;  // in the thread of the first pass, on each block read, in order
+//     ...;  // in the reading thread, on each block read, in order
 //   });
 //   for (ReadAhead::Block b = ahead.next(); b.size != 0; b = ahead.next())
 //     ...;  // the bytes at buffers[b.buffer], until the next call
@@ -24,11 +23,11 @@
 
 class ReadAhead {
  public:
-  // What the thread of the first pass does with each block read (of 1 byte
-  // or more), before handing it on.
+  // What the reading thread does with each block read (of 1 byte or
+  // more), before handing it on.
   using Prepare = std::function<void(int buffer, std::size_t size)>;
 
-  // Where the blocks are read: ahead in threads of their own, as the
+  // Where the blocks are read: ahead in a thread of its own, as the
   // programs read. Testing: when_wanted reads in the caller's thread when
   // next() wants a block (the same blocks into the same buffers), for the
   // fuzz target, which reads a great many small files: a thread for each
@@ -58,17 +57,15 @@ class ReadAhead {
 
  private:
   // What a buffer holds, under the mutex.
-  enum class State { free, read, ready, handed };
+  enum class State { free, ready, handed };
   struct Slot {
     State state = State::free;
     BlockRead read;
   };
 
   void read_blocks();
-  void prepare_blocks();
   // Waits until buffer `b` is in `state`; false when stopping.
   bool wait_for(int b, State state);
-  void set(int b, State state);
   int after(int b) const { return b + 1 == static_cast<int>(buffers_.size()) ? 0 : b + 1; }
 
   const FileHandle& file_;
@@ -85,10 +82,8 @@ class ReadAhead {
   int current_ = -1;  // the buffer handed out last
   bool ended_ = false;
 
-  // Last: they start once everything above is set; none when_wanted, no
-  // first pass without `prepare`.
+  // Last: it starts once everything above is set; none when_wanted.
   std::thread reader_;
-  std::thread preparer_;
 };
 
 #endif  // LOGS_READ_AHEAD_H
