@@ -57,7 +57,7 @@ class MarkedLineReader {
   bool read_failed() const { return read_failed_; }
 
  private:
-  // Scanning thread: puts the end of the block before in front of a block
+  // Reading thread: puts the end of the block before in front of a block
   // just read, and scans it.
   void prepare_block(int buffer, std::size_t size);
   // This thread.

@@ -33,7 +33,7 @@ class ReadAheadTest : public ::testing::Test {
   std::vector<char> first_ = std::vector<char>(kBlock), second_ = std::vector<char>(kBlock);
 };
 
-// Read ahead in threads or when wanted, with two buffers or three, the same
+// Read ahead in a thread or when wanted, with two buffers or three, the same
 // blocks in the same buffers in turn, each prepared before it is handed on.
 TEST_F(ReadAheadTest, BlocksComeInOrderEachPreparedThenTheEnd) {
   const std::string bytes = write_file(5 * kBlock + 123);
